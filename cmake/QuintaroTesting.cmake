@@ -1,0 +1,15 @@
+# quintaro_add_test(NAME name SOURCES a.cpp ... [LIBS lib ...] [LABELS l ...] [TIMEOUT s])
+# One Qt Test executable, registered with CTest, run on the offscreen platform.
+function(quintaro_add_test)
+  cmake_parse_arguments(T "" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} quintaro_test_support Qt6::Test)
+  add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 120)
+  endif()
+  set_tests_properties(${T_NAME} PROPERTIES
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QUINTARO_SOURCE_DIR=${PROJECT_SOURCE_DIR};QUINTARO_BINARY_DIR=${PROJECT_BINARY_DIR}"
+    TIMEOUT ${T_TIMEOUT}
+    LABELS "${T_LABELS}")
+endfunction()

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace quintaro {
+
+struct FileWriteResult
+{
+    bool ok = false;
+    std::string error; // the system's reason when !ok
+};
+
+// Replaces the file at `path` with `bytes` so that, whatever happens (a
+// crash, a kill, a full disk), the file afterwards holds either all of its
+// old content or all of the new one: the bytes go to a temporary file in the
+// same directory, are flushed to the disk, and the temporary file is then
+// renamed over the old one. On failure the temporary file is removed and the
+// old file is untouched.
+FileWriteResult writeFileAtomically(const std::string &path, std::string_view bytes);
+
+// Reads a whole file. False (with the reason) when it cannot be opened or read.
+bool readWholeFile(const std::string &path, std::string &bytes, std::string *error = nullptr);
+
+} // namespace quintaro

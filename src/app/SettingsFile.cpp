@@ -1,0 +1,138 @@
+#include "SettingsFile.h"
+
+#include "FieldReader.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+
+namespace quintaro {
+
+namespace {
+
+constexpr std::string_view kDefaultHost = "localhost";
+constexpr std::string_view kDefaultPath = "Orbetti.exe";
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::toupper(static_cast<unsigned char>(x)) ==
+                      std::toupper(static_cast<unsigned char>(y));
+           });
+}
+
+void appendQuoted(std::string &out, std::string_view text)
+{
+    out += '"';
+    for (char c : text) {
+        if (c != '"')
+            out += c;
+    }
+    out += '"';
+}
+
+} // namespace
+
+bool parseInt16(std::string_view text, std::int16_t &value)
+{
+    if (!text.empty() && text.front() == '+')
+        text.remove_prefix(1);
+    if (text.empty())
+        return false;
+    const bool negative = text.front() == '-';
+    const std::string_view digits = negative ? text.substr(1) : text;
+    if (digits.empty() || !std::all_of(digits.begin(), digits.end(),
+                                       [](char c) { return c >= '0' && c <= '9'; }))
+        return false;
+    int parsed = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), parsed);
+    if (error != std::errc() || end != text.data() + text.size() || parsed < -32768 ||
+        parsed > 32767)
+        return false;
+    value = static_cast<std::int16_t>(parsed);
+    return true;
+}
+
+bool parseBooleanLiteral(std::string_view text, bool &value)
+{
+    if (equalsIgnoringCase(text, "#TRUE#")) {
+        value = true;
+        return true;
+    }
+    if (equalsIgnoringCase(text, "#FALSE#")) {
+        value = false;
+        return true;
+    }
+    return false;
+}
+
+SettingsReadResult readSettings(std::string_view bytes)
+{
+    SettingsReadResult result;
+    Settings &s = result.values;
+    FieldReader reader(bytes);
+    Field field;
+
+    auto nextValue = [&]() { return reader.next(field) == FieldReader::Result::Value; };
+    auto nextText = [&](std::string &target) {
+        if (!nextValue())
+            return false;
+        target = field.text;
+        return true;
+    };
+    auto nextNumber = [&](std::int16_t &target) {
+        return nextValue() && parseInt16(field.text, target);
+    };
+
+    if (!nextText(s.host))
+        return result;
+    ++result.valuesRead;
+    if (!nextText(s.path))
+        return result;
+    ++result.valuesRead;
+    for (std::int16_t *number : {&s.left, &s.top, &s.width, &s.height}) {
+        if (!nextNumber(*number))
+            return result;
+        ++result.valuesRead;
+    }
+    if (!nextValue() || !parseBooleanLiteral(field.text, s.autoConnect))
+        return result;
+    ++result.valuesRead;
+    return result;
+}
+
+std::string writeSettings(const Settings &s)
+{
+    std::string out;
+    appendQuoted(out, s.host);
+    out += ',';
+    appendQuoted(out, s.path);
+    for (int number : {s.left, s.top, s.width, s.height}) {
+        out += ',';
+        out += std::to_string(number);
+    }
+    out += s.autoConnect ? ",#TRUE#\r\n" : ",#FALSE#\r\n";
+    return out;
+}
+
+std::string defaultSettingsRecord()
+{
+    std::string out;
+    appendQuoted(out, kDefaultHost);
+    out += ',';
+    appendQuoted(out, kDefaultPath);
+    out += ",0,0,4900,2950,\"#FALSE#\"\r\n";
+    return out;
+}
+
+Settings defaultSettings()
+{
+    Settings s;
+    s.host = kDefaultHost;
+    s.path = kDefaultPath;
+    s.width = 4900;
+    s.height = 2950;
+    return s;
+}
+
+} // namespace quintaro

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace quintaro {
+
+// The seven values of "Quintaro.ini", in file order. Positions and sizes are
+// the main window's outer geometry in twips.
+struct Settings
+{
+    std::string host;
+    std::string path;
+    std::int16_t left = 0;
+    std::int16_t top = 0;
+    std::int16_t width = 0;
+    std::int16_t height = 0;
+    bool autoConnect = false;
+};
+
+inline constexpr int kSettingsValueCount = 7;
+
+struct SettingsReadResult
+{
+    // Values as far as they were read; those not read are empty, 0 or off.
+    Settings values;
+    // How many values, counted from the first, were read and accepted.
+    int valuesRead = 0;
+    bool complete() const { return valuesRead == kSettingsValueCount; }
+};
+
+// Reads the record. Reading stops at the first value that is missing or
+// cannot be taken for its type; anything after the seventh value is ignored.
+SettingsReadResult readSettings(std::string_view bytes);
+
+// One record: quoted texts, bare numbers, bare #TRUE# / #FALSE#, CR LF.
+// The format has no escape for a double quote, so quotes inside a text are
+// left out rather than breaking every value after it.
+std::string writeSettings(const Settings &settings);
+
+// The record a missing or damaged settings file is replaced with. Its last
+// value is the quoted text "#FALSE#", which the reader takes as off.
+std::string defaultSettingsRecord();
+
+// Values of the default record, as the reader gives them back.
+Settings defaultSettings();
+
+// A free-format value as a 16-bit signed decimal number: an optional sign and
+// digits, nothing else; false when it is not such a number or out of range.
+bool parseInt16(std::string_view text, std::int16_t &value);
+
+// "#TRUE#" / "#FALSE#", in any letter case.
+bool parseBooleanLiteral(std::string_view text, bool &value);
+
+} // namespace quintaro
