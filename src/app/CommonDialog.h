@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace quintaro {
+
+struct FileDialogRequest
+{
+    enum Mode { Open, Save };
+    Mode mode = Open;
+    QString filter; // "description|pattern[|description|pattern...]"
+    int filterIndex = 1;
+    QString fileName; // proposed name, possibly a full path
+    QString initDir;  // ".\" stands for the process's current directory
+    QString title;
+    int flags = 0;
+};
+
+// Where file dialogs come from; tests install a scripted fake.
+class FileDialogService
+{
+public:
+    virtual ~FileDialogService() = default;
+    // Returns the full path of the chosen file, or an empty text on cancel.
+    virtual QString choose(QWidget *parent, const FileDialogRequest &request) = 0;
+};
+
+// Installs `service` for every later dialog; nullptr restores the real one.
+void setFileDialogService(FileDialogService *service);
+
+// The one file dialog object of the main window. Its request fields keep
+// their values from one use to the next, so a use that does not set a field
+// (the Set-Path command does not set FileName) sees the previous use's value.
+class CommonDialog
+{
+public:
+    // Option bits.
+    static constexpr int cdlOFNHideReadOnly = 4;
+    static constexpr int cdlOFNNoChangeDir = 8;
+
+    explicit CommonDialog(QWidget *parent = nullptr) : m_parent(parent) {}
+
+    QString Filter;
+    int FilterIndex = 0;
+    QString FileName;
+    QString InitDir;
+    QString DialogTitle;
+    int Flags = 0;
+    // Output: the chosen file's name without its folder; empty after a cancel.
+    QString FileTitle;
+
+    void ShowOpen() { show(FileDialogRequest::Open); }
+    void ShowSave() { show(FileDialogRequest::Save); }
+
+private:
+    void show(FileDialogRequest::Mode mode);
+
+    QWidget *m_parent;
+};
+
+} // namespace quintaro

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace quintaro {
+
+// Style numbers: a button choice plus an icon choice.
+enum MsgBoxStyle {
+    vbOKOnly = 0,
+    vbYesNo = 4,
+    vbCritical = 16,
+    vbExclamation = 48,
+};
+
+// Buttons a box reports back.
+enum MsgBoxResult {
+    vbOK = 1,
+    vbYes = 6,
+    vbNo = 7,
+};
+
+// Where modal message boxes come from. The program shows real ones; tests
+// install a scripted fake that answers in advance and records every request.
+class MessageBoxService
+{
+public:
+    virtual ~MessageBoxService() = default;
+    // Shows (prompt, style, title) modally and returns the button chosen.
+    // The prompt may hold CR LF line breaks.
+    virtual int show(QWidget *parent, const QString &prompt, int style, const QString &title) = 0;
+};
+
+// Installs `service` for every later box; nullptr restores the real boxes.
+void setMessageBoxService(MessageBoxService *service);
+
+int MsgBox(const QString &prompt, int style, const QString &title, QWidget *parent = nullptr);
+
+} // namespace quintaro
