@@ -1,1 +1,6 @@
-int main() { return 0; }
+#include "Application.h"
+
+int main(int argc, char **argv)
+{
+    return quintaro::runQuintaro(argc, argv);
+}

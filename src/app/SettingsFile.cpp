@@ -80,8 +80,12 @@ SettingsReadResult readSettings(std::string_view bytes)
         target = field.text;
         return true;
     };
-    auto nextNumber = [&](std::int16_t &target) {
-        return nextValue() && parseInt16(field.text, target);
+    auto nextNumber = [&](int &target) {
+        std::int16_t number = 0;
+        if (!nextValue() || !parseInt16(field.text, number))
+            return false;
+        target = number;
+        return true;
     };
 
     if (!nextText(s.host))
@@ -90,7 +94,7 @@ SettingsReadResult readSettings(std::string_view bytes)
     if (!nextText(s.path))
         return result;
     ++result.valuesRead;
-    for (std::int16_t *number : {&s.left, &s.top, &s.width, &s.height}) {
+    for (int *number : {&s.left, &s.top, &s.width, &s.height}) {
         if (!nextNumber(*number))
             return result;
         ++result.valuesRead;

@@ -12,10 +12,13 @@ struct Settings
 {
     std::string host;
     std::string path;
-    std::int16_t left = 0;
-    std::int16_t top = 0;
-    std::int16_t width = 0;
-    std::int16_t height = 0;
+    // Read as 16-bit numbers; kept as int so that a geometry outside that
+    // range is written as the window reported it and rejected at the next
+    // start, rather than silently wrapped.
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
     bool autoConnect = false;
 };
 

@@ -1,0 +1,65 @@
+#include "Application.h"
+
+#include "UnixSignals.h"
+#include "frmQuintaro.h"
+
+#include <QApplication>
+#include <cstdio>
+#include <cstring>
+
+namespace quintaro {
+
+namespace {
+
+const char kVersion[] = "2.01";
+
+const char kUsage[] =
+    "Usage: quintaro [--help] [--version]\n"
+    "\n"
+    "Quintaro connects to an AGWPE-compatible packet engine (AGWPE, Direwolf) on\n"
+    "port 8000, collects the APRS weather stations it hears and starts the\n"
+    "Brezomat weather display for each of them.\n"
+    "\n"
+    "Settings are kept in Quintaro.ini in the directory the program is started\n"
+    "from; the read-me Leggimi_Quintaro.rtf is looked for there too.\n"
+    "\n"
+    "  --help      show this text and exit\n"
+    "  --version   show the version and exit\n";
+
+// Answers the informational options; -1 when the program should start.
+int informationalOption(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("Quintaro %s\n", kVersion);
+            return 0;
+        }
+    }
+    return -1;
+}
+
+} // namespace
+
+int runQuintaro(int argc, char **argv)
+{
+    if (const int status = informationalOption(argc, argv); status >= 0)
+        return status;
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quintaro"));
+    QApplication::setApplicationVersion(QLatin1String(kVersion));
+
+    UnixSignalWatcher signalWatcher;
+    frmQuintaro window;
+    QObject::connect(&signalWatcher, &UnixSignalWatcher::terminationRequested, &window,
+                     &frmQuintaro::unloadForSessionEnd);
+    window.Form_Load();
+    window.show();
+    return QApplication::exec();
+}
+
+} // namespace quintaro

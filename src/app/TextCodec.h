@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+#include <string>
+#include <string_view>
+
+namespace quintaro {
+
+// Text the user typed or chose (addresses, paths) is stored as UTF-8, the
+// encoding of this system's file names. Files written elsewhere in a
+// single-byte code page still load: bytes that are not valid UTF-8 are read
+// one character per byte.
+QString decodeLocalText(std::string_view bytes);
+std::string encodeLocalText(const QString &text);
+
+// Calls and monitor text are the radio's bytes: one character per byte, both
+// ways, so that any byte a call holds comes back unchanged when Brezomat is
+// started for it or the list is saved.
+inline QString fromRadioBytes(std::string_view bytes)
+{
+    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+inline std::string toRadioBytes(const QString &call)
+{
+    const QByteArray bytes = call.toLatin1();
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+} // namespace quintaro

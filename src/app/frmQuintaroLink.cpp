@@ -1,0 +1,201 @@
+// The main window's AGWPE link: the Connect command, the socket's
+// notifications, and the monitored frames.
+
+#include "frmQuintaro.h"
+
+#include "AgwFrame.h"
+#include "MessageBoxes.h"
+#include "MonitorParser.h"
+#include "TextCodec.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTcpSocket>
+
+namespace quintaro {
+
+namespace {
+
+const QString kLinkClosed = QStringLiteral("Connessione ad AGWPE chiusa");
+const QString kLinkErrorTitle = QStringLiteral("Errore collegamento con AGWPE");
+
+QString trimSpaces(const QString &text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text.at(begin) == QLatin1Char(' '))
+        ++begin;
+    while (end > begin && text.at(end - 1) == QLatin1Char(' '))
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+} // namespace
+
+quint16 frmQuintaro::agwPort() const
+{
+    return m_portOverride != 0 ? m_portOverride : static_cast<quint16>(m_iAgwPort);
+}
+
+void frmQuintaro::showLinkClosed()
+{
+    nmuConnect->setText(QStringLiteral("&Connect"));
+    lblAGW->setText(kLinkClosed);
+}
+
+void frmQuintaro::resetStream()
+{
+    // Bytes of one connection must never be completed with bytes of the
+    // next; while frames of the current block are being handled, the reset
+    // waits until that block is done.
+    if (m_inDataArrival)
+        m_streamResetPending = true;
+    else
+        m_stream.reset();
+}
+
+void frmQuintaro::nmuConnect_Click()
+{
+    if (Winsock1->state() == QAbstractSocket::UnconnectedState) {
+        const QString host = trimSpaces(txtAddr->text());
+        if (!host.isEmpty())
+            m_sAgwHost = host;
+        if (m_sAgwHost.isEmpty()) {
+            linkFailed(QStringLiteral("No AGWPE address: type the address of the packet engine "
+                                      "into the AGW IP Address box."));
+            return;
+        }
+        resetStream();
+        Winsock1->connectToHost(m_sAgwHost, agwPort());
+        // A failure reported at once has already shown the link as closed.
+        if (Winsock1->state() != QAbstractSocket::UnconnectedState)
+            nmuConnect->setText(QStringLiteral("&Disconnect"));
+        return;
+    }
+    m_closingLink = true;
+    Winsock1->abort();
+    m_closingLink = false;
+    showLinkClosed();
+}
+
+void frmQuintaro::Winsock1_Connect()
+{
+    SendAgwFrame('m');
+    if (Winsock1->state() != QAbstractSocket::ConnectedState)
+        return;
+    setStationListTitle();
+    SendAgwFrame('R');
+}
+
+void frmQuintaro::SendAgwFrame(std::uint8_t kind)
+{
+    const auto request = agw::makeRequest(kind);
+    const qint64 sent = Winsock1->write(reinterpret_cast<const char *>(request.data()),
+                                        static_cast<qint64>(request.size()));
+    if (sent != static_cast<qint64>(request.size()))
+        linkFailed(Winsock1->errorString());
+}
+
+void frmQuintaro::Winsock1_Error(int /*number*/, const QString &description)
+{
+    linkFailed(description);
+}
+
+void frmQuintaro::linkFailed(const QString &description)
+{
+    MsgBox(description, vbExclamation, kLinkErrorTitle, this);
+    m_closingLink = true;
+    Winsock1->abort();
+    m_closingLink = false;
+    showLinkClosed();
+}
+
+void frmQuintaro::Winsock1_Disconnected()
+{
+    if (m_closingLink)
+        return;
+    // The engine closed the link: what it sent before closing still counts,
+    // and the window must not go on claiming a live link.
+    if (Winsock1->bytesAvailable() > 0)
+        Winsock1_DataArrival(Winsock1->bytesAvailable());
+    showLinkClosed();
+}
+
+void frmQuintaro::Winsock1_DataArrival(qint64 /*bytesTotal*/)
+{
+    // A message box shown for a station runs its own event loop; data that
+    // arrives meanwhile is picked up by the loop below once the box closes.
+    if (m_inDataArrival)
+        return;
+    m_inDataArrival = true;
+    bool broken = false;
+    for (;;) {
+        const qint64 waiting = Winsock1->bytesAvailable();
+        if (waiting <= 0)
+            break;
+        std::uint8_t *target = m_stream.prepare(static_cast<std::size_t>(waiting));
+        const qint64 got = Winsock1->read(reinterpret_cast<char *>(target), waiting);
+        m_stream.commit(got > 0 ? static_cast<std::size_t>(got) : 0);
+        if (got <= 0)
+            break;
+        const agw::FrameStream::CutResult cut =
+            m_stream.cut([this](const std::uint8_t *block, std::size_t start, std::uint32_t length) {
+                ProcessAgwFrame(block, start, length);
+            });
+        if (cut.broken) {
+            broken = true;
+            break;
+        }
+    }
+    flushMonitorLines();
+    m_inDataArrival = false;
+    if (m_streamResetPending) {
+        m_streamResetPending = false;
+        m_stream.reset();
+    }
+    if (broken) {
+        resetStream();
+        linkFailed(QStringLiteral("The peer at %1 port %2 does not speak the AGWPE protocol: it "
+                                  "sent data that are not AGWPE frames.")
+                       .arg(m_sAgwHost)
+                       .arg(agwPort()));
+    }
+}
+
+void frmQuintaro::ProcessAgwFrame(const std::uint8_t *data, std::size_t start,
+                                  std::uint32_t dataLen)
+{
+    const agw::ParsedFrame frame = agw::parseFrame(data, start, dataLen);
+    switch (frame.kind) {
+    case agw::FrameKind::Monitored:
+        m_pendingLineCount = static_cast<int>(frame.lines.count);
+        for (int i = 0; i < m_pendingLineCount; ++i)
+            m_pendingLines[i].assign(frame.lines.lines[i]);
+        m_monitorDirty = true;
+        if (frame.weather)
+            AddWxStation(fromRadioBytes(frame.call));
+        break;
+    case agw::FrameKind::Version:
+        lblAGW->setText(QStringLiteral("Connesso ad AGWPE v%1.%2")
+                            .arg(frame.version.majorVersion)
+                            .arg(frame.version.minorVersion));
+        break;
+    case agw::FrameKind::Other:
+        break;
+    }
+}
+
+void frmQuintaro::flushMonitorLines()
+{
+    if (!m_monitorDirty)
+        return;
+    m_monitorDirty = false;
+    QStringList lines;
+    for (int i = 0; i < m_pendingLineCount; ++i)
+        lines << fromRadioBytes(m_pendingLines[i]);
+    List2->clear();
+    List2->addItems(lines);
+}
+
+} // namespace quintaro
