@@ -35,18 +35,17 @@ void appendQuoted(std::string &out, std::string_view text)
 
 bool parseInt16(std::string_view text, std::int16_t &value)
 {
-    if (!text.empty() && text.front() == '+')
-        text.remove_prefix(1);
-    if (text.empty())
-        return false;
-    const bool negative = text.front() == '-';
-    const std::string_view digits = negative ? text.substr(1) : text;
+    std::string_view digits = text;
+    if (!digits.empty() && (digits.front() == '+' || digits.front() == '-'))
+        digits.remove_prefix(1);
     if (digits.empty() || !std::all_of(digits.begin(), digits.end(),
                                        [](char c) { return c >= '0' && c <= '9'; }))
         return false;
+    // from_chars takes a minus but not a plus.
+    const std::string_view number = text.front() == '+' ? digits : text;
     int parsed = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), parsed);
-    if (error != std::errc() || end != text.data() + text.size() || parsed < -32768 ||
+    const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), parsed);
+    if (error != std::errc() || end != number.data() + number.size() || parsed < -32768 ||
         parsed > 32767)
         return false;
     value = static_cast<std::int16_t>(parsed);

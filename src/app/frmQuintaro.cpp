@@ -478,7 +478,7 @@ void frmQuintaro::Form_Resize()
     int W = m_outerTwips.width();
     if (W < layout::kMinOuterWidth) {
         resize(twipsToPixels(layout::kMinOuterWidth) - extraWidth, height());
-        if (pixelsToTwips(width() + extraWidth) < layout::kMinOuterWidth)
+        if (width() + extraWidth < twipsToPixels(layout::kMinOuterWidth))
             return;
         m_outerTwips.setWidth(layout::kMinOuterWidth);
         W = layout::kMinOuterWidth;

@@ -1,0 +1,280 @@
+// The free-format reader and the settings record it reads and writes.
+
+#include "FieldReader.h"
+#include "SettingsFile.h"
+
+#include <QTest>
+
+using namespace quintaro;
+
+namespace {
+
+QByteArray bytes(const std::string &s)
+{
+    return QByteArray(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+// Every value the reader gives, as "text" or "[quoted]", then "!" for an
+// unclosed quote.
+QStringList readAll(const QByteArray &input)
+{
+    FieldReader reader(std::string_view(input.constData(), static_cast<size_t>(input.size())));
+    QStringList out;
+    Field field;
+    for (int guard = 0; guard < 1000; ++guard) {
+        const auto result = reader.next(field);
+        if (result == FieldReader::Result::End)
+            return out;
+        if (result == FieldReader::Result::UnclosedQuote) {
+            out << QStringLiteral("!");
+            return out;
+        }
+        const QString text = QString::fromLatin1(field.text.data(), qsizetype(field.text.size()));
+        out << (field.quoted ? QLatin1Char('[') + text + QLatin1Char(']') : text);
+    }
+    return out << QStringLiteral("runaway");
+}
+
+} // namespace
+
+class TestSettingsFile : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void fieldReader_data();
+    void fieldReader();
+    void readRecord_data();
+    void readRecord();
+    void writeRecord();
+    void roundTrip_data();
+    void roundTrip();
+    void defaultRecord();
+    void int16_data();
+    void int16();
+};
+
+void TestSettingsFile::fieldReader_data()
+{
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<QStringList>("values");
+
+    QTest::newRow("empty input") << QByteArray() << QStringList();
+    QTest::newRow("one line, CR LF") << QByteArray("ABC\r\n") << QStringList{"ABC"};
+    QTest::newRow("last line without CR LF") << QByteArray("ABC\r\nDEF") << QStringList{"ABC", "DEF"};
+    QTest::newRow("lone LF ends a line") << QByteArray("ABC\nDEF\n") << QStringList{"ABC", "DEF"};
+    QTest::newRow("lone CR ends a line") << QByteArray("ABC\rDEF\r") << QStringList{"ABC", "DEF"};
+    QTest::newRow("commas") << QByteArray("A,B,C") << QStringList{"A", "B", "C"};
+    QTest::newRow("blank line is an empty value")
+        << QByteArray("ABC\r\n\r\nDEF\r\n") << QStringList{"ABC", "", "DEF"};
+    QTest::newRow("trailing blank line") << QByteArray("ABC\r\n\r\n") << QStringList{"ABC", ""};
+    QTest::newRow("nothing between commas") << QByteArray("A,,B") << QStringList{"A", "", "B"};
+    QTest::newRow("blanks and tabs around a value")
+        << QByteArray("  \tABC \t,DEF") << QStringList{"ABC", "DEF"};
+    QTest::newRow("quoted value") << QByteArray("\"ABC\"\r\n") << QStringList{"[ABC]"};
+    QTest::newRow("comma inside quotes")
+        << QByteArray("\"A,B\",C") << QStringList{"[A,B]", "C"};
+    QTest::newRow("line end inside quotes")
+        << QByteArray("\"A\r\nB\",C") << QStringList{"[A\r\nB]", "C"};
+    QTest::newRow("blanks kept inside quotes") << QByteArray("\" A \"") << QStringList{"[ A ]"};
+    QTest::newRow("text after a closing quote is ignored")
+        << QByteArray("\"AB\"CD,EF") << QStringList{"[AB]", "EF"};
+    QTest::newRow("quote inside an unquoted value")
+        << QByteArray("AB\"CD\",EF") << QStringList{"AB\"CD\"", "EF"};
+    QTest::newRow("unclosed quote") << QByteArray("A,\"BC\r\n") << QStringList{"A", "!"};
+    QTest::newRow("NUL and high bytes are characters")
+        << QByteArray("A\0B\xE9,C", 6) << QStringList{QString::fromLatin1("A\0B\xE9", 4), "C"};
+    QTest::newRow("only blanks") << QByteArray("   ") << QStringList{""};
+    QTest::newRow("comma then line end") << QByteArray("A,\r\nB") << QStringList{"A", "", "B"};
+}
+
+void TestSettingsFile::fieldReader()
+{
+    QFETCH(QByteArray, input);
+    QFETCH(QStringList, values);
+    QCOMPARE(readAll(input), values);
+}
+
+void TestSettingsFile::readRecord_data()
+{
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<int>("valuesRead");
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QList<int>>("geometry");
+    QTest::addColumn<bool>("autoConnect");
+
+    QTest::newRow("written by shutdown")
+        << QByteArray("\"10.0.0.5\",\"/opt/brez\",-10,20,5000,3000,#TRUE#\r\n") << 7 << "10.0.0.5"
+        << "/opt/brez" << QList<int>{-10, 20, 5000, 3000} << true;
+    QTest::newRow("default record, quoted #FALSE#")
+        << QByteArray("\"localhost\",\"Orbetti.exe\",0,0,4900,2950,\"#FALSE#\"\r\n") << 7
+        << "localhost" << "Orbetti.exe" << QList<int>{0, 0, 4900, 2950} << false;
+    QTest::newRow("quoted #TRUE#") << QByteArray("\"h\",\"p\",1,2,3,4,\"#TRUE#\"") << 7 << "h"
+                                   << "p" << QList<int>{1, 2, 3, 4} << true;
+    QTest::newRow("bare #FALSE#") << QByteArray("\"h\",\"p\",1,2,3,4,#FALSE#") << 7 << "h" << "p"
+                                  << QList<int>{1, 2, 3, 4} << false;
+    QTest::newRow("lower-case literal") << QByteArray("\"h\",\"p\",1,2,3,4,#true#") << 7 << "h"
+                                        << "p" << QList<int>{1, 2, 3, 4} << true;
+    QTest::newRow("anything after the seventh value is ignored")
+        << QByteArray("\"h\",\"p\",1,2,3,4,#TRUE#,junk,\"more\r\n") << 7 << "h" << "p"
+        << QList<int>{1, 2, 3, 4} << true;
+    QTest::newRow("values on separate lines")
+        << QByteArray("\"h\"\r\n\"p\"\r\n1\r\n2\r\n3\r\n4\r\n#TRUE#\r\n") << 7 << "h" << "p"
+        << QList<int>{1, 2, 3, 4} << true;
+    QTest::newRow("comma inside a quoted path")
+        << QByteArray("\"h\",\"C:\\a,b\\x.exe\",1,2,3,4,#FALSE#") << 7 << "h"
+        << "C:\\a,b\\x.exe" << QList<int>{1, 2, 3, 4} << false;
+    QTest::newRow("blanks around the address are kept")
+        << QByteArray("\" host \",\"p\",1,2,3,4,#FALSE#") << 7 << " host " << "p"
+        << QList<int>{1, 2, 3, 4} << false;
+    QTest::newRow("empty file") << QByteArray() << 0 << "" << "" << QList<int>{0, 0, 0, 0}
+                                << false;
+    QTest::newRow("fewer than seven values")
+        << QByteArray("\"h\",\"p\",1,2\r\n") << 4 << "h" << "p" << QList<int>{1, 2, 0, 0} << false;
+    QTest::newRow("text where a number stands")
+        << QByteArray("\"h\",\"p\",1,abc,3,4,#TRUE#") << 3 << "h" << "p"
+        << QList<int>{1, 0, 0, 0} << false;
+    QTest::newRow("number above 32767") << QByteArray("\"h\",\"p\",1,2,32768,4,#TRUE#") << 4 << "h"
+                                        << "p" << QList<int>{1, 2, 0, 0} << false;
+    QTest::newRow("number below -32768")
+        << QByteArray("\"h\",\"p\",-32769,2,3,4,#TRUE#") << 2 << "h" << "p"
+        << QList<int>{0, 0, 0, 0} << false;
+    QTest::newRow("16-bit limits") << QByteArray("\"h\",\"p\",-32768,32767,3,4,#TRUE#") << 7 << "h"
+                                   << "p" << QList<int>{-32768, 32767, 3, 4} << true;
+    QTest::newRow("decimal point in a number")
+        << QByteArray("\"h\",\"p\",1.5,2,3,4,#TRUE#") << 2 << "h" << "p"
+        << QList<int>{0, 0, 0, 0} << false;
+    QTest::newRow("empty number") << QByteArray("\"h\",\"p\",,2,3,4,#TRUE#") << 2 << "h" << "p"
+                                  << QList<int>{0, 0, 0, 0} << false;
+    QTest::newRow("seventh value not a Boolean")
+        << QByteArray("\"h\",\"p\",1,2,3,4,yes") << 6 << "h" << "p" << QList<int>{1, 2, 3, 4}
+        << false;
+    QTest::newRow("unclosed quote in the path")
+        << QByteArray("\"h\",\"p,1,2,3,4,#TRUE#") << 1 << "h" << "" << QList<int>{0, 0, 0, 0}
+        << false;
+}
+
+void TestSettingsFile::readRecord()
+{
+    QFETCH(QByteArray, input);
+    QFETCH(int, valuesRead);
+    QFETCH(QString, host);
+    QFETCH(QString, path);
+    QFETCH(QList<int>, geometry);
+    QFETCH(bool, autoConnect);
+
+    const SettingsReadResult r =
+        readSettings(std::string_view(input.constData(), size_t(input.size())));
+    QCOMPARE(r.valuesRead, valuesRead);
+    QCOMPARE(r.complete(), valuesRead == 7);
+    QCOMPARE(QString::fromStdString(r.values.host), host);
+    QCOMPARE(QString::fromStdString(r.values.path), path);
+    QCOMPARE((QList<int>{r.values.left, r.values.top, r.values.width, r.values.height}), geometry);
+    QCOMPARE(r.values.autoConnect, autoConnect);
+}
+
+void TestSettingsFile::writeRecord()
+{
+    Settings s;
+    s.host = " 192.168.1.4 ";
+    s.path = "/home/ham/my brez/brezomat";
+    s.left = -4;
+    s.top = 0;
+    s.width = 40000; // outside the 16-bit range: written as reported
+    s.height = 2950;
+    s.autoConnect = false;
+    QCOMPARE(bytes(writeSettings(s)),
+             QByteArray("\" 192.168.1.4 \",\"/home/ham/my brez/brezomat\",-4,0,40000,2950,"
+                        "#FALSE#\r\n"));
+    s.autoConnect = true;
+    s.width = 4900;
+    s.host = "say \"hi\"";
+    // A quote cannot be stored; dropping it keeps every other value readable.
+    QCOMPARE(bytes(writeSettings(s)),
+             QByteArray("\"say hi\",\"/home/ham/my brez/brezomat\",-4,0,4900,2950,#TRUE#\r\n"));
+}
+
+void TestSettingsFile::roundTrip_data()
+{
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("autoConnect");
+    QTest::newRow("plain") << "localhost" << "Orbetti.exe" << false;
+    QTest::newRow("comma in path") << "h" << "C:\\Radio, APRS\\Orbetti.exe" << true;
+    QTest::newRow("blanks around address") << "  10.1.1.1  " << "/x" << true;
+    QTest::newRow("empty texts") << "" << "" << false;
+    QTest::newRow("UTF-8 path") << "h" << QString::fromUtf8("/home/ham/Città/brez") << false;
+}
+
+void TestSettingsFile::roundTrip()
+{
+    QFETCH(QString, host);
+    QFETCH(QString, path);
+    QFETCH(bool, autoConnect);
+    Settings s;
+    s.host = host.toStdString();
+    s.path = path.toStdString();
+    s.left = 12;
+    s.top = -300;
+    s.width = 4220;
+    s.height = 1260;
+    s.autoConnect = autoConnect;
+    const SettingsReadResult r = readSettings(writeSettings(s));
+    QVERIFY(r.complete());
+    QCOMPARE(r.values.host, s.host);
+    QCOMPARE(r.values.path, s.path);
+    QCOMPARE(r.values.left, 12);
+    QCOMPARE(r.values.top, -300);
+    QCOMPARE(r.values.width, 4220);
+    QCOMPARE(r.values.height, 1260);
+    QCOMPARE(r.values.autoConnect, autoConnect);
+}
+
+void TestSettingsFile::defaultRecord()
+{
+    QCOMPARE(bytes(defaultSettingsRecord()),
+             QByteArray("\"localhost\",\"Orbetti.exe\",0,0,4900,2950,\"#FALSE#\"\r\n"));
+    const SettingsReadResult r = readSettings(defaultSettingsRecord());
+    QVERIFY(r.complete());
+    const Settings d = defaultSettings();
+    QCOMPARE(r.values.host, d.host);
+    QCOMPARE(r.values.path, d.path);
+    QCOMPARE(r.values.width, d.width);
+    QCOMPARE(r.values.height, d.height);
+    QCOMPARE(r.values.autoConnect, false);
+}
+
+void TestSettingsFile::int16_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<int>("value");
+    QTest::newRow("zero") << QByteArray("0") << true << 0;
+    QTest::newRow("plus sign") << QByteArray("+17") << true << 17;
+    QTest::newRow("minus") << QByteArray("-17") << true << -17;
+    QTest::newRow("leading zeros") << QByteArray("007") << true << 7;
+    QTest::newRow("max") << QByteArray("32767") << true << 32767;
+    QTest::newRow("min") << QByteArray("-32768") << true << -32768;
+    QTest::newRow("over") << QByteArray("32768") << false << 0;
+    QTest::newRow("way over") << QByteArray("99999999999999999999") << false << 0;
+    QTest::newRow("sign only") << QByteArray("-") << false << 0;
+    QTest::newRow("two signs") << QByteArray("+-1") << false << 0;
+    QTest::newRow("hex") << QByteArray("0x10") << false << 0;
+    QTest::newRow("inner blank") << QByteArray("1 2") << false << 0;
+    QTest::newRow("empty") << QByteArray("") << false << 0;
+}
+
+void TestSettingsFile::int16()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(bool, ok);
+    QFETCH(int, value);
+    std::int16_t parsed = 0;
+    QCOMPARE(parseInt16(std::string_view(text.constData(), size_t(text.size())), parsed), ok);
+    if (ok)
+        QCOMPARE(int(parsed), value);
+}
+
+QTEST_APPLESS_MAIN(TestSettingsFile)
+#include "tst_settingsfile.moc"
