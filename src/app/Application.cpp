@@ -1,5 +1,6 @@
 #include "Application.h"
 
+#include "Shutdown.h"
 #include "UnixSignals.h"
 #include "frmQuintaro.h"
 
@@ -58,8 +59,14 @@ int runQuintaro(int argc, char **argv)
     QObject::connect(&signalWatcher, &UnixSignalWatcher::terminationRequested, &window,
                      &frmQuintaro::unloadForSessionEnd);
     window.Form_Load();
-    window.show();
-    return QApplication::exec();
+    // A signal can arrive while start-up waits in a dialog; then the run ends
+    // here, with the same orderly unload.
+    if (!isShuttingDown())
+        window.show();
+    if (!isShuttingDown())
+        return QApplication::exec();
+    window.close();
+    return 0;
 }
 
 } // namespace quintaro

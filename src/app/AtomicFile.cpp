@@ -94,9 +94,12 @@ FileWriteResult writeFileAtomically(const std::string &path, std::string_view by
     return {true, {}};
 }
 
-bool readWholeFile(const std::string &path, std::string &bytes, std::string *error)
+bool readWholeFile(const std::string &path, std::string &bytes, std::string *error,
+                   std::size_t maxBytes, bool *truncated)
 {
     bytes.clear();
+    if (truncated)
+        *truncated = false;
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         if (error)
@@ -115,6 +118,13 @@ bool readWholeFile(const std::string &path, std::string &bytes, std::string *err
                 *error = std::strerror(errno);
             ::close(fd);
             return false;
+        }
+        const std::size_t room = maxBytes - bytes.size();
+        if (static_cast<std::size_t>(n) > room) {
+            bytes.append(buffer, room);
+            if (truncated)
+                *truncated = true;
+            break;
         }
         bytes.append(buffer, static_cast<std::size_t>(n));
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -19,7 +20,11 @@ struct FileWriteResult
 // old file is untouched.
 FileWriteResult writeFileAtomically(const std::string &path, std::string_view bytes);
 
-// Reads a whole file. False (with the reason) when it cannot be opened or read.
-bool readWholeFile(const std::string &path, std::string &bytes, std::string *error = nullptr);
+// Reads a file, at most `maxBytes` of it: a file chosen by mistake (a disk
+// image, say) must not fill the memory. `truncated` tells whether the file
+// holds more than was read. False (with the reason) when it cannot be opened
+// or read.
+bool readWholeFile(const std::string &path, std::string &bytes, std::string *error = nullptr,
+                   std::size_t maxBytes = static_cast<std::size_t>(-1), bool *truncated = nullptr);
 
 } // namespace quintaro

@@ -32,6 +32,9 @@ using layout::pixelsToTwips;
 using layout::twipsToPixels;
 
 const char kSettingsFileName[] = "Quintaro.ini";
+// A settings record is a few hundred bytes; its reader stops after the
+// seventh value, so the rest of an oversized file need not be read at all.
+constexpr std::size_t kSettingsReadLimit = 64 * 1024;
 
 QRect twipsRect(int left, int top, int width, int height)
 {
@@ -259,12 +262,12 @@ void frmQuintaro::Form_Load()
 
     std::string bytes;
     bool rewritten = false;
-    if (!readWholeFile(kSettingsFileName, bytes)) {
+    if (!readWholeFile(kSettingsFileName, bytes, nullptr, kSettingsReadLimit)) {
         writeDefaultSettings();
         rewritten = true;
         // When even the new file cannot be read back, the run starts with the
         // defaults themselves rather than with nothing.
-        if (!readWholeFile(kSettingsFileName, bytes))
+        if (!readWholeFile(kSettingsFileName, bytes, nullptr, kSettingsReadLimit))
             bytes = defaultSettingsRecord();
     }
     const SettingsReadResult read = readSettings(bytes);

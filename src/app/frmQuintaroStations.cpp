@@ -27,6 +27,9 @@ namespace {
 constexpr int kOpenStatusRole = Qt::UserRole;
 constexpr int kDialogFlags = CommonDialog::cdlOFNHideReadOnly | CommonDialog::cdlOFNNoChangeDir;
 const QString kCrLf = QStringLiteral("\r\n");
+// The largest list file: 32 767 calls of up to 9 characters with generous
+// room for blanks and quotes. Anything bigger cannot be a valid list.
+constexpr std::size_t kListFileReadLimit = 4 * 1024 * 1024;
 
 int openStatus(const QListWidgetItem *item)
 {
@@ -261,12 +264,18 @@ void frmQuintaro::LoadStationList()
     if (!m_commonD.FileName.isEmpty()) {
         m_sListFileTitle = m_commonD.FileTitle;
         std::string bytes;
+        bool tooLarge = false;
         // A file that cannot be read leaves the list as it is.
-        if (!readWholeFile(fileNameBytes(m_commonD.FileName), bytes))
+        if (!readWholeFile(fileNameBytes(m_commonD.FileName), bytes, nullptr, kListFileReadLimit,
+                           &tooLarge))
             return;
         // The whole file is checked before the list on screen is touched, so
         // a rejected file never costs the user the stations already listed.
-        const stations::ListFileReadResult read = stations::readStationList(bytes);
+        stations::ListFileReadResult read;
+        if (tooLarge)
+            read.problem = stations::ListFileProblem::TooManyEntries;
+        else
+            read = stations::readStationList(bytes);
         if (!read.valid()) {
             MsgBox(QStringLiteral("Error loading Wx Station List file:") + kCrLf +
                        m_commonD.FileTitle + QStringLiteral("does not contain a valid list"),
