@@ -1,0 +1,64 @@
+#pragma once
+
+#include "AgwFrame.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace quintaro::agw {
+
+// The monitor lines that the two-line status window shows: the last two
+// complete, non-empty lines of a frame's monitor text, older first. A line
+// ends with a carriage return (13); consecutive carriage returns give no
+// empty lines; text after the last carriage return is not a line. Line
+// feeds and NULs are ordinary characters. The views point into the text.
+struct MonitorLines
+{
+    std::array<std::string_view, 2> lines{};
+    std::size_t count = 0; // 0, 1 or 2; lines[count - 1] is the last line
+
+    std::string_view last() const { return count ? lines[count - 1] : std::string_view(); }
+};
+
+MonitorLines lastTwoLines(std::string_view monitorText);
+
+// Whether text of up to three characters reads as a whole number: blanks,
+// an optional sign, at least one decimal digit, blanks. Anything else
+// (decimal point or comma, exponent, hex prefix, currency or grouping
+// symbols, a sign after the digits) is not a number here: a wind direction
+// is three plain digits, and a looser reading only lets in stations whose
+// comment happens to hold something like "_1.5".
+bool isNumericText(std::string_view text);
+
+// Whether an APRS information field marks its sender as a weather station:
+// a positionless weather report ("_" data type), or a position report or
+// object ("!", "=", "/", "@", ";") whose first "_" anywhere in the field is
+// followed by up to three characters that read as a number (the weather
+// symbol followed by a wind direction).
+bool isWeatherReport(std::string_view infoField);
+
+enum class FrameKind {
+    Monitored, // "U" heard on a radio port, or "T" sent by the engine itself
+    Version,   // "R", the engine's version reply
+    Other      // anything else, "u" included: passed over
+};
+
+// What the window needs from one frame, as views into the received block:
+// nothing is copied or allocated.
+struct ParsedFrame
+{
+    FrameKind kind = FrameKind::Other;
+    std::uint8_t dataKind = 0;
+    std::string_view call; // CallFrom, for every kind
+    MonitorLines lines;    // Monitored only
+    bool weather = false;  // Monitored only: the last line passed isWeatherReport
+    Version version;       // Version only
+};
+
+// block + headerPos is a whole frame's header followed by dataLength data
+// bytes, as FrameStream::cut hands them out.
+ParsedFrame parseFrame(const std::uint8_t *block, std::size_t headerPos, std::uint32_t dataLength);
+
+} // namespace quintaro::agw
