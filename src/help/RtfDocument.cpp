@@ -1,0 +1,110 @@
+#include "RtfDocument.h"
+
+#include <QFile>
+#include <QScrollBar>
+#include <QTextBlockFormat>
+#include <QTextCharFormat>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextEdit>
+
+#include <algorithm>
+
+namespace quintaro::help {
+
+namespace {
+
+Qt::Alignment toQt(rtf::Alignment alignment)
+{
+    switch (alignment) {
+    case rtf::Alignment::Center:
+        return Qt::AlignHCenter;
+    case rtf::Alignment::Right:
+        return Qt::AlignRight;
+    case rtf::Alignment::Justify:
+        return Qt::AlignJustify;
+    case rtf::Alignment::Left:
+        break;
+    }
+    return Qt::AlignLeft;
+}
+
+QTextCharFormat toQt(const rtf::CharFormat &format)
+{
+    QTextCharFormat out;
+    out.setFontWeight(format.bold ? QFont::Bold : QFont::Normal);
+    out.setFontItalic(format.italic);
+    out.setFontUnderline(format.underline);
+    out.setFontPointSize(std::min(format.halfPoints / 2.0, kMaxDisplayPoints));
+    if (format.colour)
+        out.setForeground(QColor(format.colour->red, format.colour->green, format.colour->blue));
+    if (!format.fontName.empty())
+        out.setFontFamilies({QString::fromStdString(format.fontName)});
+    return out;
+}
+
+QString toQt(const std::string &utf8)
+{
+    QString text = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+    // A '\n' would start a new block; a line break stays in its paragraph.
+    text.replace(QLatin1Char('\n'), QChar::LineSeparator);
+    return text;
+}
+
+void showFromTop(QTextEdit &view)
+{
+    view.moveCursor(QTextCursor::Start);
+    view.verticalScrollBar()->setValue(view.verticalScrollBar()->minimum());
+    view.horizontalScrollBar()->setValue(view.horizontalScrollBar()->minimum());
+}
+
+} // namespace
+
+void fillTextDocument(QTextDocument &document, const rtf::Document &model)
+{
+    // A read-only view needs no undo history, and it would double the memory.
+    const bool undo = document.isUndoRedoEnabled();
+    document.setUndoRedoEnabled(false);
+    document.clear();
+    QTextCursor cursor(&document);
+    bool first = true;
+    for (const rtf::Paragraph &paragraph : model.paragraphs) {
+        QTextBlockFormat blockFormat;
+        blockFormat.setAlignment(toQt(paragraph.alignment));
+        if (first)
+            cursor.setBlockFormat(blockFormat);
+        else
+            cursor.insertBlock(blockFormat);
+        first = false;
+        for (const rtf::Run &run : paragraph.runs)
+            cursor.insertText(toQt(run.text), toQt(run.format));
+    }
+    document.setUndoRedoEnabled(undo);
+}
+
+bool loadFileInto(QTextEdit &view, const QString &path, QString *error)
+{
+    const auto fail = [&](const QString &reason) {
+        view.clear();
+        if (error)
+            *error = reason;
+        return false;
+    };
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(file.errorString());
+    // Read at most one byte past the limit, so that an oversized or endless
+    // file (a device, a pipe) is refused without being held in memory.
+    const QByteArray bytes = file.read(static_cast<qint64>(rtf::kMaxInputBytes) + 1);
+    if (file.error() != QFileDevice::NoError)
+        return fail(file.errorString());
+    const rtf::ReadResult result =
+        rtf::read(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    if (result.kind == rtf::ReadResult::Kind::Failed)
+        return fail(QString::fromStdString(result.error));
+    fillTextDocument(*view.document(), result.document);
+    showFromTop(view);
+    return true;
+}
+
+} // namespace quintaro::help

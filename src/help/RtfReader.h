@@ -1,0 +1,88 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// A compact reader for the RTF the read-me is written in. It knows the
+// formatting a read-me uses (bold, italic, underline, size, colour, font,
+// alignment) and reads everything else as text or skips it. The file comes
+// from disk and may be anything, so every byte sequence gives a document or
+// a clean failure, with memory linear in the input.
+namespace quintaro::rtf {
+
+enum class Alignment { Left, Center, Right, Justify };
+
+struct Colour
+{
+    std::uint8_t red = 0;
+    std::uint8_t green = 0;
+    std::uint8_t blue = 0;
+    friend bool operator==(const Colour &, const Colour &) = default;
+};
+
+struct CharFormat
+{
+    bool bold = false;
+    bool italic = false;
+    bool underline = false;
+    int halfPoints = 24;          // RTF sizes count half points: 24 is 12 pt
+    std::optional<Colour> colour; // none: the view's own text colour
+    std::string fontName;         // empty: the view's own font
+    friend bool operator==(const CharFormat &, const CharFormat &) = default;
+};
+
+// Text in UTF-8; '\t' is a tab and '\n' a line break inside the paragraph.
+struct Run
+{
+    std::string text;
+    CharFormat format;
+};
+
+struct Paragraph
+{
+    Alignment alignment = Alignment::Left;
+    std::vector<Run> runs; // empty for an empty paragraph
+    std::string text() const;
+};
+
+struct Document
+{
+    std::vector<Paragraph> paragraphs;
+    // Every paragraph followed by '\n'.
+    std::string plainText() const;
+};
+
+struct ReadResult
+{
+    enum class Kind { Rtf, PlainText, Failed };
+    Kind kind = Kind::Failed;
+    Document document;
+    std::string error; // why nothing could be read, when Failed
+};
+
+// Larger files are refused rather than read: no read-me comes near this, and
+// it keeps a stray multi-gigabyte file from exhausting memory.
+inline constexpr std::size_t kMaxInputBytes = 64u * 1024u * 1024u;
+// Groups nested deeper than this are skipped whole, content included; RTF
+// writers stay far below, and it bounds the state kept per group.
+inline constexpr std::size_t kMaxGroupDepth = 256;
+// Sizes are clamped to what word processors accept (1638 pt).
+inline constexpr int kMaxHalfPoints = 3276;
+
+// True when the bytes start with "{\rtf".
+bool looksLikeRtf(std::string_view bytes);
+
+// Reads RTF when the bytes look like it, otherwise plain text.
+ReadResult read(std::string_view bytes);
+
+// The two readers on their own; neither fails and neither checks the size.
+Document readRtf(std::string_view bytes);
+// UTF-8 when the bytes are valid UTF-8 (a byte-order mark is dropped),
+// otherwise Windows-1252; CR LF, CR and LF each end a paragraph.
+Document readPlainText(std::string_view bytes);
+
+} // namespace quintaro::rtf

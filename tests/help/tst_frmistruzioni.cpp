@@ -1,0 +1,401 @@
+#include "FakeDialogs.h"
+#include "IstruzioniLayout.h"
+#include "frmIstruzioni.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextEdit>
+
+#include <cmath>
+
+using namespace quintaro::help;
+
+namespace {
+
+const QString kReadme = QStringLiteral("Leggimi_Quintaro.rtf");
+const QString kTitle = QStringLiteral("Quintaro - Istruzioni");
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+// An RTF read-me long enough to scroll, each line naming its version.
+QByteArray longReadme(const char *version)
+{
+    QByteArray rtf("{\\rtf1\\ansi ");
+    for (int line = 0; line < 200; ++line)
+        rtf += QByteArray(version) + " riga " + QByteArray::number(line) + "\\par\n";
+    return rtf + "}";
+}
+
+frmIstruzioni &window()
+{
+    return frmIstruzioni::instance();
+}
+
+QTextEdit *view()
+{
+    return window().findChild<QTextEdit *>(QStringLiteral("rtfIstruzioni"));
+}
+
+} // namespace
+
+class TestFrmIstruzioni : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void cleanupTestCase();
+
+    void roundsHalfToEven_data();
+    void roundsHalfToEven();
+    void viewSizeArithmetic_data();
+    void viewSizeArithmetic();
+    void centringArithmetic_data();
+    void centringArithmetic();
+
+    void showsTheReadmeWithItsCaption();
+    void keepsOneInstance();
+    void reloadsAtEveryActivation();
+    void missingFileReportsAndUnloads_data();
+    void missingFileReportsAndUnloads();
+    void emptyFileCountsAsPresent();
+    void notRtfShowsAsPlainText();
+    void laysOutTheView_data();
+    void laysOutTheView();
+    void minimizingLeavesTheViewAlone();
+    void loadsAgainCentredAfterClosing();
+
+private:
+    QString m_startDir;
+    QTemporaryDir m_dir;
+};
+
+void TestFrmIstruzioni::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    m_startDir = QDir::currentPath();
+    // The read-me is looked up in the current directory.
+    QVERIFY(QDir::setCurrent(m_dir.path()));
+}
+
+void TestFrmIstruzioni::init()
+{
+    QFile::remove(kReadme);
+}
+
+void TestFrmIstruzioni::cleanup()
+{
+    window().close();
+    QFile::remove(kReadme);
+}
+
+void TestFrmIstruzioni::cleanupTestCase()
+{
+    QDir::setCurrent(m_startDir);
+}
+
+void TestFrmIstruzioni::roundsHalfToEven_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::addColumn<qlonglong>("expected");
+    QTest::newRow("2.5") << 2.5 << 2LL;
+    QTest::newRow("3.5") << 3.5 << 4LL;
+    QTest::newRow("2.4") << 2.4 << 2LL;
+    QTest::newRow("2.6") << 2.6 << 3LL;
+    QTest::newRow("-2.5") << -2.5 << -2LL;
+    QTest::newRow("-3.5") << -3.5 << -4LL;
+    QTest::newRow("whole") << 7680.0 << 7680LL;
+    QTest::newRow("not a number") << std::nan("") << 0LL;
+}
+
+void TestFrmIstruzioni::roundsHalfToEven()
+{
+    QFETCH(double, value);
+    QFETCH(qlonglong, expected);
+    QCOMPARE(roundHalfEven(value), expected);
+}
+
+void TestFrmIstruzioni::viewSizeArithmetic_data()
+{
+    QTest::addColumn<double>("outerWidth");
+    QTest::addColumn<double>("outerHeight");
+    QTest::addColumn<qlonglong>("width");
+    QTest::addColumn<qlonglong>("height");
+
+    QTest::newRow("design window with frame") << 7800.0 << 4440.0 << 7680LL << 3960LL;
+    QTest::newRow("640 by 480 pixels") << 9600.0 << 7200.0 << 9480LL << 6720LL;
+    QTest::newRow("122 wide, 482 high") << 122.0 << 482.0 << 2LL << 2LL;
+    QTest::newRow("121 wide, 481 high") << 121.0 << 481.0 << 1LL << 1LL;
+    QTest::newRow("120 wide, 480 high") << 120.0 << 480.0 << 1LL << 1LL;
+    QTest::newRow("narrow only") << 100.0 << 4440.0 << 1LL << 3960LL;
+    QTest::newRow("low only") << 7800.0 << 300.0 << 7680LL << 1LL;
+    QTest::newRow("nothing") << 0.0 << 0.0 << 1LL << 1LL;
+    QTest::newRow("negative") << -500.0 << -500.0 << 1LL << 1LL;
+    QTest::newRow("half goes down to even") << 7800.5 << 4440.5 << 7680LL << 3960LL;
+    QTest::newRow("half goes up to even") << 7801.5 << 4441.5 << 7682LL << 3962LL;
+}
+
+void TestFrmIstruzioni::viewSizeArithmetic()
+{
+    QFETCH(double, outerWidth);
+    QFETCH(double, outerHeight);
+    QFETCH(qlonglong, width);
+    QFETCH(qlonglong, height);
+    const ViewSize size = viewSizeForOuter(outerWidth, outerHeight);
+    QCOMPARE(size.width, width);
+    QCOMPARE(size.height, height);
+}
+
+void TestFrmIstruzioni::centringArithmetic_data()
+{
+    QTest::addColumn<double>("screen");
+    QTest::addColumn<double>("window");
+    QTest::addColumn<qlonglong>("expected");
+
+    QTest::newRow("1280 pixel screen") << 19200.0 << 7800.0 << 5700LL;
+    QTest::newRow("half goes up to even") << 19215.0 << 7800.0 << 5708LL;
+    QTest::newRow("half goes down to even") << 19245.0 << 7800.0 << 5722LL;
+    QTest::newRow("odd twips") << 19201.0 << 7800.0 << 5700LL;
+    QTest::newRow("window wider than the screen") << 7000.0 << 7800.0 << -400LL;
+}
+
+void TestFrmIstruzioni::centringArithmetic()
+{
+    QFETCH(double, screen);
+    QFETCH(double, window);
+    QFETCH(qlonglong, expected);
+    QCOMPARE(centredPosition(screen, window), expected);
+}
+
+void TestFrmIstruzioni::showsTheReadmeWithItsCaption()
+{
+    writeFile(kReadme, "{\\rtf1\\ansi Benvenuti in {\\b Quintaro}\\par}");
+    testsupport::FakeMessageBoxes boxes;
+    window().Apri(kReadme, kTitle);
+
+    QCOMPARE(window().windowTitle(), QStringLiteral(" Quintaro - Istruzioni"));
+    QCOMPARE(window().objectName(), QStringLiteral("frmIstruzioni"));
+    QVERIFY(window().isWindow());
+    QCOMPARE(window().parentWidget(), nullptr);
+    QCOMPARE(window().windowModality(), Qt::NonModal);
+    QVERIFY(window().isVisible());
+    QCOMPARE(window().sFileIstruzioni(), kReadme);
+    QVERIFY(view());
+    QVERIFY(view()->isReadOnly());
+    QCOMPARE(view()->toPlainText(), QStringLiteral("Benvenuti in Quintaro"));
+    QVERIFY(boxes.requests.isEmpty());
+}
+
+void TestFrmIstruzioni::keepsOneInstance()
+{
+    writeFile(kReadme, "{\\rtf1 Uno}");
+    frmIstruzioni *first = &frmIstruzioni::instance();
+    first->Apri(kReadme, kTitle);
+    frmIstruzioni::instance().Apri(kReadme, kTitle);
+    QCOMPARE(&frmIstruzioni::instance(), first);
+
+    int windows = 0;
+    for (QWidget *widget : QApplication::topLevelWidgets())
+        windows += widget->objectName() == QStringLiteral("frmIstruzioni") ? 1 : 0;
+    QCOMPARE(windows, 1);
+    QVERIFY(first->isVisible());
+    QCOMPARE(first->windowTitle(), QStringLiteral(" Quintaro - Istruzioni"));
+}
+
+void TestFrmIstruzioni::reloadsAtEveryActivation()
+{
+    writeFile(kReadme, longReadme("Prima"));
+    window().Apri(kReadme, kTitle);
+    QVERIFY(view()->toPlainText().startsWith(QStringLiteral("Prima riga 0")));
+
+    // The platform's report of the activation that the first show brought
+    // belongs to the same activation: the file is not read a second time.
+    writeFile(kReadme, longReadme("Intrusa"));
+    QTRY_VERIFY(window().isActiveWindow());
+    QTest::qWait(50);
+    QVERIFY(view()->toPlainText().startsWith(QStringLiteral("Prima riga 0")));
+
+    QScrollBar *bar = view()->verticalScrollBar();
+    QTRY_VERIFY(bar->maximum() > 0);
+    bar->setValue(bar->maximum());
+    QVERIFY(bar->value() > 0);
+
+    // Over to another window (the main window, in the program) and back.
+    QWidget other;
+    other.setWindowTitle(QStringLiteral("other"));
+    other.show();
+    other.activateWindow();
+    QTRY_VERIFY(other.isActiveWindow());
+    QVERIFY(!window().isActiveWindow());
+    writeFile(kReadme, longReadme("Seconda"));
+    window().activateWindow();
+    QTRY_VERIFY(window().isActiveWindow());
+    QTRY_VERIFY(view()->toPlainText().startsWith(QStringLiteral("Seconda riga 0")));
+    QCOMPARE(bar->value(), bar->minimum());
+
+    // The Help command while the window is open but behind: read again.
+    bar->setValue(bar->maximum());
+    other.activateWindow();
+    QTRY_VERIFY(other.isActiveWindow());
+    writeFile(kReadme, longReadme("Terza"));
+    window().Apri(kReadme, kTitle);
+    QTRY_VERIFY(view()->toPlainText().startsWith(QStringLiteral("Terza riga 0")));
+    QCOMPARE(bar->value(), bar->minimum());
+
+    // The Help command while the window is the active one: read again.
+    QTRY_VERIFY(window().isActiveWindow());
+    writeFile(kReadme, longReadme("Quarta"));
+    window().Apri(kReadme, kTitle);
+    QVERIFY(view()->toPlainText().startsWith(QStringLiteral("Quarta riga 0")));
+}
+
+void TestFrmIstruzioni::missingFileReportsAndUnloads_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("makeFolder");
+    QTest::newRow("read-me missing") << kReadme << false;
+    QTest::newRow("a folder of that name") << kReadme << true;
+    QTest::newRow("no file name") << QString() << false;
+}
+
+void TestFrmIstruzioni::missingFileReportsAndUnloads()
+{
+    QFETCH(QString, path);
+    QFETCH(bool, makeFolder);
+    if (makeFolder)
+        QVERIFY(QDir().mkdir(path));
+
+    testsupport::FakeMessageBoxes boxes;
+    window().Apri(path, kTitle);
+
+    QCOMPARE(boxes.requests.size(), 1);
+    QCOMPARE(boxes.requests[0].prompt, QStringLiteral("Manca il file di help ") + path);
+    QCOMPARE(boxes.requests[0].style, 16);
+    QCOMPARE(boxes.requests[0].title, QStringLiteral("Pennaro"));
+    QVERIFY(!window().isVisible());
+    QVERIFY(!window().isLoaded());
+    // Late notices of the platform about the short-lived window ask nothing more.
+    QTest::qWait(100);
+    QCOMPARE(boxes.requests.size(), 1);
+    QVERIFY(!window().isVisible());
+
+    if (makeFolder)
+        QVERIFY(QDir().rmdir(path));
+}
+
+void TestFrmIstruzioni::emptyFileCountsAsPresent()
+{
+    writeFile(kReadme, longReadme("Vecchia"));
+    window().Apri(kReadme, kTitle);
+    QVERIFY(!view()->toPlainText().isEmpty());
+    window().close();
+
+    writeFile(kReadme, QByteArray());
+    testsupport::FakeMessageBoxes boxes;
+    window().Apri(kReadme, kTitle);
+    QVERIFY(boxes.requests.isEmpty());
+    QVERIFY(window().isVisible());
+    QCOMPARE(view()->toPlainText(), QString());
+}
+
+void TestFrmIstruzioni::notRtfShowsAsPlainText()
+{
+    writeFile(kReadme, "Leggimi\r\nscritto a mano: perch\xc3\xa9 no");
+    window().Apri(kReadme, kTitle);
+    QCOMPARE(view()->toPlainText(), QStringLiteral("Leggimi\nscritto a mano: perch\u00e9 no"));
+}
+
+void TestFrmIstruzioni::laysOutTheView_data()
+{
+    QTest::addColumn<QSize>("client");
+    QTest::newRow("design size") << QSize(512, 264);
+    QTest::newRow("larger") << QSize(800, 600);
+    QTest::newRow("smaller") << QSize(300, 200);
+    QTest::newRow("just wider than the frame") << QSize(9, 33);
+    QTest::newRow("tiny") << QSize(2, 2);
+}
+
+void TestFrmIstruzioni::laysOutTheView()
+{
+    QFETCH(QSize, client);
+    writeFile(kReadme, "{\\rtf1 x}");
+    window().Apri(kReadme, kTitle);
+    window().resize(client);
+    QTRY_COMPARE(window().size(), client);
+
+    // Outer size less 120 by 480 twips (8 by 32 pixels), never below one.
+    const QSize outer = window().frameGeometry().size();
+    const QSize expected(std::max(1, outer.width() - 8), std::max(1, outer.height() - 32));
+    QCOMPARE(view()->geometry(), QRect(QPoint(0, 0), expected));
+}
+
+void TestFrmIstruzioni::minimizingLeavesTheViewAlone()
+{
+    writeFile(kReadme, "{\\rtf1 x}");
+    window().Apri(kReadme, kTitle);
+    window().resize(400, 300);
+    QTRY_COMPARE(window().size(), QSize(400, 300));
+    const QRect laidOut = view()->geometry();
+
+    window().showMinimized();
+    QTRY_VERIFY(window().isMinimized());
+    window().resize(200, 150);
+    QTRY_COMPARE(window().size(), QSize(200, 150));
+    window().Form_Resize();
+    QCOMPARE(view()->geometry(), laidOut);
+
+    window().showNormal();
+    QTRY_VERIFY(!window().isMinimized());
+    const QSize outer = window().frameGeometry().size();
+    QTRY_COMPARE(view()->geometry(),
+                 QRect(0, 0, std::max(1, outer.width() - 8), std::max(1, outer.height() - 32)));
+}
+
+void TestFrmIstruzioni::loadsAgainCentredAfterClosing()
+{
+    writeFile(kReadme, "{\\rtf1 x}");
+    frmIstruzioni *first = &window();
+    window().Apri(kReadme, kTitle);
+
+    const QRect screen = window().screen()->geometry();
+    const auto checkCentred = [&] {
+        const QRect outer = window().frameGeometry();
+        QVERIFY(std::abs(outer.left() - screen.left() - (screen.width() - outer.width()) / 2.0) <=
+                0.5);
+        QVERIFY(std::abs(outer.top() - screen.top() - (screen.height() - outer.height()) / 2.0) <=
+                0.5);
+    };
+    checkCentred();
+
+    // Moved and resized by the user, then closed: it unloads but lives on.
+    window().move(3, 7);
+    window().resize(700, 500);
+    window().close();
+    QVERIFY(!window().isVisible());
+    QVERIFY(!window().isLoaded());
+    QCOMPARE(&window(), first);
+
+    // The next Help command loads it anew: design size, centred again.
+    window().Apri(kReadme, kTitle);
+    QVERIFY(window().isVisible());
+    QVERIFY(window().isLoaded());
+    QCOMPARE(window().size(), QSize(512, 264));
+    checkCentred();
+    QCOMPARE(window().windowTitle(), QStringLiteral(" Quintaro - Istruzioni"));
+}
+
+QTEST_MAIN(TestFrmIstruzioni)
+
+#include "tst_frmistruzioni.moc"
