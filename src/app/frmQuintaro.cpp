@@ -7,10 +7,7 @@
 #include "Shutdown.h"
 #include "TextCodec.h"
 #include "WindowLayout.h"
-#if __has_include("frmIstruzioni.h")
 #include "frmIstruzioni.h"
-#define HAVE_HELP_TMP 1
-#endif
 
 #include <QApplication>
 #include <QCheckBox>
@@ -533,10 +530,8 @@ void frmQuintaro::nmuPath_Click()
 
 void frmQuintaro::mnuHelp_Click()
 {
-#ifdef HAVE_HELP_TMP
     frmIstruzioni::instance().Apri(QStringLiteral("Leggimi_Quintaro.rtf"),
                                    QStringLiteral("Quintaro - Istruzioni"));
-#endif
 }
 
 } // namespace quintaro
