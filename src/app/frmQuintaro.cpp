@@ -97,6 +97,16 @@ void frmQuintaro::createControls()
     lblAGW->setAlignment(Qt::AlignCenter);
     lblAGW->setFrameStyle(QFrame::Box | QFrame::Plain);
     lblAGW->setLineWidth(1);
+    // Wide enough for every status it shows, in whatever font the system
+    // has: a status cut off in the middle would tell the user nothing.
+    {
+        const QFontMetrics metrics(font());
+        int widest = 0;
+        for (const char *status : {"Status Window", "Connessione ad AGWPE chiusa",
+                                   "Connesso ad AGWPE v65535.65535"})
+            widest = qMax(widest, metrics.horizontalAdvance(QLatin1String(status)));
+        lblAGW->resize(qMax(lblAGW->width(), widest + 8), lblAGW->height());
+    }
 
     lblAddr = new QLabel(QStringLiteral("AGW IP Address:"), client);
     lblAddr->setObjectName(QStringLiteral("lblAddr"));

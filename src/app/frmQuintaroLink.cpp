@@ -184,6 +184,10 @@ void frmQuintaro::ProcessAgwFrame(const std::uint8_t *data, std::size_t start,
     case agw::FrameKind::Other:
         break;
     }
+    // Outside a received block (a frame handed in directly) there is no
+    // end of block to wait for.
+    if (!m_inDataArrival)
+        flushMonitorLines();
 }
 
 void frmQuintaro::flushMonitorLines()
