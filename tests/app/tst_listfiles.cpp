@@ -1,0 +1,587 @@
+// Station list files and the batch file, driven through the main window: the
+// dialogs, what is read and written, the title after each outcome, the list
+// kept safe from bad files and failed saves.
+
+#include "StationWindow.h"
+
+#include <QFileInfo>
+#include <csignal>
+#include <optional>
+#include <sys/resource.h>
+
+using namespace quintaro;
+using testsupport::StationWindow;
+
+namespace {
+
+const QString kCrLf = QStringLiteral("\r\n");
+const QByteArray kBatchHeader = "@Echo Off\r\n"
+                                "REM Batch file for opening Brezomat\r\n"
+                                "REM several times with different Wx Calls\r\n";
+
+// A list on screen before the file operation: two stations, the first open
+// and the second selected, titled as heard.
+void prepareList(StationWindow &w)
+{
+    w.window.AddWxStation(QStringLiteral("PRE1AA"));
+    w.window.AddWxStation(QStringLiteral("PRE2BB"));
+    w.select(0);
+    w.window.nmuSetItem_Click();
+    w.select(1);
+}
+
+void checkListUnchanged(StationWindow &w)
+{
+    QCOMPARE(w.calls(), (QStringList{"PRE1AA", "PRE2BB"}));
+    QCOMPARE(w.statuses(), (QList<int>{1, 0}));
+    QCOMPARE(w.selected(), 1);
+    QCOMPARE(w.title(), QStringLiteral("Quintaro - 2 stations (list not saved)"));
+    QCOMPARE(w.menus(), QStringLiteral("++"));
+}
+
+QByteArray manyCalls(int count)
+{
+    QByteArray bytes;
+    for (int i = 0; i < count; ++i)
+        bytes += 'S' + QByteArray::number(100000 + i) + "\r\n";
+    return bytes;
+}
+
+// Files may grow to `bytes` at most while it lives; a write past that fails
+// for every user, root included.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &m_old);
+        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = m_old;
+        limit.rlim_cur = bytes;
+        m_ok = setrlimit(RLIMIT_FSIZE, &limit) == 0;
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &m_old);
+        std::signal(SIGXFSZ, m_oldHandler);
+    }
+    bool ok() const { return m_ok; }
+
+private:
+    rlimit m_old{};
+    void (*m_oldHandler)(int) = nullptr;
+    bool m_ok = false;
+};
+
+} // namespace
+
+class TestListFiles : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void roundTrip();
+    void reads_data();
+    void reads();
+    void unreadableFile_data();
+    void unreadableFile();
+    void endlessFile();
+    void dialogCancel_data();
+    void dialogCancel();
+    void saveWithEmptyList();
+    void saveWritesEveryEntryUnchanged();
+    void launchAllAfterLoad_data();
+    void launchAllAfterLoad();
+    void failedSave_data();
+    void failedSave();
+    void batchBytes_data();
+    void batchBytes();
+};
+
+void TestListFiles::roundTrip()
+{
+    StationWindow w;
+    w.clickAutoLoad();
+    w.window.AddWxStation(QStringLiteral("IK1ABC-13"));
+    w.clickAutoLoad();
+    w.window.AddWxStation(QStringLiteral("ik2def"));
+    w.window.AddWxStation(QStringLiteral("IK3GHI"));
+    QVERIFY(w.dir.write(QStringLiteral("WxList.txt"), "OLD1AA\r\nOLD2BB\r\nOLD3CC\r\nOLD4DD\r\n"));
+
+    // Saving onto an existing file replaces it without a question.
+    w.save(QStringLiteral("WxList.txt"));
+    QCOMPARE(w.dir.read(QStringLiteral("WxList.txt")),
+             QByteArray("IK1ABC-13\r\nik2def\r\nIK3GHI\r\n"));
+    QCOMPARE(w.title(), QStringLiteral("Quintaro - WxList.txt - 3 stations"));
+    QCOMPARE(w.window.sListFileTitle(), QStringLiteral("WxList.txt"));
+    QCOMPARE(w.boxes.requests.size(), 0);
+    QCOMPARE(w.files(), QStringList{"WxList.txt"});
+
+    w.window.nmuClearList_Click();
+    QCOMPARE(w.window.sListFileTitle(), QString());
+    w.load(QStringLiteral("WxList.txt"));
+    QCOMPARE(w.calls(), (QStringList{"IK1ABC-13", "ik2def", "IK3GHI"}));
+    QCOMPARE(w.statuses(), (QList<int>{0, 0, 0}));
+    QCOMPARE(w.title(), QStringLiteral("Quintaro - WxList.txt - 3 stations"));
+    QCOMPARE(w.window.sListFileTitle(), QStringLiteral("WxList.txt"));
+    QCOMPARE(w.menus(), QStringLiteral("++"));
+    QCOMPARE(w.selected(), 0);
+
+    // The selection after a load is the one the commands use.
+    w.window.nmuLoadItem_Click();
+    QCOMPARE(w.started().last(), QByteArray("Orbetti.exe IK1ABC-13 localhost"));
+    QCOMPARE(w.statuses(), (QList<int>{1, 0, 0}));
+    // Loaded calls are known to the list: hearing one again adds nothing.
+    w.window.AddWxStation(QStringLiteral("ik2def"));
+    QCOMPARE(w.calls().size(), 3);
+}
+
+void TestListFiles::reads_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("calls"); // {"<rejected>"}: the file is not a valid list
+
+    const QStringList rejected{"<rejected>"};
+    QTest::newRow("written list") << QByteArray("IK1ABC\r\nIK2DEF-13\r\n")
+                                  << QStringList{"IK1ABC", "IK2DEF-13"};
+    QTest::newRow("last line without CR LF")
+        << QByteArray("IK1ABC\r\nIK2DEF") << QStringList{"IK1ABC", "IK2DEF"};
+    QTest::newRow("lines ended by LF only")
+        << QByteArray("IK1ABC\nIK2DEF\n") << QStringList{"IK1ABC", "IK2DEF"};
+    QTest::newRow("blank line at the end") << QByteArray("IK1ABC\r\nIK2DEF\r\n\r\n") << rejected;
+    QTest::newRow("blank line in the middle") << QByteArray("IK1ABC\r\n\r\nIK2DEF\r\n") << rejected;
+    QTest::newRow("blank line at the start") << QByteArray("\r\nIK1ABC\r\n") << rejected;
+    QTest::newRow("blanks before a call")
+        << QByteArray("   IK1ABC\r\n IK2DEF\r\n") << QStringList{"IK1ABC", "IK2DEF"};
+    QTest::newRow("quoted calls") << QByteArray("\"IK1ABC\"\r\n  \"IK2DEF\"\r\n")
+                                  << QStringList{"IK1ABC", "IK2DEF"};
+    QTest::newRow("comma inside quotes") << QByteArray("\"IK1,ABC\"\r\n") << QStringList{"IK1,ABC"};
+    QTest::newRow("quote never closed") << QByteArray("IK1ABC\r\n\"IK2DEF\r\n") << rejected;
+    QTest::newRow("two calls on one line")
+        << QByteArray("IK1ABC,IK2DEF\r\nIK3GHI\r\n") << QStringList{"IK1ABC", "IK2DEF", "IK3GHI"};
+    QTest::newRow("nothing between two commas") << QByteArray("IK1ABC,,IK2DEF\r\n") << rejected;
+    QTest::newRow("same call twice") << QByteArray("IK1ABC\r\nIK2DEF\r\nIK1ABC\r\n")
+                                     << QStringList{"IK1ABC", "IK2DEF", "IK1ABC"};
+    QTest::newRow("2 characters") << QByteArray("IK1ABC\r\nAB\r\n") << rejected;
+    QTest::newRow("3 characters") << QByteArray("ABC\r\n") << QStringList{"ABC"};
+    QTest::newRow("9 characters") << QByteArray("IK1ABC-15\r\n") << QStringList{"IK1ABC-15"};
+    QTest::newRow("10 characters") << QByteArray("IK1ABC\r\nIK1ABCD-15\r\n") << rejected;
+    QTest::newRow("10 characters in quotes") << QByteArray("\"IK1ABCD-15\"\r\n") << rejected;
+    QTest::newRow("bad entry after good ones")
+        << QByteArray("IK1ABC\r\nIK2DEF\r\nIK3GHIJKLMN\r\n") << rejected;
+    QTest::newRow("bytes of any value")
+        << QByteArray("IK1\xC4\xFF\r\n") << QStringList{QString::fromLatin1("IK1\xC4\xFF")};
+    QTest::newRow("empty file") << QByteArray() << QStringList{};
+    QTest::newRow("a binary file") << QByteArray("\x7f"
+                                                 "ELF\x02\x01\x01\0\0\0\0\0\0\0\0\0",
+                                                 16)
+                                   << rejected;
+    QStringList full;
+    for (int i = 0; i < 32767; ++i)
+        full << QStringLiteral("S%1").arg(100000 + i);
+    QTest::newRow("32767 calls") << manyCalls(32767) << full;
+    QTest::newRow("32768 calls") << manyCalls(32768) << rejected;
+    // Blanks before a call are skipped, but a file this big cannot be a list.
+    QTest::newRow("more than 4 MiB")
+        << (QByteArray("IK1ABC\r\n") + QByteArray(4 * 1024 * 1024, ' ') + "IK2DEF\r\n") << rejected;
+}
+
+void TestListFiles::reads()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, calls);
+
+    StationWindow w;
+    prepareList(w);
+    QVERIFY(w.dir.write(QStringLiteral("list.txt"), bytes));
+    w.load(QStringLiteral("list.txt"));
+
+    QCOMPARE(w.window.sListFileTitle(), QStringLiteral("list.txt"));
+    if (calls == QStringList{"<rejected>"}) {
+        QCOMPARE(w.boxes.requests.size(), 1);
+        const auto &box = w.boxes.requests.first();
+        QCOMPARE(box.prompt, "Error loading Wx Station List file:" + kCrLf +
+                                 "list.txtdoes not contain a valid list");
+        QCOMPARE(box.style, 0);
+        QCOMPARE(box.title, QStringLiteral("Error opening Wx List"));
+        // The stations on screen survive a bad file.
+        checkListUnchanged(w);
+        w.window.AddWxStation(QStringLiteral("PRE1AA"));
+        QCOMPARE(w.calls().size(), 2);
+        return;
+    }
+    QCOMPARE(w.boxes.requests.size(), 0);
+    QCOMPARE(w.calls(), calls);
+    QCOMPARE(w.statuses(), QList<int>(calls.size(), 0));
+    QCOMPARE(w.title(), QStringLiteral("Quintaro - list.txt - %1 stations").arg(calls.size()));
+    QCOMPARE(w.menus(), QStringLiteral("++"));
+    QCOMPARE(w.selected(), calls.isEmpty() ? -1 : 0);
+    // The stations of the old list are gone from it: heard again, they are new.
+    w.window.AddWxStation(QStringLiteral("PRE1AA"));
+    QCOMPARE(w.calls().size(), qMin<qsizetype>(calls.size() + 1, 32767));
+}
+
+void TestListFiles::unreadableFile_data()
+{
+    QTest::addColumn<QString>("name");
+
+    QTest::newRow("no such file") << "missing.txt";
+    QTest::newRow("a folder") << "folder.txt";
+    QTest::newRow("in a folder that does not exist") << "nowhere/list.txt";
+}
+
+void TestListFiles::unreadableFile()
+{
+    QFETCH(QString, name);
+
+    StationWindow w;
+    QVERIFY(QDir(w.dir.path()).mkdir(QStringLiteral("folder.txt")));
+    prepareList(w);
+    w.load(name);
+
+    QCOMPARE(w.boxes.requests.size(), 0);
+    checkListUnchanged(w);
+    QCOMPARE(w.window.sListFileTitle(), QFileInfo(name).fileName());
+}
+
+void TestListFiles::endlessFile()
+{
+    if (!QFileInfo::exists(QStringLiteral("/dev/zero")))
+        QSKIP("no /dev/zero here");
+    StationWindow w;
+    prepareList(w);
+    // A device that never ends is read only as far as a list could reach.
+    w.dialogs.answerNext(QStringLiteral("/dev/zero"));
+    w.window.nmuLoad_Click();
+    QCOMPARE(w.boxTitles(), QStringList{"Error opening Wx List"});
+    checkListUnchanged(w);
+}
+
+void TestListFiles::dialogCancel_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<QString>("dialogTitle");
+    QTest::addColumn<QString>("titleAfter");
+
+    QTest::newRow("load") << "load" << int(FileDialogRequest::Open) << "Text Files (*.txt)|*.txt"
+                          << "WxList.txt"
+                          << "Load Wx List"
+                          << "Quintaro -  - 2 stations";
+    QTest::newRow("save") << "save" << int(FileDialogRequest::Save) << "Text Files (*.txt)|*.txt"
+                          << "WxList.txt"
+                          << "Save Wx List"
+                          << "Quintaro - 2 stations (list not saved)";
+    QTest::newRow("batch") << "batch" << int(FileDialogRequest::Save) << "Batch Files (*.bat)|*.bat"
+                           << "WxLoad.bat"
+                           << "Save Batch File"
+                           << "Quintaro - 2 stations (list not saved)";
+}
+
+void TestListFiles::dialogCancel()
+{
+    QFETCH(QString, command);
+    QFETCH(int, mode);
+    QFETCH(QString, filter);
+    QFETCH(QString, fileName);
+    QFETCH(QString, dialogTitle);
+    QFETCH(QString, titleAfter);
+
+    StationWindow w;
+    prepareList(w);
+    // Whatever an earlier use left in the one dialog object is set anew.
+    CommonDialog &d = w.window.CommonD();
+    d.Filter = QStringLiteral("Application Files (*.exe)|*.exe");
+    d.FilterIndex = 3;
+    d.FileName = QStringLiteral("/opt/elsewhere/Orbetti.exe");
+    d.InitDir = QStringLiteral("/opt");
+    d.DialogTitle = QStringLiteral("Set Brezomat Path");
+    d.Flags = 0;
+
+    w.dialogs.cancelNext();
+    if (command == QLatin1String("load"))
+        w.window.nmuLoad_Click();
+    else if (command == QLatin1String("save"))
+        w.window.nmuSave_Click();
+    else
+        w.window.nmuBatch_Click();
+
+    QCOMPARE(w.dialogs.requests.size(), 1);
+    const FileDialogRequest &r = w.dialogs.requests.first();
+    QCOMPARE(int(r.mode), mode);
+    QCOMPARE(r.filter, filter);
+    QCOMPARE(r.filterIndex, 1);
+    QCOMPARE(r.fileName, fileName);
+    QCOMPARE(r.initDir, QStringLiteral(".\\"));
+    QCOMPARE(r.title, dialogTitle);
+    QCOMPARE(r.flags, 12);
+
+    QCOMPARE(w.boxes.requests.size(), 0);
+    QCOMPARE(w.files(), QStringList{});
+    QCOMPARE(w.window.sListFileTitle(), QString());
+    QCOMPARE(w.title(), titleAfter);
+    QCOMPARE(w.calls(), (QStringList{"PRE1AA", "PRE2BB"}));
+    QCOMPARE(w.statuses(), (QList<int>{1, 0}));
+    QCOMPARE(w.menus(), QStringLiteral("++"));
+    // A cancelled load still selects the first entry.
+    QCOMPARE(w.selected(), command == QLatin1String("load") ? 0 : 1);
+}
+
+void TestListFiles::saveWithEmptyList()
+{
+    StationWindow w;
+    w.window.nmuSave_Click();
+    w.window.AddWxStation(QStringLiteral("IK1ABC"));
+    w.window.nmuClearList_Click();
+    w.window.nmuSave_Click();
+    QCOMPARE(w.dialogs.requests.size(), 0);
+    QCOMPARE(w.files(), QStringList{});
+    QCOMPARE(w.title(), QStringLiteral("Quintaro - 0 stations"));
+}
+
+void TestListFiles::saveWritesEveryEntryUnchanged()
+{
+    StationWindow w;
+    for (const char *call : {"AB", "IK1ABC", "IK1ABCD-15", " IK2 DEF ", "IK3,GHI"})
+        w.window.AddWxStation(QLatin1String(call));
+    w.save(QStringLiteral("odd.txt"));
+    QCOMPARE(w.dir.read(QStringLiteral("odd.txt")),
+             QByteArray("AB\r\nIK1ABC\r\nIK1ABCD-15\r\n IK2 DEF \r\nIK3,GHI\r\n"));
+    QCOMPARE(w.title(), QStringLiteral("Quintaro - odd.txt - 5 stations"));
+    w.load(QStringLiteral("odd.txt"));
+    QCOMPARE(w.boxTitles(), QStringList{"Error opening Wx List"});
+    QCOMPARE(w.calls().size(), 5);
+}
+
+void TestListFiles::launchAllAfterLoad_data()
+{
+    QTest::addColumn<bool>("autoLoadAll");
+    QTest::addColumn<QString>("file"); // "" cancels the dialog
+    QTest::addColumn<QByteArrayList>("started");
+    QTest::addColumn<QStringList>("boxTitles");
+
+    const QByteArrayList old{"b PRE1AA h", "b PRE2BB h"};
+    QTest::newRow("list replaced")
+        << true << "two.txt" << QByteArrayList{"b IK1ABC h", "b IK2DEF h"} << QStringList{};
+    QTest::newRow("dialog cancelled") << true << "" << old << QStringList{};
+    QTest::newRow("file rejected")
+        << true << "bad.txt" << old << QStringList{"Error opening Wx List"};
+    QTest::newRow("file not read") << true << "missing.txt" << old << QStringList{};
+    QTest::newRow("empty file") << true << "empty.txt" << QByteArrayList{} << QStringList{};
+    QTest::newRow("option off") << false << "two.txt" << QByteArrayList{} << QStringList{};
+    QTest::newRow("option off, cancelled") << false << "" << QByteArrayList{} << QStringList{};
+}
+
+void TestListFiles::launchAllAfterLoad()
+{
+    QFETCH(bool, autoLoadAll);
+    QFETCH(QString, file);
+    QFETCH(QByteArrayList, started);
+    QFETCH(QStringList, boxTitles);
+
+    StationWindow w;
+    QVERIFY(w.dir.write(QStringLiteral("two.txt"), "IK1ABC\r\nIK2DEF\r\n"));
+    QVERIFY(w.dir.write(QStringLiteral("bad.txt"), "IK1ABC\r\nIK\r\n"));
+    QVERIFY(w.dir.write(QStringLiteral("empty.txt"), ""));
+    w.txtPath()->setText(QStringLiteral("b"));
+    w.txtAddr()->setText(QStringLiteral("h"));
+    w.window.AddWxStation(QStringLiteral("PRE1AA"));
+    w.window.AddWxStation(QStringLiteral("PRE2BB"));
+    if (autoLoadAll)
+        w.clickAutoLoadAll();
+    QCOMPARE(w.window.bAutoLoadAll(), autoLoadAll);
+
+    if (file.isEmpty())
+        w.dialogs.cancelNext();
+    else
+        w.dialogs.answerNext(w.dir.filePath(file));
+    w.window.nmuLoad_Click();
+
+    QCOMPARE(w.started(), started);
+    QCOMPARE(w.boxTitles(), boxTitles);
+    QCOMPARE(w.statuses(), QList<int>(w.calls().size(), started.isEmpty() ? 0 : 1));
+}
+
+void TestListFiles::failedSave_data()
+{
+    QTest::addColumn<QString>("command"); // "save" or "batch"
+    QTest::addColumn<QString>("target");  // relative to the work directory
+    QTest::addColumn<QString>("reason");
+    QTest::addColumn<bool>("sizeLimit");
+
+    for (const char *command : {"save", "batch"}) {
+        const QString c = QLatin1String(command);
+        const QString ext =
+            c == QLatin1String("save") ? QStringLiteral(".txt") : QStringLiteral(".bat");
+        QTest::addRow("%s: folder does not exist", command)
+            << c << "nowhere/new" + ext << "No such file or directory" << false;
+        QTest::addRow("%s: folder is a file", command)
+            << c << "plain.dat/new" + ext << "Not a directory" << false;
+        QTest::addRow("%s: name of a folder", command)
+            << c << "folder" + ext << "Is a directory" << false;
+        QTest::addRow("%s: file too large, old file kept", command)
+            << c << "old" + ext << "File too large" << true;
+    }
+}
+
+void TestListFiles::failedSave()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, target);
+    QFETCH(QString, reason);
+    QFETCH(bool, sizeLimit);
+
+    StationWindow w;
+    const QByteArray oldBytes = "OLD1AA\r\nOLD2BB\r\n";
+    QVERIFY(w.dir.write(QStringLiteral("plain.dat"), oldBytes));
+    QVERIFY(w.dir.write(QStringLiteral("old.txt"), oldBytes));
+    QVERIFY(w.dir.write(QStringLiteral("old.bat"), oldBytes));
+    QVERIFY(QDir(w.dir.path()).mkdir(QStringLiteral("folder.txt")));
+    QVERIFY(QDir(w.dir.path()).mkdir(QStringLiteral("folder.bat")));
+    const QStringList filesBefore = w.files();
+
+    w.window.AddWxStation(QStringLiteral("IK1ABC"));
+    w.window.AddWxStation(QStringLiteral("IK2DEF"));
+    w.save(QStringLiteral("good.txt"));
+    QCOMPARE(w.title(), QStringLiteral("Quintaro - good.txt - 2 stations"));
+    QCOMPARE(w.boxes.requests.size(), 0);
+
+    {
+        std::optional<FileSizeLimit> limit;
+        if (sizeLimit) {
+            limit.emplace(8);
+            QVERIFY(limit->ok());
+        }
+        if (command == QLatin1String("save"))
+            w.save(target);
+        else
+            w.batch(target);
+    }
+
+    QCOMPARE(w.boxes.requests.size(), 1);
+    const auto &box = w.boxes.requests.first();
+    QCOMPARE(box.style, 48);
+    QVERIFY2(box.prompt.contains(QFileInfo(target).fileName()), qPrintable(box.prompt));
+    QVERIFY2(box.prompt.contains(reason), qPrintable(box.prompt));
+    // A failed save is not taken for a saved list.
+    QCOMPARE(w.title(), QStringLiteral("Quintaro - good.txt - 2 stations"));
+    QCOMPARE(w.window.sListFileTitle(), QStringLiteral("good.txt"));
+    QCOMPARE(w.calls(), (QStringList{"IK1ABC", "IK2DEF"}));
+    // Old files as they were, and nothing half-written left behind.
+    QCOMPARE(w.dir.read(QStringLiteral("plain.dat")), oldBytes);
+    QCOMPARE(w.dir.read(QStringLiteral("old.txt")), oldBytes);
+    QCOMPARE(w.dir.read(QStringLiteral("old.bat")), oldBytes);
+    QVERIFY(QFileInfo(w.dir.filePath(QStringLiteral("folder.txt"))).isDir());
+    QStringList filesAfter = filesBefore + QStringList{"good.txt"};
+    filesAfter.sort();
+    QCOMPARE(w.files(), filesAfter);
+
+    // Once the cause is gone, the same file saves.
+    if (sizeLimit) {
+        if (command == QLatin1String("save")) {
+            w.save(target);
+            QCOMPARE(w.dir.read(target), QByteArray("IK1ABC\r\nIK2DEF\r\n"));
+            QCOMPARE(w.title(), QStringLiteral("Quintaro - old.txt - 2 stations"));
+        } else {
+            w.batch(target);
+            QVERIFY(w.dir.read(target).startsWith(kBatchHeader));
+        }
+        QCOMPARE(w.boxes.requests.size(), 1);
+    }
+}
+
+void TestListFiles::batchBytes_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QStringList>("calls");
+    QTest::addColumn<QByteArray>("lines"); // after the three header lines
+    QTest::addColumn<QStringList>("leftOut");
+
+    const QStringList two{"IK1ABC", "IK2DEF-13"};
+    QTest::newRow("empty list") << "/opt/brez/Orbetti"
+                                << "localhost" << QStringList{} << QByteArray() << QStringList{};
+    QTest::newRow("two calls") << "/opt/brez/Orbetti"
+                               << "localhost" << two
+                               << QByteArray("/opt/brez/Orbetti IK1ABC localhost\r\n"
+                                             "/opt/brez/Orbetti IK2DEF-13 localhost\r\n")
+                               << QStringList{};
+    QTest::newRow("path with blanks, unquoted")
+        << "C:\\Program Files\\Brezomat\\Orbetti.exe"
+        << "10.0.0.2" << two
+        << QByteArray("C:\\Program Files\\Brezomat\\Orbetti.exe IK1ABC 10.0.0.2\r\n"
+                      "C:\\Program Files\\Brezomat\\Orbetti.exe IK2DEF-13 10.0.0.2\r\n")
+        << QStringList{};
+    QTest::newRow("blanks around path and address")
+        << "   Orbetti.exe  "
+        << "  radio.lan " << QStringList{"IK1ABC"} << QByteArray("Orbetti.exe IK1ABC radio.lan\r\n")
+        << QStringList{};
+    QTest::newRow("empty path") << ""
+                                << "localhost" << two
+                                << QByteArray(" IK1ABC localhost\r\n IK2DEF-13 localhost\r\n")
+                                << QStringList{};
+    QTest::newRow("empty address")
+        << "Orbetti.exe"
+        << "" << QStringList{"IK1ABC"} << QByteArray("Orbetti.exe IK1ABC \r\n") << QStringList{};
+    QTest::newRow("letters, digits and dash in any case")
+        << "b"
+        << "h" << QStringList{"ik1abc-1", "Q-Z9"} << QByteArray("b ik1abc-1 h\r\nb Q-Z9 h\r\n")
+        << QStringList{};
+    QTest::newRow("shell metacharacters left out")
+        << "b"
+        << "h" << QStringList{"A&B",  "IK1ABC", "IK2|X",  "IK3>Y",     "IK4%Z%",  "IK5^",
+                              "A\"Q", "IK6 SP", "IK7(8)", "IK8;rm -r", "IK9`id`", "IK2DEF-9"}
+        << QByteArray("b IK1ABC h\r\nb IK2DEF-9 h\r\n")
+        << QStringList{"A&B",  "IK2|X",  "IK3>Y",  "IK4%Z%",    "IK5^",
+                       "A\"Q", "IK6 SP", "IK7(8)", "IK8;rm -r", "IK9`id`"};
+    QTest::newRow("bytes beyond ASCII left out")
+        << "b"
+        << "h" << QStringList{QString::fromLatin1("IK1\xC4"), "IK2DEF"}
+        << QByteArray("b IK2DEF h\r\n") << QStringList{QString::fromLatin1("IK1\xC4")};
+}
+
+void TestListFiles::batchBytes()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, address);
+    QFETCH(QStringList, calls);
+    QFETCH(QByteArray, lines);
+    QFETCH(QStringList, leftOut);
+
+    StationWindow w;
+    w.txtPath()->setText(path);
+    w.txtAddr()->setText(address);
+    w.load(QStringLiteral("missing.txt")); // a list file title to keep
+    for (int i = 0; i < calls.size(); ++i) {
+        // Every other entry open: the batch file does not look.
+        if ((i % 2 == 0) != w.window.bAutoLoad())
+            w.clickAutoLoad();
+        w.window.AddWxStation(calls.at(i));
+    }
+    const QList<int> statusesBefore = w.statuses();
+    const QString titleBefore = w.title();
+    QVERIFY(w.dir.write(QStringLiteral("WxLoad.bat"), "old contents, much longer than a header"));
+
+    w.batch(QStringLiteral("WxLoad.bat"));
+    QCOMPARE(w.dir.read(QStringLiteral("WxLoad.bat")), kBatchHeader + lines);
+
+    if (leftOut.isEmpty()) {
+        QCOMPARE(w.boxes.requests.size(), 0);
+    } else {
+        QCOMPARE(w.boxes.requests.size(), 1);
+        const auto &box = w.boxes.requests.first();
+        QCOMPARE(box.style, 48);
+        // One line of explanation, then the calls left out, one per line.
+        QCOMPARE(box.prompt.split(kCrLf).mid(1), leftOut);
+    }
+    QCOMPARE(w.calls(), calls);
+    QCOMPARE(w.statuses(), statusesBefore);
+    QCOMPARE(w.title(), titleBefore);
+    QCOMPARE(w.window.sListFileTitle(), QStringLiteral("missing.txt"));
+    QCOMPARE(w.files(), QStringList{"WxLoad.bat"});
+}
+
+QTEST_MAIN(TestListFiles)
+#include "tst_listfiles.moc"

@@ -1,0 +1,676 @@
+// The station list of the main window and the starting of Brezomat: the
+// title and the menus as the list changes, the entries and their open status
+// through every command, the questions and warnings, the command line, a run
+// over all entries while the list changes under it, and the list's limit.
+
+#include "StationWindow.h"
+
+#include <QTimer>
+#include <functional>
+
+using namespace quintaro;
+using testsupport::StationWindow;
+
+namespace {
+
+const QString kCrLf = QStringLiteral("\r\n");
+
+void writeListFiles(StationWindow &w)
+{
+    QVERIFY(w.dir.write(QStringLiteral("two.txt"), "IK1ABC\r\nIK2DEF\r\n"));
+    QVERIFY(w.dir.write(QStringLiteral("one.txt"), "IK3GHI\r\n"));
+    QVERIFY(w.dir.write(QStringLiteral("empty.txt"), ""));
+    QVERIFY(w.dir.write(QStringLiteral("bad.txt"), "IK1ABC\r\nXY\r\n"));
+}
+
+// Starts that run the test's own code while the launcher waits for them, so
+// that a test can change the list exactly where a run over the list is.
+class ScriptedStarter final : public stations::ProgramStarter
+{
+public:
+    ScriptedStarter() { stations::setProgramStarter(this); }
+    ~ScriptedStarter() override { stations::setProgramStarter(nullptr); }
+
+    QStringList failing;                          // calls whose start fails
+    std::function<void(const QString &)> onStart; // runs inside every start
+    QStringList startedCalls;
+
+    long long start(std::string_view commandLine) override
+    {
+        // "brez CALL host": calls in these tests hold no blank.
+        const QString call = QString::fromLatin1(commandLine.data(), qsizetype(commandLine.size()))
+                                 .section(QLatin1Char(' '), 1, 1);
+        startedCalls << call;
+        if (onStart)
+            onStart(call);
+        return failing.contains(call) ? 0 : 77;
+    }
+};
+
+} // namespace
+
+class TestStationList : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void titleAndMenus_data();
+    void titleAndMenus();
+    void distinctCalls_data();
+    void distinctCalls();
+    void openStatus_data();
+    void openStatus();
+    void nothingSelectedAfterCancel();
+    void alreadyLoaded_data();
+    void alreadyLoaded();
+    void startFailureWarning();
+    void loadAllWithUnusablePath_data();
+    void loadAllWithUnusablePath();
+    void commandLine_data();
+    void commandLine();
+    void pathAndAddressReadAtEveryStart();
+    void runWhileListChanges_data();
+    void runWhileListChanges();
+    void listLimit();
+};
+
+// Each step: "action | title afterwards | menus afterwards", the menus being
+// "&Wx List" then "&Save Wx Station List as...", "+" enabled, "-" disabled.
+void TestStationList::titleAndMenus_data()
+{
+    QTest::addColumn<QStringList>("steps");
+
+    QTest::newRow("stations heard") << QStringList{
+        "add IK1ABC    | Quintaro - 1 stations (list not saved) | ++",
+        "add IK2DEF    | Quintaro - 2 stations (list not saved) | ++",
+        "add IK1ABC    | Quintaro - 2 stations (list not saved) | ++",
+    };
+    QTest::newRow("cancel without selection on three") << QStringList{
+        "add IK1ABC    | Quintaro - 1 stations (list not saved) | ++",
+        "add IK2DEF    | Quintaro - 2 stations (list not saved) | ++",
+        "add IK3GHI    | Quintaro - 3 stations (list not saved) | ++",
+        "save s.txt    | Quintaro - s.txt - 3 stations          | ++",
+        "select -1     | Quintaro - s.txt - 3 stations          | ++",
+        "cancel        | Quintaro - 3 stations (list not saved) | ++",
+    };
+    QTest::newRow("cancel of an entry") << QStringList{
+        "add IK1ABC    | Quintaro - 1 stations (list not saved) | ++",
+        "add IK2DEF    | Quintaro - 2 stations (list not saved) | ++",
+        "select 0      | Quintaro - 2 stations (list not saved) | ++",
+        "cancel        | Quintaro - 1 stations (list not saved) | ++",
+    };
+    QTest::newRow("cancel of the last entry forgets the file") << QStringList{
+        "load one.txt  | Quintaro - one.txt - 1 stations        | ++",
+        "select 0      | Quintaro - one.txt - 1 stations        | ++",
+        "cancel        | Quintaro - 0 stations (list not saved) | --",
+        "load-cancel   | Quintaro -  - 0 stations               | --",
+    };
+    QTest::newRow("clear forgets the file") << QStringList{
+        "load two.txt  | Quintaro - two.txt - 2 stations        | ++",
+        "clear         | Quintaro - 0 stations                  | --",
+        "clear         | Quintaro - 0 stations                  | --",
+        "load-cancel   | Quintaro -  - 0 stations               | --",
+    };
+    QTest::newRow("status changes and starts keep the title") << QStringList{
+        "load two.txt  | Quintaro - two.txt - 2 stations        | ++",
+        "select 1      | Quintaro - two.txt - 2 stations        | ++",
+        "set           | Quintaro - two.txt - 2 stations        | ++",
+        "reset         | Quintaro - two.txt - 2 stations        | ++",
+        "loaditem      | Quintaro - two.txt - 2 stations        | ++",
+        "fail          | Quintaro - two.txt - 2 stations        | ++",
+        "loadall       | Quintaro - two.txt - 2 stations        | ++",
+    };
+    QTest::newRow("cancelled load with no list file yet") << QStringList{
+        "add IK1ABC    | Quintaro - 1 stations (list not saved) | ++",
+        "load-cancel   | Quintaro -  - 1 stations               | ++",
+    };
+    QTest::newRow("cancelled load at start") << QStringList{
+        "load-cancel   | Quintaro -  - 0 stations               | --",
+    };
+    QTest::newRow("a heard station drops the file name, a cancelled load shows it again")
+        << QStringList{
+               "load two.txt  | Quintaro - two.txt - 2 stations        | ++",
+               "add IK9NEW    | Quintaro - 3 stations (list not saved) | ++",
+               "load-cancel   | Quintaro - two.txt - 3 stations        | ++",
+           };
+    QTest::newRow("save, then a cancelled save") << QStringList{
+        "add IK1ABC    | Quintaro - 1 stations (list not saved) | ++",
+        "save s.txt    | Quintaro - s.txt - 1 stations          | ++",
+        "save-cancel   | Quintaro - s.txt - 1 stations          | ++",
+    };
+    QTest::newRow("rejected load keeps title and menus") << QStringList{
+        "add IK1ABC    | Quintaro - 1 stations (list not saved) | ++",
+        "add IK2DEF    | Quintaro - 2 stations (list not saved) | ++",
+        "load bad.txt  | Quintaro - 2 stations (list not saved) | ++",
+        "load-cancel   | Quintaro - bad.txt - 2 stations        | ++",
+    };
+    QTest::newRow("rejected load at start") << QStringList{
+        "load bad.txt  | Quintaro v2.01                         | --",
+    };
+    QTest::newRow("unreadable file keeps title and menus") << QStringList{
+        "add IK1ABC    | Quintaro - 1 stations (list not saved) | ++",
+        "load no.txt   | Quintaro - 1 stations (list not saved) | ++",
+        "load-cancel   | Quintaro - no.txt - 1 stations         | ++",
+    };
+    QTest::newRow("empty file at start keeps the menus disabled") << QStringList{
+        "load empty.txt | Quintaro - empty.txt - 0 stations     | --",
+    };
+    QTest::newRow("empty file over a list keeps the menus enabled") << QStringList{
+        "add IK1ABC     | Quintaro - 1 stations (list not saved) | ++",
+        "load empty.txt | Quintaro - empty.txt - 0 stations      | ++",
+        "set            | Quintaro - empty.txt - 0 stations      | ++",
+        "loaditem       | Quintaro - empty.txt - 0 stations      | ++",
+        "cancel         | Quintaro - 0 stations (list not saved) | --",
+    };
+    QTest::newRow("connection at start") << QStringList{
+        "connect       | Quintaro - 0 stations                  | --",
+    };
+    QTest::newRow("connection drops the unsaved ending") << QStringList{
+        "add IK1ABC    | Quintaro - 1 stations (list not saved) | ++",
+        "connect       | Quintaro - 1 stations                  | ++",
+        "add IK2DEF    | Quintaro - 2 stations (list not saved) | ++",
+        "disconnect    | Quintaro - 2 stations (list not saved) | ++",
+    };
+    QTest::newRow("connection after a load") << QStringList{
+        "load two.txt  | Quintaro - two.txt - 2 stations        | ++",
+        "connect       | Quintaro - 2 stations                  | ++",
+    };
+}
+
+void TestStationList::titleAndMenus()
+{
+    QFETCH(QStringList, steps);
+
+    StationWindow w;
+    writeListFiles(w);
+    QCOMPARE(w.title(), QStringLiteral("Quintaro v2.01"));
+    QCOMPARE(w.menus(), QStringLiteral("--"));
+
+    for (const QString &line : steps) {
+        const QStringList parts = line.split(QLatin1Char('|'));
+        QCOMPARE(parts.size(), 3);
+        const QString step = parts.at(0).trimmed();
+        QVERIFY2(w.run(step), qPrintable(step));
+        QCOMPARE(w.title(), parts.at(1).trimmed());
+        QCOMPARE(w.menus(), parts.at(2).trimmed());
+    }
+}
+
+void TestStationList::distinctCalls_data()
+{
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("second");
+    QTest::addColumn<bool>("distinct");
+
+    QTest::newRow("letter case") << "IK1ABC"
+                                 << "ik1abc" << true;
+    QTest::newRow("one letter's case") << "IK1ABC-13"
+                                       << "IK1aBC-13" << true;
+    QTest::newRow("SSID suffix") << "IK1ABC"
+                                 << "IK1ABC-13" << true;
+    QTest::newRow("other SSID") << "IK1ABC-1"
+                                << "IK1ABC-13" << true;
+    QTest::newRow("trailing blank") << "IK1ABC"
+                                    << "IK1ABC " << true;
+    QTest::newRow("leading blank") << "IK1ABC"
+                                   << " IK1ABC" << true;
+    QTest::newRow("same call twice") << "IK1ABC-13"
+                                     << "IK1ABC-13" << false;
+}
+
+void TestStationList::distinctCalls()
+{
+    QFETCH(QString, first);
+    QFETCH(QString, second);
+    QFETCH(bool, distinct);
+
+    StationWindow w;
+    w.window.AddWxStation(first);
+    w.save(QStringLiteral("s.txt"));
+    QCOMPARE(w.title(), QStringLiteral("Quintaro - s.txt - 1 stations"));
+    w.select(0);
+    w.clickAutoLoad();
+
+    w.window.AddWxStation(second);
+    if (distinct) {
+        QCOMPARE(w.calls(), (QStringList{first, second}));
+        QCOMPARE(w.statuses(), (QList<int>{0, 1}));
+        QCOMPARE(w.title(), QStringLiteral("Quintaro - 2 stations (list not saved)"));
+        QCOMPARE(w.started().size(), 1);
+        QVERIFY(w.started().first().contains(" " + second.toLatin1() + " "));
+    } else {
+        // A station heard again changes nothing at all.
+        QCOMPARE(w.calls(), QStringList{first});
+        QCOMPARE(w.statuses(), QList<int>{0});
+        QCOMPARE(w.title(), QStringLiteral("Quintaro - s.txt - 1 stations"));
+        QCOMPARE(w.started().size(), 0);
+        QCOMPARE(w.selected(), 0);
+    }
+    QCOMPARE(w.boxes.requests.size(), 0);
+}
+
+void TestStationList::openStatus_data()
+{
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QStringList>("calls");
+    QTest::addColumn<QList<int>>("statuses");
+    QTest::addColumn<int>("starts");
+    QTest::addColumn<QStringList>("boxTitles");
+
+    using S = QStringList;
+    using L = QList<int>;
+    const S none;
+
+    QTest::newRow("heard, automatic start off") << S{"add A1A"} << S{"A1A"} << L{0} << 0 << none;
+    QTest::newRow("heard, automatic start on and succeeding")
+        << S{"autoload", "add A1A"} << S{"A1A"} << L{1} << 1 << none;
+    QTest::newRow("heard, automatic start on and failing")
+        << S{"autoload", "fail", "add A1A"} << S{"A1A"} << L{0} << 1
+        << S{"Wx Station A1A not loaded"};
+    QTest::newRow("heard again after a failed start: nothing retried")
+        << S{"autoload", "fail", "add A1A", "add A1A"} << S{"A1A"} << L{0} << 1
+        << S{"Wx Station A1A not loaded"};
+    QTest::newRow("load item starts the selected entry")
+        << S{"add A1A", "add B2B", "select 1", "loaditem"} << S{"A1A", "B2B"} << L{0, 1} << 1
+        << none;
+    QTest::newRow("load item failing keeps 0, again retries without a question")
+        << S{"add A1A", "select 0", "fail", "loaditem", "loaditem"} << S{"A1A"} << L{1} << 2
+        << S{"Wx Station A1A not loaded"};
+    QTest::newRow("load item with no selection")
+        << S{"add A1A", "select -1", "loaditem"} << S{"A1A"} << L{0} << 0 << none;
+    QTest::newRow("load item on an empty list")
+        << S{"add A1A", "select 0", "cancel", "loaditem"} << none << L{} << 0 << none;
+    QTest::newRow("open entry, No starts nothing")
+        << S{"autoload", "add A1A", "select 0", "answer no", "loaditem"} << S{"A1A"} << L{1} << 1
+        << S{"A1A Already Loaded"};
+    QTest::newRow("open entry, Yes starts another copy")
+        << S{"autoload", "add A1A", "select 0", "answer yes", "loaditem"} << S{"A1A"} << L{1} << 2
+        << S{"A1A Already Loaded"};
+    QTest::newRow("open entry, Yes with a failing start keeps 1")
+        << S{"autoload", "add A1A", "select 0", "answer yes", "fail", "loaditem"} << S{"A1A"}
+        << L{1} << 2 << S{"A1A Already Loaded", "Wx Station A1A not loaded"};
+    QTest::newRow("set entry counts as open for load item")
+        << S{"add A1A", "select 0", "set", "loaditem"} << S{"A1A"} << L{1} << 0
+        << S{"A1A Already Loaded"};
+    QTest::newRow("load all starts every entry whatever its status")
+        << S{"add A1A", "add B2B", "add C3C", "select 1", "set", "loadall"}
+        << S{"A1A", "B2B", "C3C"} << L{1, 1, 1} << 3 << none;
+    QTest::newRow("load all with a failure in the middle")
+        << S{"add A1A", "add B2B", "add C3C", "ok", "fail", "loadall"} << S{"A1A", "B2B", "C3C"}
+        << L{1, 0, 1} << 3 << S{"Wx Station B2B not loaded"};
+    QTest::newRow("load all failing keeps open entries open")
+        << S{"autoload", "add A1A", "add B2B", "fail 2", "loadall"} << S{"A1A", "B2B"} << L{1, 1}
+        << 4 << S{"Wx Station A1A not loaded", "Wx Station B2B not loaded"};
+    QTest::newRow("load all on an empty list")
+        << S{"add A1A", "clear", "loadall"} << none << L{} << 0 << none;
+    QTest::newRow("set") << S{"add A1A", "add B2B", "select 0", "set"} << S{"A1A", "B2B"} << L{1, 0}
+                         << 0 << none;
+    QTest::newRow("reset") << S{"autoload", "add A1A", "add B2B", "select 1", "reset"}
+                           << S{"A1A", "B2B"} << L{1, 0} << 2 << none;
+    QTest::newRow("set with no selection")
+        << S{"add A1A", "add B2B", "select -1", "set"} << S{"A1A", "B2B"} << L{0, 0} << 0 << none;
+    QTest::newRow("reset with no selection")
+        << S{"autoload", "add A1A", "select -1", "reset"} << S{"A1A"} << L{1} << 1 << none;
+    QTest::newRow("cancel keeps the statuses of the others")
+        << S{"add A1A", "add B2B",  "add C3C", "add D4D",  "select 1",
+             "set",     "select 3", "set",     "select 2", "cancel"}
+        << S{"A1A", "B2B", "D4D"} << L{0, 1, 1} << 0 << none;
+    QTest::newRow("cancel of the first entry")
+        << S{"add A1A", "add B2B", "add C3C", "select 1", "set", "select 0", "cancel"}
+        << S{"B2B", "C3C"} << L{1, 0} << 0 << none;
+    QTest::newRow("a cancelled call is new when heard again")
+        << S{"add A1A", "add B2B", "select 0", "set", "cancel", "autoload", "add A1A"}
+        << S{"B2B", "A1A"} << L{0, 1} << 1 << none;
+    QTest::newRow("a cleared call is new when heard again")
+        << S{"autoload", "add A1A", "clear", "add A1A"} << S{"A1A"} << L{1} << 2 << none;
+    QTest::newRow("clear") << S{"autoload", "add A1A", "add B2B", "select 0", "clear", "set"}
+                           << none << L{} << 2 << none;
+}
+
+void TestStationList::openStatus()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(QStringList, calls);
+    QFETCH(QList<int>, statuses);
+    QFETCH(int, starts);
+    QFETCH(QStringList, boxTitles);
+
+    StationWindow w;
+    for (const QString &step : steps)
+        QVERIFY2(w.run(step), qPrintable(step));
+    QCOMPARE(w.calls(), calls);
+    QCOMPARE(w.statuses(), statuses);
+    QCOMPARE(w.started().size(), starts);
+    QCOMPARE(w.boxTitles(), boxTitles);
+}
+
+void TestStationList::nothingSelectedAfterCancel()
+{
+    StationWindow w;
+    for (const char *call : {"A1A", "B2B", "C3C"})
+        w.window.AddWxStation(QLatin1String(call));
+    w.select(1);
+    w.window.nmuCancelItem_Click();
+    QCOMPARE(w.calls(), (QStringList{"A1A", "C3C"}));
+    QCOMPARE(w.selected(), -1);
+    // The commands that need a selection now find none.
+    w.window.nmuSetItem_Click();
+    w.window.nmuLoadItem_Click();
+    w.window.nmuCancelItem_Click();
+    QCOMPARE(w.calls(), (QStringList{"A1A", "C3C"}));
+    QCOMPARE(w.statuses(), (QList<int>{0, 0}));
+    QCOMPARE(w.started().size(), 0);
+    QCOMPARE(w.title(), QStringLiteral("Quintaro - 2 stations (list not saved)"));
+}
+
+void TestStationList::alreadyLoaded_data()
+{
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<int>("starts");
+
+    QTest::newRow("Yes") << int(vbYes) << 2;
+    QTest::newRow("No") << int(vbNo) << 1;
+}
+
+void TestStationList::alreadyLoaded()
+{
+    QFETCH(int, answer);
+    QFETCH(int, starts);
+
+    StationWindow w;
+    w.txtPath()->setText(QStringLiteral("/opt/brez"));
+    w.txtAddr()->setText(QStringLiteral("host"));
+    w.window.AddWxStation(QStringLiteral("IK1ABC"));
+    w.clickAutoLoad();
+    w.window.AddWxStation(QStringLiteral("IK2DEF-7"));
+    w.select(1);
+    w.boxes.answerNext(answer);
+    w.window.nmuLoadItem_Click();
+
+    QCOMPARE(w.boxes.requests.size(), 1);
+    const auto &box = w.boxes.requests.first();
+    QCOMPARE(box.prompt,
+             "The Wx Station IK2DEF-7 has been Already Loaded." + kCrLf + "Load anyway ?");
+    QCOMPARE(box.style, 4);
+    QCOMPARE(box.title, QStringLiteral("IK2DEF-7 Already Loaded"));
+    QCOMPARE(w.started().size(), starts);
+    for (const QByteArray &line : w.started())
+        QCOMPARE(line, QByteArray("/opt/brez IK2DEF-7 host"));
+    QCOMPARE(w.statuses(), (QList<int>{0, 1}));
+    QCOMPARE(w.selected(), 1);
+}
+
+void TestStationList::startFailureWarning()
+{
+    StationWindow w;
+    w.clickAutoLoad();
+    w.starter->failNext();
+    w.window.AddWxStation(QStringLiteral("IK1ABC-13"));
+
+    QCOMPARE(w.boxes.requests.size(), 1);
+    const auto &box = w.boxes.requests.first();
+    QCOMPARE(box.prompt, "Application Brezomat not found" + kCrLf +
+                             "Please set path in File->Set Brezomat Path");
+    QCOMPARE(box.style, 48);
+    QCOMPARE(box.title, QStringLiteral("Wx Station IK1ABC-13 not loaded"));
+    QCOMPARE(w.statuses(), QList<int>{0});
+    // The entry stays, and the list's title counts it.
+    QCOMPARE(w.title(), QStringLiteral("Quintaro - 1 stations (list not saved)"));
+    QCOMPARE(w.window.LaunchMonitor(QStringLiteral("X")), true);
+    w.starter->failNext();
+    QCOMPARE(w.window.LaunchMonitor(QStringLiteral("X")), false);
+}
+
+void TestStationList::loadAllWithUnusablePath_data()
+{
+    QTest::addColumn<QString>("path"); // "<dir>" stands for the work directory
+
+    QTest::newRow("empty path") << "";
+    QTest::newRow("blanks only") << "   ";
+    QTest::newRow("missing program") << "/nonexistent folder/Orbetti.exe";
+    QTest::newRow("a folder") << "<dir>";
+    QTest::newRow("a file that is not a program") << "<dir>/notes.txt";
+}
+
+void TestStationList::loadAllWithUnusablePath()
+{
+    QFETCH(QString, path);
+
+    // The real starter: nothing it could run exists.
+    StationWindow w(StationWindow::RealStarter);
+    QVERIFY(w.dir.write(QStringLiteral("notes.txt"), "not a program\n"));
+    w.txtPath()->setText(QString(path).replace(QLatin1String("<dir>"), w.dir.path()));
+    for (const char *call : {"IK1ABC", "IK2DEF", "IK3GHI"})
+        w.window.AddWxStation(QLatin1String(call));
+    w.select(1);
+    w.window.nmuSetItem_Click();
+
+    w.window.nmuLoadAllItems_Click();
+    QCOMPARE(w.boxTitles(),
+             (QStringList{"Wx Station IK1ABC not loaded", "Wx Station IK2DEF not loaded",
+                          "Wx Station IK3GHI not loaded"}));
+    for (const auto &box : w.boxes.requests)
+        QCOMPARE(box.style, 48);
+    QCOMPARE(w.statuses(), (QList<int>{0, 1, 0}));
+    QCOMPARE(w.title(), QStringLiteral("Quintaro - 3 stations (list not saved)"));
+}
+
+void TestStationList::commandLine_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("call");
+    QTest::addColumn<QByteArray>("line");
+
+    QTest::newRow("plain") << "/opt/brez/Orbetti"
+                           << "localhost"
+                           << "IK1ABC-13" << QByteArray("/opt/brez/Orbetti IK1ABC-13 localhost");
+    QTest::newRow("blanks around path and address dropped")
+        << "   /opt/brez/Orbetti  "
+        << "  10.0.0.2 "
+        << "IK1ABC" << QByteArray("/opt/brez/Orbetti IK1ABC 10.0.0.2");
+    QTest::newRow("blanks inside path and address kept")
+        << "/opt/my brez/Orbetti x"
+        << "my  host"
+        << "IK1ABC" << QByteArray("/opt/my brez/Orbetti x IK1ABC my  host");
+    QTest::newRow("empty address ends in the call and a blank")
+        << "/opt/brez"
+        << ""
+        << "IK1ABC" << QByteArray("/opt/brez IK1ABC ");
+    QTest::newRow("address of blanks only") << "/opt/brez"
+                                            << "    "
+                                            << "IK1ABC" << QByteArray("/opt/brez IK1ABC ");
+    QTest::newRow("empty path") << ""
+                                << "h"
+                                << "IK1ABC" << QByteArray(" IK1ABC h");
+    QTest::newRow("call with a trailing blank untrimmed")
+        << "/opt/brez"
+        << "h"
+        << "IK1ABC " << QByteArray("/opt/brez IK1ABC  h");
+    QTest::newRow("call with a blank inside") << "/opt/brez"
+                                              << "h"
+                                              << "IK1 ABC" << QByteArray("/opt/brez IK1 ABC h");
+    QTest::newRow("nothing quoted")
+        << "C:\\Program Files\\Orbetti.exe"
+        << "h"
+        << "A\"B" << QByteArray("C:\\Program Files\\Orbetti.exe A\"B h");
+    QTest::newRow("radio bytes of the call unchanged")
+        << "/opt/brez"
+        << "h" << QString::fromLatin1("IK1\xC4\xFF") << QByteArray("/opt/brez IK1\xC4\xFF h");
+}
+
+void TestStationList::commandLine()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, address);
+    QFETCH(QString, call);
+    QFETCH(QByteArray, line);
+
+    StationWindow w;
+    w.txtPath()->setText(path);
+    w.txtAddr()->setText(address);
+    w.clickAutoLoad();
+    w.window.AddWxStation(call); // the automatic start
+    w.select(0);
+    w.window.nmuResetItem_Click();
+    w.window.nmuLoadItem_Click(); // the menu command
+    w.window.nmuLoadAllItems_Click();
+    QCOMPARE(w.started(), (QByteArrayList{line, line, line}));
+    QCOMPARE(w.calls(), QStringList{call});
+    // The text boxes keep what the user typed.
+    QCOMPARE(w.txtPath()->text(), path);
+    QCOMPARE(w.txtAddr()->text(), address);
+}
+
+void TestStationList::pathAndAddressReadAtEveryStart()
+{
+    StationWindow w;
+    w.txtPath()->setText(QStringLiteral("/old/brez"));
+    w.txtAddr()->setText(QStringLiteral("old.lan"));
+    w.clickAutoLoad();
+    w.window.AddWxStation(QStringLiteral("IK1ABC"));
+    w.txtPath()->setText(QStringLiteral("/new/brez"));
+    w.txtAddr()->setText(QStringLiteral("new.lan"));
+    w.window.AddWxStation(QStringLiteral("IK2DEF"));
+    QCOMPARE(w.started(), (QByteArrayList{"/old/brez IK1ABC old.lan", "/new/brez IK2DEF new.lan"}));
+}
+
+// A run over all entries during which the list changes: "when" the test's
+// steps run (inside the start of the entry "at", in the pause for events
+// that follows it, or while the warning for its failed start is open).
+void TestStationList::runWhileListChanges_data()
+{
+    QTest::addColumn<QStringList>("initial");
+    QTest::addColumn<QString>("when");
+    QTest::addColumn<QString>("at");
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QStringList>("started");
+    QTest::addColumn<QStringList>("calls");
+    QTest::addColumn<QList<int>>("statuses");
+
+    using S = QStringList;
+    using L = QList<int>;
+    const S five{"A1A", "B2B", "C3C", "D4D", "E5E"};
+
+    QTest::newRow("last two removed in a pause: the run stops at the end")
+        << five << "pause"
+        << "B2B" << S{"select 4", "cancel", "select 3", "cancel"} << S{"A1A", "B2B", "C3C"}
+        << S{"A1A", "B2B", "C3C"} << L{1, 1, 1};
+    QTest::newRow("running entry removed during its start is not marked, nor its neighbour")
+        << five << "start"
+        << "A1A" << S{"select 0", "cancel"} << S{"A1A", "C3C", "D4D", "E5E"}
+        << S{"B2B", "C3C", "D4D", "E5E"} << L{0, 1, 1, 1};
+    QTest::newRow("entry before the current one removed in a pause")
+        << five << "pause"
+        << "B2B" << S{"select 0", "cancel"} << S{"A1A", "B2B", "D4D", "E5E"}
+        << S{"B2B", "C3C", "D4D", "E5E"} << L{1, 0, 1, 1};
+    QTest::newRow("cleared during a start, a new station in its place is not marked")
+        << five << "start"
+        << "C3C" << S{"clear", "add N1N"} << S{"A1A", "B2B", "C3C"} << S{"N1N"} << L{0};
+    QTest::newRow("cleared in a pause, a new station is not visited")
+        << five << "pause"
+        << "A1A" << S{"clear", "add N1N"} << S{"A1A"} << S{"N1N"} << L{0};
+    QTest::newRow("cleared in the last pause")
+        << S{"A1A", "B2B"} << "pause"
+        << "B2B" << S{"clear"} << S{"A1A", "B2B"} << S{} << L{};
+    QTest::newRow("stations added in a pause are not visited")
+        << S{"A1A", "B2B"} << "pause"
+        << "A1A" << S{"add N1N", "add N2N"} << S{"A1A", "B2B"} << S{"A1A", "B2B", "N1N", "N2N"}
+        << L{1, 1, 0, 0};
+    QTest::newRow("station added with automatic start is started once")
+        << S{"A1A", "B2B"} << "pause"
+        << "A1A" << S{"autoload", "add N1N"} << S{"A1A", "N1N", "B2B"} << S{"A1A", "B2B", "N1N"}
+        << L{1, 1, 1};
+    QTest::newRow("rest removed while a warning is open")
+        << S{"A1A", "B2B", "C3C", "D4D"} << "warning"
+        << "B2B" << S{"select 3", "cancel", "select 2", "cancel"} << S{"A1A", "B2B"}
+        << S{"A1A", "B2B"} << L{1, 0};
+    QTest::newRow("failing entry removed while its warning is open")
+        << S{"A1A", "B2B", "C3C"} << "warning"
+        << "A1A" << S{"select 0", "cancel"} << S{"A1A", "C3C"} << S{"B2B", "C3C"} << L{0, 1};
+}
+
+void TestStationList::runWhileListChanges()
+{
+    QFETCH(QStringList, initial);
+    QFETCH(QString, when);
+    QFETCH(QString, at);
+    QFETCH(QStringList, steps);
+    QFETCH(QStringList, started);
+    QFETCH(QStringList, calls);
+    QFETCH(QList<int>, statuses);
+
+    StationWindow w(StationWindow::RealStarter);
+    ScriptedStarter starter;
+    w.txtPath()->setText(QStringLiteral("brez"));
+    w.txtAddr()->setText(QStringLiteral("host"));
+    for (const QString &call : initial)
+        w.window.AddWxStation(call);
+
+    bool done = false;
+    const auto runSteps = [&] {
+        if (done)
+            return;
+        done = true;
+        for (const QString &step : steps)
+            QVERIFY2(w.run(step), qPrintable(step));
+    };
+    if (when == QLatin1String("warning")) {
+        starter.failing << at;
+        w.boxes.whileShown = [&](const testsupport::FakeMessageBoxes::Request &box) {
+            if (box.title == "Wx Station " + at + " not loaded")
+                runSteps();
+        };
+    }
+    starter.onStart = [&](const QString &call) {
+        if (call != at || when == QLatin1String("warning"))
+            return;
+        if (when == QLatin1String("start"))
+            runSteps();
+        else
+            QTimer::singleShot(0, &w.window, runSteps);
+    };
+
+    w.window.LaunchAllMonitors();
+    QVERIFY(done);
+    QCOMPARE(starter.startedCalls, started);
+    QCOMPARE(w.calls(), calls);
+    QCOMPARE(w.statuses(), statuses);
+}
+
+void TestStationList::listLimit()
+{
+    StationWindow w;
+    QByteArray file;
+    for (int i = 0; i < frmQuintaro::kMaxStations; ++i)
+        file += QByteArray::number(100000 + i).prepend('S') + "\r\n";
+    QVERIFY(w.dir.write(QStringLiteral("full.txt"), file));
+    w.load(QStringLiteral("full.txt"));
+    QCOMPARE(w.list()->count(), 32767);
+    QCOMPARE(w.title(), QStringLiteral("Quintaro - full.txt - 32767 stations"));
+    w.clickAutoLoad();
+
+    // A new station at the limit is ignored; the list works on.
+    w.window.AddWxStation(QStringLiteral("IK1NEW"));
+    w.window.AddWxStation(QStringLiteral("S100005"));
+    QCOMPARE(w.list()->count(), 32767);
+    QCOMPARE(w.list()->item(32766)->text(), QStringLiteral("S132766"));
+    QCOMPARE(w.title(), QStringLiteral("Quintaro - full.txt - 32767 stations"));
+    QCOMPARE(w.started().size(), 0);
+    QCOMPARE(w.boxes.requests.size(), 0);
+    QCOMPARE(w.menus(), QStringLiteral("++"));
+
+    w.select(0);
+    w.window.nmuCancelItem_Click();
+    w.window.AddWxStation(QStringLiteral("IK1NEW"));
+    QCOMPARE(w.list()->count(), 32767);
+    QCOMPARE(w.list()->item(32766)->text(), QStringLiteral("IK1NEW"));
+    QCOMPARE(w.list()->item(32766)->data(Qt::UserRole).toInt(), 1);
+    QCOMPARE(w.title(), QStringLiteral("Quintaro - 32767 stations (list not saved)"));
+    w.window.AddWxStation(QStringLiteral("IK2NEW"));
+    QCOMPARE(w.list()->count(), 32767);
+    QCOMPARE(w.started(), QByteArrayList{"Orbetti.exe IK1NEW localhost"});
+}
+
+QTEST_MAIN(TestStationList)
+#include "tst_stationlist.moc"
