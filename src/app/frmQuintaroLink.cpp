@@ -155,6 +155,11 @@ void frmQuintaro::Winsock1_DataArrival(qint64 /*bytesTotal*/)
         m_stream.reset();
     }
     if (broken) {
+        // Nothing more of this peer is read: closed before the box, its later
+        // bytes or its closing cannot report the same fault a second time.
+        m_closingLink = true;
+        Winsock1->abort();
+        m_closingLink = false;
         resetStream();
         linkFailed(QStringLiteral("The peer at %1 port %2 does not speak the AGWPE protocol: it "
                                   "sent data that are not AGWPE frames.")
