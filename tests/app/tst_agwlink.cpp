@@ -1,0 +1,926 @@
+// The main window's AGWPE link against a local stand-in engine: the
+// Connect command and its states, the two requests, the socket's
+// notifications, frames arriving in any split, peers that do not speak the
+// protocol, and frames that arrive while a message box is open.
+
+#include "../agw/AgwTestFrames.h"
+#include "FakeDialogs.h"
+#include "RecordingProgramStarter.h"
+#include "WorkDir.h"
+#include "frmQuintaro.h"
+
+#include <QAbstractItemModel>
+#include <QAction>
+#include <QCheckBox>
+#include <QDeadlineTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+#include <QTimer>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+using namespace quintaro;
+using agwtest::makeFrame;
+using agwtest::qbytes;
+using testsupport::FakeMessageBoxes;
+using testsupport::RecordingProgramStarter;
+using testsupport::WorkDir;
+
+namespace {
+
+constexpr int kWait = 5000;
+const QString kClosed = QStringLiteral("Connessione ad AGWPE chiusa");
+const QString kErrorTitle = QStringLiteral("Errore collegamento con AGWPE");
+const QString kVersion2000 = QStringLiteral("Connesso ad AGWPE v2000.78");
+
+// Runs the event loop until pred holds or the time is up; for pacing a
+// delivery, where QTRY's 50 ms steps would make byte-by-byte runs crawl.
+bool waitUntil(const std::function<bool()> &pred, int timeoutMs = kWait)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!pred()) {
+        if (deadline.hasExpired())
+            return false;
+        QTimer::singleShot(2, [] {});
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
+
+std::string request(char kind)
+{
+    std::string bytes(36, '\0');
+    bytes[4] = kind;
+    return bytes;
+}
+
+// A monitored frame's data as Direwolf lays it out: the header line, the
+// information field, each ended by a carriage return, then a NUL.
+std::string monitorData(const std::string &call, const std::string &info)
+{
+    return " 1:Fm " + call + " To APRS <UI pid=F0 Len=" + std::to_string(info.size()) +
+           " PF=0 >[12:00:00]\r" + info + "\r" + std::string(1, '\0');
+}
+
+QStringList monitorLines(const std::string &call, const std::string &info)
+{
+    return {QString::fromStdString(" 1:Fm " + call + " To APRS <UI pid=F0 Len=" +
+                                   std::to_string(info.size()) + " PF=0 >[12:00:00]"),
+            QString::fromStdString(info)};
+}
+
+std::string frame(char kind, const std::string &call, const std::string &info)
+{
+    return makeFrame(kind, call, monitorData(call, info));
+}
+
+std::string versionReply()
+{
+    return makeFrame('R', "", std::string("\xD0\x07\x00\x00\x4E\x00\x00\x00", 8));
+}
+
+const std::string kWxPositionless = "_10090556c220s004g005t077r000p000P000h50b09900";
+const std::string kWxPosition = "!4530.12N/00912.34E_180/005g010t068r000p000P000h55b10132";
+const std::string kPosition = "!4512.00N/01100.00E>Driving";
+
+QStringList items(QListWidget *list)
+{
+    QStringList texts;
+    for (int i = 0; i < list->count(); ++i)
+        texts << list->item(i)->text();
+    return texts;
+}
+
+// The engine's side of the link: a server on a free loopback port.
+class Engine
+{
+public:
+    Engine() { m_listening = server.listen(QHostAddress::LocalHost, 0); }
+    bool listening() const { return m_listening; }
+    quint16 port() const { return server.serverPort(); }
+
+    // The next connection of the window, or nullptr when none comes.
+    QTcpSocket *accept()
+    {
+        if (!waitUntil([this] { return server.hasPendingConnections(); }))
+            return nullptr;
+        return server.nextPendingConnection();
+    }
+
+    QTcpServer server;
+
+private:
+    bool m_listening = false;
+};
+
+// Exactly n bytes from the peer (fewer when they do not come in time).
+QByteArray receive(QTcpSocket *peer, qsizetype n)
+{
+    QByteArray got;
+    waitUntil([&] {
+        got += peer->read(n - got.size());
+        return got.size() >= n;
+    });
+    return got;
+}
+
+void send(QTcpSocket *peer, const std::string &bytes)
+{
+    peer->write(qbytes(bytes));
+    peer->flush();
+}
+
+// The window with its outside effects scripted, in a directory of its own.
+struct LinkWindow
+{
+    explicit LinkWindow(const QByteArray &settings = QByteArray())
+    {
+        if (!settings.isEmpty())
+            dir.write(QStringLiteral("Quintaro.ini"), settings);
+    }
+    // The program always unloads its window before destroying it; a live
+    // socket must not outlive the controls it reports to.
+    ~LinkWindow() { window.Form_Unload(); }
+
+    WorkDir dir;
+    FakeMessageBoxes boxes;
+    RecordingProgramStarter starter;
+    frmQuintaro window;
+
+    template <typename T> T *child(const char *name)
+    {
+        return window.findChild<T *>(QLatin1String(name));
+    }
+    QAction *connectItem() { return child<QAction>("nmuConnect"); }
+    QString caption() { return connectItem()->text(); }
+    QString label() { return child<QLabel>("lblAGW")->text(); }
+    QTcpSocket *socket() { return child<QTcpSocket>("Winsock1"); }
+    QLineEdit *txtAddr() { return child<QLineEdit>("txtAddr"); }
+    QStringList stations() { return items(child<QListWidget>("lstWxCalls")); }
+    QStringList monitor() { return items(child<QListWidget>("List2")); }
+
+    // Load, point the link at the engine and run the Connect command; the
+    // engine's side of the new connection once the two requests are in.
+    QTcpSocket *connectTo(Engine &engine, const QString &host = QStringLiteral("127.0.0.1"))
+    {
+        window.setAgwPortForTesting(engine.port());
+        txtAddr()->setText(host);
+        connectItem()->trigger();
+        QTcpSocket *peer = engine.accept();
+        if (peer && receive(peer, 72) != qbytes(request('m') + request('R')))
+            return nullptr;
+        return peer;
+    }
+};
+
+// What List2 showed at the moment each station was added.
+struct AddedStations
+{
+    explicit AddedStations(LinkWindow &w)
+    {
+        auto *list = w.child<QListWidget>("lstWxCalls");
+        auto *monitor = w.child<QListWidget>("List2");
+        QObject::connect(list->model(), &QAbstractItemModel::rowsInserted, list,
+                         [=, this](const QModelIndex &, int first, int) {
+                             calls << list->model()->index(first, 0).data().toString();
+                             monitorAtAdd << items(monitor);
+                         });
+    }
+    QStringList calls;
+    QList<QStringList> monitorAtAdd;
+};
+
+// Writes each chunk and waits until the window has read it, so that each
+// chunk reaches the data-arrival handler as a read of its own.
+bool deliver(LinkWindow &w, QTcpSocket *peer, const std::vector<std::string> &chunks)
+{
+    QTcpSocket *socket = w.socket();
+    int reads = 0;
+    const QMetaObject::Connection counting =
+        QObject::connect(socket, &QTcpSocket::readyRead, socket, [&] { ++reads; });
+    bool ok = true;
+    for (const std::string &chunk : chunks) {
+        const int before = reads;
+        send(peer, chunk);
+        if (!waitUntil([&] { return reads > before && socket->bytesAvailable() == 0; })) {
+            ok = false;
+            break;
+        }
+    }
+    QObject::disconnect(counting);
+    return ok;
+}
+
+// The stream cut at the given positions (ascending, inside the stream).
+std::vector<std::string> cutAt(const std::string &stream, std::vector<std::size_t> positions)
+{
+    std::vector<std::string> chunks;
+    std::size_t from = 0;
+    positions.push_back(stream.size());
+    for (const std::size_t to : positions) {
+        if (to > from)
+            chunks.push_back(stream.substr(from, to - from));
+        from = std::max(from, to);
+    }
+    return chunks;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(std::vector<std::string>)
+
+class TestAgwLink : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void requestsInOrderWithTitleBetween_data();
+    void requestsInOrderWithTitleBetween();
+    void statesOfTheLink();
+    void connectOnStartup();
+    void unloadClosesTheLink();
+    void hostFromAddressBox_data();
+    void hostFromAddressBox();
+    void noHostAtAll_data();
+    void noHostAtAll();
+    void refusedConnection();
+    void commandWhileConnecting();
+    void engineClosesTheLink();
+    void framesInEverySplit_data();
+    void framesInEverySplit();
+    void weatherDetection_data();
+    void weatherDetection();
+    void sameStationTwice();
+    void peerThatIsNotAnEngine_data();
+    void peerThatIsNotAnEngine();
+    void framesArrivingWhileABoxIsOpen_data();
+    void framesArrivingWhileABoxIsOpen();
+};
+
+void TestAgwLink::requestsInOrderWithTitleBetween_data()
+{
+    QTest::addColumn<QStringList>("listed");
+    QTest::addColumn<QString>("title");
+
+    QTest::newRow("empty list") << QStringList() << QStringLiteral("Quintaro - 0 stations");
+    // The connected notification writes the plain form even for a list that
+    // was never saved.
+    QTest::newRow("two unsaved stations")
+        << QStringList{QStringLiteral("IK1ABC"), QStringLiteral("IZ2XYZ-13")}
+        << QStringLiteral("Quintaro - 2 stations");
+}
+
+void TestAgwLink::requestsInOrderWithTitleBetween()
+{
+    QFETCH(QStringList, listed);
+    QFETCH(QString, title);
+
+    Engine engine;
+    QVERIFY(engine.listening());
+    LinkWindow w;
+    w.window.Form_Load();
+    for (const QString &call : listed)
+        w.window.AddWxStation(call);
+
+    // Requests are queued on the socket and leave it later, so what is queued
+    // when the title changes tells which requests were sent before it.
+    qint64 queuedAtTitle = -1;
+    QString titleSeen;
+    connect(&w.window, &QWidget::windowTitleChanged, &w.window, [&](const QString &t) {
+        queuedAtTitle = w.socket()->bytesToWrite();
+        titleSeen = t;
+    });
+
+    w.window.setAgwPortForTesting(engine.port());
+    w.txtAddr()->setText(QStringLiteral("127.0.0.1"));
+    w.connectItem()->trigger();
+    QTcpSocket *peer = engine.accept();
+    QVERIFY(peer);
+    const QByteArray received = receive(peer, 72);
+    QCOMPARE(received, qbytes(request('m') + request('R')));
+    QCOMPARE(titleSeen, title);
+    QCOMPARE(queuedAtTitle, qint64(36));
+    QCOMPARE(w.window.windowTitle(), title);
+    // Nothing else follows the two requests.
+    QVERIFY(!peer->waitForReadyRead(50));
+}
+
+void TestAgwLink::statesOfTheLink()
+{
+    Engine engine;
+    QVERIFY(engine.listening());
+    LinkWindow w;
+    w.window.Form_Load();
+
+    // Idle.
+    QCOMPARE(w.caption(), QStringLiteral("&Connect"));
+    QCOMPARE(w.label(), QStringLiteral("Status Window"));
+    QCOMPARE(w.socket()->state(), QAbstractSocket::UnconnectedState);
+
+    // Connecting: the command returns before the connection is made.
+    w.window.setAgwPortForTesting(engine.port());
+    w.txtAddr()->setText(QStringLiteral("127.0.0.1"));
+    w.connectItem()->trigger();
+    QVERIFY(w.socket()->state() != QAbstractSocket::UnconnectedState);
+    QCOMPARE(w.caption(), QStringLiteral("&Disconnect"));
+    QCOMPARE(w.label(), QStringLiteral("Status Window"));
+
+    // Connected: the label waits for the version reply.
+    QTcpSocket *peer = engine.accept();
+    QVERIFY(peer);
+    QCOMPARE(receive(peer, 72).size(), 72);
+    QCOMPARE(w.socket()->state(), QAbstractSocket::ConnectedState);
+    QCOMPARE(w.caption(), QStringLiteral("&Disconnect"));
+    QCOMPARE(w.label(), QStringLiteral("Status Window"));
+    send(peer, versionReply());
+    QTRY_COMPARE_WITH_TIMEOUT(w.label(), kVersion2000, kWait);
+
+    // Closed by the command; the engine sees the connection end.
+    w.connectItem()->trigger();
+    QCOMPARE(w.socket()->state(), QAbstractSocket::UnconnectedState);
+    QCOMPARE(w.caption(), QStringLiteral("&Connect"));
+    QCOMPARE(w.label(), kClosed);
+    QTRY_COMPARE_WITH_TIMEOUT(peer->state(), QAbstractSocket::UnconnectedState, kWait);
+
+    // Connecting again leaves the label as it is.
+    w.connectItem()->trigger();
+    QCOMPARE(w.caption(), QStringLiteral("&Disconnect"));
+    QCOMPARE(w.label(), kClosed);
+    peer = engine.accept();
+    QVERIFY(peer);
+    QCOMPARE(receive(peer, 72).size(), 72);
+
+    // Failed: the socket's error notification.
+    w.window.Winsock1_Error(int(QAbstractSocket::NetworkError), QStringLiteral("Network down"));
+    QCOMPARE(w.boxes.requests.size(), 1);
+    QCOMPARE(w.boxes.requests[0].prompt, QStringLiteral("Network down"));
+    QCOMPARE(w.boxes.requests[0].style, 48);
+    QCOMPARE(w.boxes.requests[0].title, kErrorTitle);
+    QCOMPARE(w.socket()->state(), QAbstractSocket::UnconnectedState);
+    QCOMPARE(w.caption(), QStringLiteral("&Connect"));
+    QCOMPARE(w.label(), kClosed);
+    QTRY_COMPARE_WITH_TIMEOUT(peer->state(), QAbstractSocket::UnconnectedState, kWait);
+
+    // And from Failed the command connects once more.
+    w.connectItem()->trigger();
+    QCOMPARE(w.caption(), QStringLiteral("&Disconnect"));
+    QVERIFY(engine.accept());
+    QCOMPARE(w.boxes.requests.size(), 1);
+}
+
+void TestAgwLink::connectOnStartup()
+{
+    Engine engine;
+    QVERIFY(engine.listening());
+    LinkWindow w("\"127.0.0.1\",\"Orbetti.exe\",0,0,4900,2950,\"#TRUE#\"\r\n");
+    w.window.setAgwPortForTesting(engine.port());
+    w.window.Form_Load();
+    QCOMPARE(w.caption(), QStringLiteral("&Disconnect"));
+    QTcpSocket *peer = engine.accept();
+    QVERIFY(peer);
+    QCOMPARE(receive(peer, 72), qbytes(request('m') + request('R')));
+    QCOMPARE(w.window.sAgwHost(), QStringLiteral("127.0.0.1"));
+}
+
+void TestAgwLink::unloadClosesTheLink()
+{
+    Engine engine;
+    QVERIFY(engine.listening());
+    LinkWindow w;
+    w.window.Form_Load();
+    QTcpSocket *peer = w.connectTo(engine);
+    QVERIFY(peer);
+    send(peer, versionReply());
+    QTRY_COMPARE_WITH_TIMEOUT(w.label(), kVersion2000, kWait);
+
+    w.window.Form_Unload();
+    QCOMPARE(w.socket()->state(), QAbstractSocket::UnconnectedState);
+    QTRY_COMPARE_WITH_TIMEOUT(peer->state(), QAbstractSocket::UnconnectedState, kWait);
+    // The unload step leaves the captions as they were.
+    QCOMPARE(w.caption(), QStringLiteral("&Disconnect"));
+    QCOMPARE(w.label(), kVersion2000);
+    QVERIFY(w.boxes.requests.isEmpty());
+}
+
+void TestAgwLink::hostFromAddressBox_data()
+{
+    QTest::addColumn<QString>("first");  // address box at the first Connect
+    QTest::addColumn<QString>("second"); // address box at the second Connect
+
+    QTest::newRow("spaces around the host") << "  127.0.0.1  "
+                                            << "127.0.0.1   ";
+    QTest::newRow("empty box reuses the previous host") << "127.0.0.1"
+                                                        << "";
+    QTest::newRow("box of spaces reuses the previous host") << " 127.0.0.1"
+                                                            << "    ";
+}
+
+void TestAgwLink::hostFromAddressBox()
+{
+    QFETCH(QString, first);
+    QFETCH(QString, second);
+
+    Engine engine;
+    QVERIFY(engine.listening());
+    LinkWindow w;
+    w.window.Form_Load();
+    QVERIFY(w.connectTo(engine, first));
+    QCOMPARE(w.window.sAgwHost(), QStringLiteral("127.0.0.1"));
+    w.connectItem()->trigger(); // disconnect
+
+    w.txtAddr()->setText(second);
+    w.connectItem()->trigger();
+    QTcpSocket *peer = engine.accept();
+    QVERIFY(peer);
+    QCOMPARE(receive(peer, 72), qbytes(request('m') + request('R')));
+    QCOMPARE(w.window.sAgwHost(), QStringLiteral("127.0.0.1"));
+    QCOMPARE(w.socket()->peerName(), QStringLiteral("127.0.0.1"));
+    QCOMPARE(w.socket()->peerPort(), engine.port());
+    QVERIFY(w.boxes.requests.isEmpty());
+}
+
+void TestAgwLink::noHostAtAll_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::newRow("empty box") << "";
+    QTest::newRow("box of spaces") << "     ";
+}
+
+void TestAgwLink::noHostAtAll()
+{
+    QFETCH(QString, address);
+
+    Engine engine;
+    QVERIFY(engine.listening());
+    LinkWindow w;
+    w.window.Form_Load();
+    w.window.setAgwPortForTesting(engine.port());
+    w.txtAddr()->setText(address);
+    w.connectItem()->trigger();
+
+    QCOMPARE(w.boxes.requests.size(), 1);
+    QCOMPARE(w.boxes.requests[0].style, 48);
+    QCOMPARE(w.boxes.requests[0].title, kErrorTitle);
+    QVERIFY2(w.boxes.requests[0].prompt.contains(QStringLiteral("address")),
+             qPrintable(w.boxes.requests[0].prompt));
+    QCOMPARE(w.socket()->state(), QAbstractSocket::UnconnectedState);
+    QCOMPARE(w.caption(), QStringLiteral("&Connect"));
+    QCOMPARE(w.label(), kClosed);
+    QVERIFY(w.window.sAgwHost().isEmpty());
+    QVERIFY(!engine.server.waitForNewConnection(50));
+}
+
+void TestAgwLink::refusedConnection()
+{
+    quint16 deadPort = 0;
+    {
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+        deadPort = probe.serverPort();
+    }
+    LinkWindow w;
+    w.window.Form_Load();
+    w.window.setAgwPortForTesting(deadPort);
+    w.txtAddr()->setText(QStringLiteral("127.0.0.1"));
+    w.connectItem()->trigger();
+
+    QTRY_COMPARE_WITH_TIMEOUT(w.boxes.requests.size(), 1, kWait);
+    QCOMPARE(w.boxes.requests[0].prompt, QStringLiteral("Connection refused"));
+    QCOMPARE(w.boxes.requests[0].style, 48);
+    QCOMPARE(w.boxes.requests[0].title, kErrorTitle);
+    QCOMPARE(w.socket()->state(), QAbstractSocket::UnconnectedState);
+    QCOMPARE(w.caption(), QStringLiteral("&Connect"));
+    QCOMPARE(w.label(), kClosed);
+    // One failure, one box.
+    QTest::qWait(50);
+    QCOMPARE(w.boxes.requests.size(), 1);
+}
+
+void TestAgwLink::commandWhileConnecting()
+{
+    Engine engine;
+    QVERIFY(engine.listening());
+    LinkWindow w;
+    w.window.Form_Load();
+    w.window.setAgwPortForTesting(engine.port());
+    w.txtAddr()->setText(QStringLiteral("127.0.0.1"));
+    w.connectItem()->trigger();
+    QVERIFY(w.socket()->state() != QAbstractSocket::ConnectedState);
+    QVERIFY(w.socket()->state() != QAbstractSocket::UnconnectedState);
+
+    w.connectItem()->trigger();
+    QCOMPARE(w.socket()->state(), QAbstractSocket::UnconnectedState);
+    QCOMPARE(w.caption(), QStringLiteral("&Connect"));
+    QCOMPARE(w.label(), kClosed);
+
+    // The abandoned attempt never becomes a link: no request reaches the
+    // engine, should the attempt have got that far.
+    if (QTcpSocket *peer = engine.accept()) {
+        QVERIFY(!peer->waitForReadyRead(100));
+        QCOMPARE(peer->bytesAvailable(), qint64(0));
+    }
+    QCOMPARE(w.caption(), QStringLiteral("&Connect"));
+    QCOMPARE(w.label(), kClosed);
+    QVERIFY(w.boxes.requests.isEmpty());
+}
+
+void TestAgwLink::engineClosesTheLink()
+{
+    Engine engine;
+    QVERIFY(engine.listening());
+    LinkWindow w;
+    w.window.Form_Load();
+    QTcpSocket *peer = w.connectTo(engine);
+    QVERIFY(peer);
+
+    // What the engine sent just before closing still counts; a frame it cut
+    // short by closing is never completed by the next connection's bytes.
+    send(peer, versionReply() + frame('U', "IK1ABC", kWxPositionless) +
+                   frame('U', "IK9CUT", kWxPositionless).substr(0, 50));
+    peer->disconnectFromHost();
+    QTRY_COMPARE_WITH_TIMEOUT(w.caption(), QStringLiteral("&Connect"), kWait);
+    QCOMPARE(w.label(), kClosed);
+    QCOMPARE(w.socket()->state(), QAbstractSocket::UnconnectedState);
+    QCOMPARE(w.stations(), QStringList{QStringLiteral("IK1ABC")});
+    QCOMPARE(w.monitor(), monitorLines("IK1ABC", kWxPositionless));
+    QVERIFY(w.boxes.requests.isEmpty());
+
+    // The next command connects again.
+    w.connectItem()->trigger();
+    QCOMPARE(w.caption(), QStringLiteral("&Disconnect"));
+    peer = engine.accept();
+    QVERIFY(peer);
+    QCOMPARE(receive(peer, 72), qbytes(request('m') + request('R')));
+    send(peer, frame('U', "IZ2XYZ-13", kWxPosition));
+    QTRY_COMPARE_WITH_TIMEOUT(w.monitor(), monitorLines("IZ2XYZ-13", kWxPosition), kWait);
+    QCOMPARE(w.stations(), (QStringList{QStringLiteral("IK1ABC"), QStringLiteral("IZ2XYZ-13")}));
+    QVERIFY(w.boxes.requests.isEmpty());
+}
+
+namespace {
+
+struct SplitStream
+{
+    std::string bytes;
+    std::size_t bigFrameAt = 0;
+    std::size_t bigFrameSize = 0;
+    std::vector<std::size_t> frameStarts;
+};
+
+const std::string kBigComment(40000, 'x');
+
+// Every kind of frame the window meets, in one stream; a frame of more than
+// 32 767 bytes among them.
+SplitStream splitStream()
+{
+    SplitStream s;
+    auto add = [&s](const std::string &f) {
+        s.frameStarts.push_back(s.bytes.size());
+        s.bytes += f;
+    };
+    add(versionReply());
+    add(makeFrame('U', "EMPTY", ""));
+    add(frame('U', "IK1ABC", kWxPositionless));
+    add(frame('T', "IZ2XYZ-13", kWxPosition));
+    add(frame('u', "IK9LOW", kWxPositionless));
+    add(makeFrame('X', "OTHER", "ignored"));
+    const std::string big =
+        makeFrame('U', "IW3BIG", kBigComment + "\r" + monitorData("IW3BIG", kWxPositionless));
+    s.bigFrameAt = s.bytes.size();
+    s.bigFrameSize = big.size();
+    add(big);
+    add(frame('U', "IW3POS-9", kPosition));
+    // A monitored frame without data is passed over: it would otherwise
+    // empty the monitor window.
+    add(makeFrame('U', "EMPTY", ""));
+    return s;
+}
+
+} // namespace
+
+void TestAgwLink::framesInEverySplit_data()
+{
+    QTest::addColumn<std::vector<std::string>>("chunks");
+
+    const SplitStream s = splitStream();
+    std::vector<std::size_t> at;
+
+    QTest::newRow("all in one write") << std::vector<std::string>{s.bytes};
+
+    at.assign(s.frameStarts.begin() + 1, s.frameStarts.end());
+    QTest::newRow("one write per frame") << cutAt(s.bytes, at);
+
+    // Byte by byte up to well into the big frame; its 40 000 bytes of
+    // comment then come in pieces.
+    at.clear();
+    for (std::size_t i = 1; i < s.bigFrameAt + 100; ++i)
+        at.push_back(i);
+    for (std::size_t i = s.bigFrameAt + 100; i < s.bytes.size(); i += 997)
+        at.push_back(i);
+    QTest::newRow("byte by byte") << cutAt(s.bytes, at);
+
+    // Inside the header: in the CallFrom field, and between the two bytes of
+    // the data length.
+    at.clear();
+    for (const std::size_t start : s.frameStarts) {
+        at.push_back(start + 12);
+        at.push_back(start + 29);
+    }
+    QTest::newRow("header split") << cutAt(s.bytes, at);
+
+    // Each write ends inside a frame's data and carries the next header.
+    at.clear();
+    for (std::size_t i = 1; i < s.frameStarts.size(); ++i)
+        at.push_back(s.frameStarts[i] + 40);
+    QTest::newRow("data split, several headers per write") << cutAt(s.bytes, at);
+
+    // The big frame's header alone, then its data in two halves.
+    at.assign(s.frameStarts.begin() + 1, s.frameStarts.end());
+    at.push_back(s.bigFrameAt + 36);
+    at.push_back(s.bigFrameAt + s.bigFrameSize / 2);
+    std::sort(at.begin(), at.end());
+    QTest::newRow("big frame in pieces") << cutAt(s.bytes, at);
+}
+
+void TestAgwLink::framesInEverySplit()
+{
+    QFETCH(std::vector<std::string>, chunks);
+
+    Engine engine;
+    QVERIFY(engine.listening());
+    LinkWindow w;
+    w.window.Form_Load();
+    const AddedStations added(w);
+    QTcpSocket *peer = w.connectTo(engine);
+    QVERIFY(peer);
+
+    std::string joined;
+    for (const std::string &c : chunks)
+        joined += c;
+    QCOMPARE(joined.size(), splitStream().bytes.size());
+    QVERIFY(deliver(w, peer, chunks));
+
+    const QStringList expected{QStringLiteral("IK1ABC"), QStringLiteral("IZ2XYZ-13"),
+                               QStringLiteral("IW3BIG")};
+    QTRY_COMPARE_WITH_TIMEOUT(w.monitor(), monitorLines("IW3POS-9", kPosition), kWait);
+    QCOMPARE(w.stations(), expected);
+    QCOMPARE(w.label(), kVersion2000);
+    QCOMPARE(w.window.windowTitle(), QStringLiteral("Quintaro - 3 stations (list not saved)"));
+
+    // When each station was added, the monitor window showed its frame.
+    QCOMPARE(added.calls, expected);
+    QCOMPARE(added.monitorAtAdd.size(), 3);
+    QCOMPARE(added.monitorAtAdd[0], monitorLines("IK1ABC", kWxPositionless));
+    QCOMPARE(added.monitorAtAdd[1], monitorLines("IZ2XYZ-13", kWxPosition));
+    QCOMPARE(added.monitorAtAdd[2], monitorLines("IW3BIG", kWxPositionless));
+    QVERIFY(w.boxes.requests.isEmpty());
+    QCOMPARE(w.caption(), QStringLiteral("&Disconnect"));
+}
+
+void TestAgwLink::weatherDetection_data()
+{
+    QTest::addColumn<char>("kind");
+    QTest::addColumn<QString>("call");
+    QTest::addColumn<QString>("info");
+    QTest::addColumn<bool>("added");
+
+    const QString positionless = QString::fromStdString(kWxPositionless);
+    QTest::newRow("U positionless report") << 'U' << "IK1ABC" << positionless << true;
+    QTest::newRow("T positionless report") << 'T' << "IK1ABC" << positionless << true;
+    QTest::newRow("lower-case u") << 'u' << "IK1ABC" << positionless << false;
+    QTest::newRow("U position with weather, SSID call")
+        << 'U' << "IZ2XYZ-13" << QString::fromStdString(kWxPosition) << true;
+    QTest::newRow("U object with weather")
+        << 'U' << "IK2OBJ"
+        << "; WXSTN   *111111z4530.12N/00912.34E_090/003g005t060" << true;
+    QTest::newRow("U position without weather")
+        << 'U' << "IW3POS-9" << QString::fromStdString(kPosition) << false;
+    QTest::newRow("U message naming a weather report") << 'U' << "IK4MSG"
+                                                       << ":IK1ABC   :_180 wind{01" << false;
+    QTest::newRow("U status") << 'U' << "IK5STA"
+                              << ">_123 weather soon" << false;
+    QTest::newRow("ten-character call") << 'U' << "IK1ABCDE-1" << positionless << true;
+}
+
+void TestAgwLink::weatherDetection()
+{
+    QFETCH(char, kind);
+    QFETCH(QString, call);
+    QFETCH(QString, info);
+    QFETCH(bool, added);
+
+    Engine engine;
+    QVERIFY(engine.listening());
+    LinkWindow w;
+    w.window.Form_Load();
+    QTcpSocket *peer = w.connectTo(engine);
+    QVERIFY(peer);
+
+    // A version reply after the frame tells when the frame has been handled.
+    send(peer, frame(kind, call.toStdString(), info.toStdString()) + versionReply());
+    QTRY_COMPARE_WITH_TIMEOUT(w.label(), kVersion2000, kWait);
+    QCOMPARE(w.stations(), added ? QStringList{call} : QStringList());
+    const bool monitored = kind == 'U' || kind == 'T';
+    QCOMPARE(w.monitor(),
+             monitored ? monitorLines(call.toStdString(), info.toStdString()) : QStringList());
+    QCOMPARE(w.window.windowTitle(), added
+                                         ? QStringLiteral("Quintaro - 1 stations (list not saved)")
+                                         : QStringLiteral("Quintaro - 0 stations"));
+}
+
+void TestAgwLink::sameStationTwice()
+{
+    Engine engine;
+    QVERIFY(engine.listening());
+    LinkWindow w;
+    w.window.Form_Load();
+    w.child<QCheckBox>("chkAutoLoad")->click();
+    QVERIFY(w.window.bAutoLoad());
+    QTcpSocket *peer = w.connectTo(engine);
+    QVERIFY(peer);
+
+    send(peer, frame('U', "IK1ABC", kWxPositionless));
+    QTRY_COMPARE_WITH_TIMEOUT(w.stations(), QStringList{QStringLiteral("IK1ABC")}, kWait);
+    QCOMPARE(w.starter.commandLines.size(), std::size_t(1));
+    const QString title = w.window.windowTitle();
+
+    send(peer, frame('T', "IK1ABC", kWxPosition) + frame('U', "IW3POS-9", kPosition));
+    QTRY_COMPARE_WITH_TIMEOUT(w.monitor(), monitorLines("IW3POS-9", kPosition), kWait);
+    QCOMPARE(w.stations(), QStringList{QStringLiteral("IK1ABC")});
+    QCOMPARE(w.starter.commandLines.size(), std::size_t(1));
+    QCOMPARE(w.window.windowTitle(), title);
+}
+
+void TestAgwLink::peerThatIsNotAnEngine_data()
+{
+    QTest::addColumn<std::vector<std::string>>("chunks");
+    QTest::addColumn<QString>("label");            // lblAGW just before the box
+    QTest::addColumn<bool>("peerClosesMeanwhile"); // while the box is open
+
+    const std::string http = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 512"
+                             "\r\n\r\n<html><body>It works</body></html>";
+    QTest::newRow("web server reply") << std::vector<std::string>{http} << "Status Window" << false;
+    QTest::newRow("web server reply, then the peer closes")
+        << std::vector<std::string>{http} << "Status Window" << true;
+    std::vector<std::string> trickle;
+    for (const char c : http.substr(0, 36))
+        trickle.emplace_back(1, c);
+    QTest::newRow("web server reply, trickling") << trickle << "Status Window" << false;
+    QTest::newRow("engine frames, then other bytes")
+        << std::vector<std::string>{versionReply(), http} << kVersion2000 << false;
+    // A header announcing more than 65 535 bytes of data.
+    std::string absurd = makeFrame('U', "IK1ABC", "");
+    absurd[30] = '\x10';
+    QTest::newRow("absurd data length")
+        << std::vector<std::string>{absurd} << "Status Window" << false;
+    QTest::newRow("absurd data length, then the peer closes")
+        << std::vector<std::string>{absurd} << "Status Window" << true;
+}
+
+void TestAgwLink::peerThatIsNotAnEngine()
+{
+    QFETCH(std::vector<std::string>, chunks);
+    QFETCH(QString, label);
+    QFETCH(bool, peerClosesMeanwhile);
+
+    Engine engine;
+    QVERIFY(engine.listening());
+    LinkWindow w;
+    w.window.Form_Load();
+    QTcpSocket *peer = w.connectTo(engine);
+    QVERIFY(peer);
+
+    // The peer goes on sending while the box is open.
+    QString labelAtBox;
+    w.boxes.whileShown = [&](const FakeMessageBoxes::Request &) {
+        if (!labelAtBox.isEmpty())
+            return;
+        labelAtBox = w.label();
+        send(peer, std::string(64 * 1024, 'Z'));
+        if (peerClosesMeanwhile) {
+            peer->disconnectFromHost();
+            waitUntil([&] { return w.socket()->state() == QAbstractSocket::UnconnectedState; });
+        } else {
+            QTest::qWait(30);
+        }
+    };
+    // Each chunk but the last reaches the window on its own.
+    QVERIFY(deliver(w, peer, std::vector<std::string>(chunks.begin(), chunks.end() - 1)));
+    send(peer, chunks.back());
+
+    QTRY_COMPARE_WITH_TIMEOUT(w.boxes.requests.size(), 1, kWait);
+    QCOMPARE(w.boxes.requests[0].style, 48);
+    QCOMPARE(w.boxes.requests[0].title, kErrorTitle);
+    QVERIFY2(w.boxes.requests[0].prompt.contains(QStringLiteral("AGWPE")),
+             qPrintable(w.boxes.requests[0].prompt));
+    QCOMPARE(labelAtBox, label);
+    QCOMPARE(w.socket()->state(), QAbstractSocket::UnconnectedState);
+    QCOMPARE(w.caption(), QStringLiteral("&Connect"));
+    QCOMPARE(w.label(), kClosed);
+    QVERIFY(w.stations().isEmpty());
+    // The link stopped reading: the peer sees it gone, nothing more is kept.
+    QTRY_COMPARE_WITH_TIMEOUT(peer->state(), QAbstractSocket::UnconnectedState, kWait);
+    QCOMPARE(w.socket()->bytesAvailable(), qint64(0));
+    QTest::qWait(30);
+    QCOMPARE(w.boxes.requests.size(), 1);
+
+    // A new connection starts afresh, with nothing of the old stream.
+    w.boxes.whileShown = nullptr;
+    peer = w.connectTo(engine);
+    QVERIFY(peer);
+    send(peer, frame('U', "IK1ABC", kWxPositionless));
+    QTRY_COMPARE_WITH_TIMEOUT(w.stations(), QStringList{QStringLiteral("IK1ABC")}, kWait);
+    QCOMPARE(w.boxes.requests.size(), 1);
+}
+
+void TestAgwLink::framesArrivingWhileABoxIsOpen_data()
+{
+    QTest::addColumn<bool>("engineCloses");
+    QTest::newRow("engine stays") << false;
+    QTest::newRow("engine closes while a box is open") << true;
+}
+
+void TestAgwLink::framesArrivingWhileABoxIsOpen()
+{
+    QFETCH(bool, engineCloses);
+
+    Engine engine;
+    QVERIFY(engine.listening());
+    LinkWindow w;
+    w.window.Form_Load();
+    w.child<QCheckBox>("chkAutoLoad")->click();
+    const AddedStations added(w);
+    QTcpSocket *peer = w.connectTo(engine);
+    QVERIFY(peer);
+
+    const std::string f1 = frame('U', "IK1AAA", kWxPositionless);
+    const std::string f2 = frame('U', "IK1BBB", kWxPosition);
+    const std::string f3 = frame('U', "IW3POS-9", kPosition);
+    const std::string f4 = frame('T', "IK1CCC", kWxPositionless);
+    const std::string f5 = frame('U', "IK1AAA", kWxPosition);
+
+    // The first two stations' displays fail to start, so each shows a box;
+    // while it is open, the rest of the stream comes in, frames cut anywhere.
+    w.starter.failNext(2);
+    int shown = 0;
+    w.boxes.whileShown = [&](const FakeMessageBoxes::Request &) {
+        ++shown;
+        QTcpSocket *socket = w.socket();
+        std::string more;
+        if (shown == 1)
+            more = f2.substr(20) + f3 + f4.substr(0, 50);
+        else if (shown == 2)
+            more = f4.substr(50) + f5;
+        if (more.empty())
+            return;
+        const qint64 before = socket->bytesAvailable();
+        send(peer, more);
+        QVERIFY(
+            waitUntil([&] { return socket->bytesAvailable() >= before + qint64(more.size()); }));
+        if (shown == 2 && engineCloses) {
+            peer->disconnectFromHost();
+            QVERIFY(
+                waitUntil([&] { return socket->state() == QAbstractSocket::UnconnectedState; }));
+        }
+    };
+    send(peer, f1 + f2.substr(0, 20));
+
+    QTRY_COMPARE_WITH_TIMEOUT(w.monitor(), monitorLines("IK1AAA", kWxPosition), kWait);
+    const QStringList calls{QStringLiteral("IK1AAA"), QStringLiteral("IK1BBB"),
+                            QStringLiteral("IK1CCC")};
+    QCOMPARE(w.stations(), calls);
+    QCOMPARE(added.calls, calls);
+    QCOMPARE(added.monitorAtAdd[0], monitorLines("IK1AAA", kWxPositionless));
+    QCOMPARE(added.monitorAtAdd[1], monitorLines("IK1BBB", kWxPosition));
+    QCOMPARE(added.monitorAtAdd[2], monitorLines("IK1CCC", kWxPositionless));
+
+    // One start per new station, in order; only the two that failed boxed.
+    QCOMPARE(w.starter.commandLines, (std::vector<std::string>{"Orbetti.exe IK1AAA 127.0.0.1",
+                                                               "Orbetti.exe IK1BBB 127.0.0.1",
+                                                               "Orbetti.exe IK1CCC 127.0.0.1"}));
+    QCOMPARE(w.boxes.requests.size(), 2);
+    QCOMPARE(w.boxes.requests[0].title, QStringLiteral("Wx Station IK1AAA not loaded"));
+    QCOMPARE(w.boxes.requests[1].title, QStringLiteral("Wx Station IK1BBB not loaded"));
+    auto *list = w.child<QListWidget>("lstWxCalls");
+    QCOMPARE(list->item(0)->data(Qt::UserRole).toInt(), 0);
+    QCOMPARE(list->item(1)->data(Qt::UserRole).toInt(), 0);
+    QCOMPARE(list->item(2)->data(Qt::UserRole).toInt(), 1);
+
+    if (engineCloses) {
+        QCOMPARE(w.caption(), QStringLiteral("&Connect"));
+        QCOMPARE(w.label(), kClosed);
+    } else {
+        QCOMPARE(w.caption(), QStringLiteral("&Disconnect"));
+        QCOMPARE(w.socket()->state(), QAbstractSocket::ConnectedState);
+    }
+}
+
+QTEST_MAIN(TestAgwLink)
+#include "tst_agwlink.moc"
