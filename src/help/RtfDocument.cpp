@@ -1,5 +1,7 @@
 #include "RtfDocument.h"
 
+#include "IstruzioniLayout.h"
+
 #include <QFile>
 #include <QScrollBar>
 #include <QTextBlockFormat>
@@ -27,6 +29,28 @@ Qt::Alignment toQt(rtf::Alignment alignment)
         break;
     }
     return Qt::AlignLeft;
+}
+
+double pixels(int twips)
+{
+    return twips / double(kTwipsPerPixel);
+}
+
+QTextBlockFormat toQt(const rtf::ParagraphFormat &format)
+{
+    QTextBlockFormat out;
+    out.setAlignment(toQt(format.alignment));
+    out.setLeftMargin(pixels(format.leftIndent));
+    out.setRightMargin(pixels(format.rightIndent));
+    out.setTextIndent(pixels(format.firstLineIndent));
+    out.setTopMargin(pixels(format.spaceBefore));
+    out.setBottomMargin(pixels(format.spaceAfter));
+    if (format.firstLineIndent < 0 && format.leftIndent > 0) {
+        // A hanging indent has a tab stop of its own at the indent, so that
+        // a list's text starts where its wrapped lines do.
+        out.setTabPositions({QTextOption::Tab(pixels(format.leftIndent), QTextOption::LeftTab)});
+    }
+    return out;
 }
 
 QTextCharFormat toQt(const rtf::CharFormat &format)
@@ -66,11 +90,13 @@ void fillTextDocument(QTextDocument &document, const rtf::Document &model)
     const bool undo = document.isUndoRedoEnabled();
     document.setUndoRedoEnabled(false);
     document.clear();
+    QTextOption option = document.defaultTextOption();
+    option.setTabStopDistance(pixels(model.defaultTab));
+    document.setDefaultTextOption(option);
     QTextCursor cursor(&document);
     bool first = true;
     for (const rtf::Paragraph &paragraph : model.paragraphs) {
-        QTextBlockFormat blockFormat;
-        blockFormat.setAlignment(toQt(paragraph.alignment));
+        const QTextBlockFormat blockFormat = toQt(paragraph.format);
         if (first)
             cursor.setBlockFormat(blockFormat);
         else

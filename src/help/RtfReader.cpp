@@ -164,6 +164,12 @@ enum class Keyword {
     AlignCenter,
     AlignRight,
     AlignJustify,
+    LeftIndent,
+    RightIndent,
+    FirstLineIndent,
+    SpaceBefore,
+    SpaceAfter,
+    DefaultTab,
     Pard,
     Plain,
     UnicodeSkip,
@@ -227,6 +233,12 @@ const std::unordered_map<std::string_view, KeywordInfo> &keywords()
         {"qc", {Keyword::AlignCenter}},
         {"qr", {Keyword::AlignRight}},
         {"qj", {Keyword::AlignJustify}},
+        {"li", {Keyword::LeftIndent}},
+        {"ri", {Keyword::RightIndent}},
+        {"fi", {Keyword::FirstLineIndent}},
+        {"sb", {Keyword::SpaceBefore}},
+        {"sa", {Keyword::SpaceAfter}},
+        {"deftab", {Keyword::DefaultTab}},
         {"pard", {Keyword::Pard}},
         {"plain", {Keyword::Plain}},
         {"uc", {Keyword::UnicodeSkip}},
@@ -307,7 +319,7 @@ struct GroupState
     int colourIndex = 0; // 0 is the table's "auto" entry
     int fontNumber = -1; // -1: the document's default font
     int unicodeSkip = 1; // fallback characters after \uN
-    Alignment alignment = Alignment::Left;
+    ParagraphFormat paragraph;
 
     void resetCharacter()
     {
@@ -618,19 +630,37 @@ private:
             s.colourIndex = std::max(parameter, 0);
             break;
         case Keyword::AlignLeft:
-            s.alignment = Alignment::Left;
+            s.paragraph.alignment = Alignment::Left;
             break;
         case Keyword::AlignCenter:
-            s.alignment = Alignment::Center;
+            s.paragraph.alignment = Alignment::Center;
             break;
         case Keyword::AlignRight:
-            s.alignment = Alignment::Right;
+            s.paragraph.alignment = Alignment::Right;
             break;
         case Keyword::AlignJustify:
-            s.alignment = Alignment::Justify;
+            s.paragraph.alignment = Alignment::Justify;
+            break;
+        case Keyword::LeftIndent:
+            s.paragraph.leftIndent = length(parameter, -kMaxLengthTwips);
+            break;
+        case Keyword::RightIndent:
+            s.paragraph.rightIndent = length(parameter, -kMaxLengthTwips);
+            break;
+        case Keyword::FirstLineIndent:
+            s.paragraph.firstLineIndent = length(parameter, -kMaxLengthTwips);
+            break;
+        case Keyword::SpaceBefore:
+            s.paragraph.spaceBefore = length(parameter, 0);
+            break;
+        case Keyword::SpaceAfter:
+            s.paragraph.spaceAfter = length(parameter, 0);
+            break;
+        case Keyword::DefaultTab:
+            m_document.defaultTab = parameter > 0 ? length(parameter, 1) : 720;
             break;
         case Keyword::Pard:
-            s.alignment = Alignment::Left;
+            s.paragraph = {};
             break;
         case Keyword::Plain:
             s.resetCharacter();
@@ -754,6 +784,11 @@ private:
         emit(U'\uFFFD');
     }
 
+    static int length(int twips, int minimum)
+    {
+        return std::clamp(twips, minimum, kMaxLengthTwips);
+    }
+
     void setColourComponent(Keyword component, int value)
     {
         if (state().destination != Destination::ColourTable)
@@ -821,7 +856,7 @@ private:
         }
         if (!isShown(cp))
             return;
-        m_paragraph.alignment = s.alignment;
+        m_paragraph.format = s.paragraph;
         // Runs change only when the formatting does; most characters go
         // straight onto the last run.
         if (!m_formatCacheValid || !sameCharacterState(s, m_cachedState)) {
@@ -839,7 +874,7 @@ private:
         flushHighSurrogate();
         if (explicitEnd) {
             // The paragraph's properties are those in force at its mark.
-            m_paragraph.alignment = state().alignment;
+            m_paragraph.format = state().paragraph;
         } else if (m_paragraph.runs.empty()) {
             return; // nothing after the last \par
         }

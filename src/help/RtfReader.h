@@ -42,9 +42,21 @@ struct Run
     CharFormat format;
 };
 
-struct Paragraph
+// Paragraph layout; lengths in twips (1440 per inch).
+struct ParagraphFormat
 {
     Alignment alignment = Alignment::Left;
+    int leftIndent = 0;
+    int rightIndent = 0;
+    int firstLineIndent = 0; // negative for a hanging indent, as lists use
+    int spaceBefore = 0;
+    int spaceAfter = 0;
+    friend bool operator==(const ParagraphFormat &, const ParagraphFormat &) = default;
+};
+
+struct Paragraph
+{
+    ParagraphFormat format;
     std::vector<Run> runs; // empty for an empty paragraph
     std::string text() const;
 };
@@ -52,6 +64,7 @@ struct Paragraph
 struct Document
 {
     std::vector<Paragraph> paragraphs;
+    int defaultTab = 720; // distance of the default tab stops, in twips
     // Every paragraph followed by '\n'.
     std::string plainText() const;
 };
@@ -70,8 +83,10 @@ inline constexpr std::size_t kMaxInputBytes = 64u * 1024u * 1024u;
 // Groups nested deeper than this are skipped whole, content included; RTF
 // writers stay far below, and it bounds the state kept per group.
 inline constexpr std::size_t kMaxGroupDepth = 256;
-// Sizes are clamped to what word processors accept (1638 pt).
+// Sizes are clamped to what word processors accept (1638 pt), lengths to
+// the widest page they offer (22 inches).
 inline constexpr int kMaxHalfPoints = 3276;
+inline constexpr int kMaxLengthTwips = 31680;
 
 // True when the bytes start with "{\rtf".
 bool looksLikeRtf(std::string_view bytes);

@@ -46,8 +46,6 @@ frmIstruzioni::frmIstruzioni() : QWidget(nullptr)
     m_rtfIstruzioni->setObjectName(QStringLiteral("rtfIstruzioni"));
     m_rtfIstruzioni->setReadOnly(true);
     m_rtfIstruzioni->setUndoRedoEnabled(false);
-    m_rtfIstruzioni->setTextInteractionFlags(Qt::TextSelectableByMouse |
-                                             Qt::TextSelectableByKeyboard);
     resize(designClientSize());
 }
 

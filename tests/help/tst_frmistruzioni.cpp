@@ -80,6 +80,8 @@ private slots:
 private:
     QString m_startDir;
     QTemporaryDir m_dir;
+    // Installed for the whole run: no test may ever wait on a real box.
+    testsupport::FakeMessageBoxes m_boxes;
 };
 
 void TestFrmIstruzioni::initTestCase()
@@ -92,13 +94,16 @@ void TestFrmIstruzioni::initTestCase()
 
 void TestFrmIstruzioni::init()
 {
+    m_boxes.requests.clear();
     QFile::remove(kReadme);
+    QDir().rmdir(kReadme);
 }
 
 void TestFrmIstruzioni::cleanup()
 {
     window().close();
     QFile::remove(kReadme);
+    QDir().rmdir(kReadme);
 }
 
 void TestFrmIstruzioni::cleanupTestCase()
@@ -182,7 +187,6 @@ void TestFrmIstruzioni::centringArithmetic()
 void TestFrmIstruzioni::showsTheReadmeWithItsCaption()
 {
     writeFile(kReadme, "{\\rtf1\\ansi Benvenuti in {\\b Quintaro}\\par}");
-    testsupport::FakeMessageBoxes boxes;
     window().Apri(kReadme, kTitle);
 
     QCOMPARE(window().windowTitle(), QStringLiteral(" Quintaro - Istruzioni"));
@@ -195,7 +199,7 @@ void TestFrmIstruzioni::showsTheReadmeWithItsCaption()
     QVERIFY(view());
     QVERIFY(view()->isReadOnly());
     QCOMPARE(view()->toPlainText(), QStringLiteral("Benvenuti in Quintaro"));
-    QVERIFY(boxes.requests.isEmpty());
+    QVERIFY(m_boxes.requests.isEmpty());
 }
 
 void TestFrmIstruzioni::keepsOneInstance()
@@ -277,22 +281,32 @@ void TestFrmIstruzioni::missingFileReportsAndUnloads()
     if (makeFolder)
         QVERIFY(QDir().mkdir(path));
 
-    testsupport::FakeMessageBoxes boxes;
     window().Apri(path, kTitle);
 
-    QCOMPARE(boxes.requests.size(), 1);
-    QCOMPARE(boxes.requests[0].prompt, QStringLiteral("Manca il file di help ") + path);
-    QCOMPARE(boxes.requests[0].style, 16);
-    QCOMPARE(boxes.requests[0].title, QStringLiteral("Pennaro"));
+    QCOMPARE(m_boxes.requests.size(), 1);
+    QCOMPARE(m_boxes.requests[0].prompt, QStringLiteral("Manca il file di help ") + path);
+    QCOMPARE(m_boxes.requests[0].style, 16);
+    QCOMPARE(m_boxes.requests[0].title, QStringLiteral("Pennaro"));
     QVERIFY(!window().isVisible());
     QVERIFY(!window().isLoaded());
     // Late notices of the platform about the short-lived window ask nothing more.
     QTest::qWait(100);
-    QCOMPARE(boxes.requests.size(), 1);
+    QCOMPARE(m_boxes.requests.size(), 1);
     QVERIFY(!window().isVisible());
 
+    // The next Help command asks again; once the file is there it is shown.
+    window().Apri(path, kTitle);
+    QCOMPARE(m_boxes.requests.size(), 2);
+    QVERIFY(!window().isVisible());
+    if (path.isEmpty())
+        return;
     if (makeFolder)
         QVERIFY(QDir().rmdir(path));
+    writeFile(path, "{\\rtf1 Eccolo}");
+    window().Apri(path, kTitle);
+    QCOMPARE(m_boxes.requests.size(), 2);
+    QVERIFY(window().isVisible());
+    QCOMPARE(view()->toPlainText(), QStringLiteral("Eccolo"));
 }
 
 void TestFrmIstruzioni::emptyFileCountsAsPresent()
@@ -303,9 +317,8 @@ void TestFrmIstruzioni::emptyFileCountsAsPresent()
     window().close();
 
     writeFile(kReadme, QByteArray());
-    testsupport::FakeMessageBoxes boxes;
     window().Apri(kReadme, kTitle);
-    QVERIFY(boxes.requests.isEmpty());
+    QVERIFY(m_boxes.requests.isEmpty());
     QVERIFY(window().isVisible());
     QCOMPARE(view()->toPlainText(), QString());
 }

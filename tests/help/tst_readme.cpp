@@ -189,7 +189,7 @@ void TestReadme::usesTheReaderFeatures()
             ++headings;
         if (paragraph.text().rfind("\u2022\t", 0) == 0)
             ++bullets;
-        centred = centred || paragraph.alignment == Alignment::Center;
+        centred = centred || paragraph.format.alignment == Alignment::Center;
         for (const Run &run : paragraph.runs) {
             QCOMPARE(run.format.fontName.empty(), false);
             underlined = underlined || run.format.underline;

@@ -21,8 +21,9 @@ QString hexColour(const Colour &c)
         .arg(c.blue, 2, 16, QLatin1Char('0'));
 }
 
-// A compact picture of a document: paragraphs separated by "|", "<C>",
-// "<R>" or "<J>" in front of a paragraph that is not left-aligned, and
+// A compact picture of a document: paragraphs separated by "|", in front of
+// a paragraph its indents and spacing in twips when not 0, as [li.. ri..
+// fi.. sb.. sa..], and "<C>", "<R>" or "<J>" when it is not left-aligned;
 // every run as {attributes}text, the attributes being the ones that differ
 // from the defaults (b, i, u, sN half points, c#rrggbb colour, fName font);
 // "(none)" for a document without paragraphs.
@@ -31,7 +32,21 @@ QString dump(const Document &document)
     QStringList paragraphs;
     for (const Paragraph &paragraph : document.paragraphs) {
         QString out;
-        switch (paragraph.alignment) {
+        const ParagraphFormat &format = paragraph.format;
+        QStringList layout;
+        if (format.leftIndent)
+            layout << QStringLiteral("li%1").arg(format.leftIndent);
+        if (format.rightIndent)
+            layout << QStringLiteral("ri%1").arg(format.rightIndent);
+        if (format.firstLineIndent)
+            layout << QStringLiteral("fi%1").arg(format.firstLineIndent);
+        if (format.spaceBefore)
+            layout << QStringLiteral("sb%1").arg(format.spaceBefore);
+        if (format.spaceAfter)
+            layout << QStringLiteral("sa%1").arg(format.spaceAfter);
+        if (!layout.isEmpty())
+            out += QLatin1Char('[') + layout.join(QLatin1Char(' ')) + QLatin1Char(']');
+        switch (format.alignment) {
         case Alignment::Center:
             out += QStringLiteral("<C>");
             break;
@@ -95,6 +110,8 @@ private slots:
     void reads();
     void plainText_data();
     void plainText();
+    void defaultTab_data();
+    void defaultTab();
     void deepNesting_data();
     void deepNesting();
     void outputStaysLinear_data();
@@ -175,6 +192,12 @@ void TestRtfReader::reads_data()
     row("pard resets alignment", R"({\rtf1\qc C\par\pard L})", u"<C>{}C|{}L"_qs);
     row("alignment at the paragraph mark", R"({\rtf1 A\qr\par B})", u"<R>{}A|<R>{}B"_qs);
     row("centred last paragraph without par", R"({\rtf1\qc End})", u"<C>{}End"_qs);
+    row("indents and spacing", R"({\rtf1\li720\ri360\fi-360\sb120\sa240 A\par})",
+        u"[li720 ri360 fi-360 sb120 sa240]{}A"_qs);
+    row("pard resets indents", R"({\rtf1\li720\qc A\par\pard B})", u"[li720]<C>{}A|{}B"_qs);
+    row("indents belong to their group", R"({\rtf1{\li720 A\par}B})", u"[li720]{}A|{}B"_qs);
+    row("absurd lengths clamp", R"({\rtf1\li99999999999\fi-99999\sa-5 A})",
+        u"[li31680 fi-31680]{}A"_qs);
 
     // Code pages.
     row("hex in 1252 by default", R"({\rtf1 caf\'e9 \'80 \'93x\'94})", u"{}café € “x”"_qs);
@@ -291,6 +314,24 @@ void TestRtfReader::plainText()
     const ReadResult result = read(view(input));
     QCOMPARE(result.kind, ReadResult::Kind::PlainText);
     QCOMPARE(dump(result.document), expected);
+}
+
+void TestRtfReader::defaultTab_data()
+{
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<int>("twips");
+    QTest::newRow("none given") << QByteArray("{\\rtf1 x}") << 720;
+    QTest::newRow("given") << QByteArray("{\\rtf1\\deftab360 x}") << 360;
+    QTest::newRow("zero") << QByteArray("{\\rtf1\\deftab0 x}") << 720;
+    QTest::newRow("negative") << QByteArray("{\\rtf1\\deftab-5 x}") << 720;
+    QTest::newRow("absurd") << QByteArray("{\\rtf1\\deftab99999999999 x}") << 31680;
+}
+
+void TestRtfReader::defaultTab()
+{
+    QFETCH(QByteArray, input);
+    QFETCH(int, twips);
+    QCOMPARE(readRtf(view(input)).defaultTab, twips);
 }
 
 void TestRtfReader::deepNesting_data()
