@@ -5,9 +5,15 @@
 #include "StationWindow.h"
 
 #include <QFileInfo>
+#include <atomic>
+#include <chrono>
 #include <csignal>
+#include <fcntl.h>
 #include <optional>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 using namespace quintaro;
 using testsupport::StationWindow;
@@ -86,6 +92,7 @@ private slots:
     void unreadableFile_data();
     void unreadableFile();
     void endlessFile();
+    void namedPipe();
     void dialogCancel_data();
     void dialogCancel();
     void saveWithEmptyList();
@@ -181,9 +188,10 @@ void TestListFiles::reads_data()
         full << QStringLiteral("S%1").arg(100000 + i);
     QTest::newRow("32767 calls") << manyCalls(32767) << full;
     QTest::newRow("32768 calls") << manyCalls(32768) << rejected;
-    // Blanks before a call are skipped, but a file this big cannot be a list.
+    // Blanks before a call are skipped, but a file this big cannot be a
+    // list, even where its first 4 MiB would read as one.
     QTest::newRow("more than 4 MiB")
-        << (QByteArray("IK1ABC\r\n") + QByteArray(4 * 1024 * 1024, ' ') + "IK2DEF\r\n") << rejected;
+        << (QByteArray(4 * 1024 * 1024 - 8, ' ') + "IK1ABC\r\nIK2DEF\r\n") << rejected;
 }
 
 void TestListFiles::reads()
@@ -250,11 +258,43 @@ void TestListFiles::endlessFile()
         QSKIP("no /dev/zero here");
     StationWindow w;
     prepareList(w);
-    // A device that never ends is read only as far as a list could reach.
     w.dialogs.answerNext(QStringLiteral("/dev/zero"));
     w.window.nmuLoad_Click();
-    QCOMPARE(w.boxTitles(), QStringList{"Error opening Wx List"});
+    QCOMPARE(w.boxes.requests.size(), 0);
     checkListUnchanged(w);
+    QCOMPARE(w.window.sListFileTitle(), QStringLiteral("zero"));
+}
+
+void TestListFiles::namedPipe()
+{
+    StationWindow w;
+    const QByteArray fifo = QFile::encodeName(w.dir.filePath(QStringLiteral("pipe.txt")));
+    QVERIFY(::mkfifo(fifo.constData(), 0600) == 0);
+    prepareList(w);
+
+    // Something that would write into the pipe as soon as anyone reads it;
+    // the window must not wait for it.
+    std::atomic<bool> stop = false;
+    std::atomic<bool> wrote = false;
+    std::thread writer([&] {
+        for (int i = 0; i < 500 && !stop; ++i) {
+            const int fd = ::open(fifo.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+            if (fd >= 0) {
+                wrote = ::write(fd, "IK1ABC\r\n", 8) == 8;
+                ::close(fd);
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    });
+    w.load(QStringLiteral("pipe.txt"));
+    stop = true;
+    writer.join();
+
+    QVERIFY(!wrote);
+    QCOMPARE(w.boxes.requests.size(), 0);
+    checkListUnchanged(w);
+    QCOMPARE(w.window.sListFileTitle(), QStringLiteral("pipe.txt"));
 }
 
 void TestListFiles::dialogCancel_data()

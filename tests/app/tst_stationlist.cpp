@@ -71,6 +71,8 @@ private slots:
     void pathAndAddressReadAtEveryStart();
     void runWhileListChanges_data();
     void runWhileListChanges();
+    void automaticStartWhileListChanges_data();
+    void automaticStartWhileListChanges();
     void listLimit();
 };
 
@@ -634,6 +636,50 @@ void TestStationList::runWhileListChanges()
     w.window.LaunchAllMonitors();
     QVERIFY(done);
     QCOMPARE(starter.startedCalls, started);
+    QCOMPARE(w.calls(), calls);
+    QCOMPARE(w.statuses(), statuses);
+}
+
+// A heard station whose automatic start fails while the list changes under
+// the open warning: the failure is recorded on that station, wherever it now
+// stands, and on no other.
+void TestStationList::automaticStartWhileListChanges_data()
+{
+    QTest::addColumn<QStringList>("steps"); // while the warning is open
+    QTest::addColumn<QStringList>("calls");
+    QTest::addColumn<QList<int>>("statuses");
+
+    QTest::newRow("an entry before it removed, another heard")
+        << QStringList{"select 0", "cancel", "add X1X"} << QStringList{"B2B", "C3C", "X1X"}
+        << QList<int>{1, 0, 1};
+    QTest::newRow("cleared, three heard")
+        << QStringList{"clear", "add X1X", "add Y2Y", "add Z3Z"} << QStringList{"X1X", "Y2Y", "Z3Z"}
+        << QList<int>{1, 1, 1};
+    QTest::newRow("the station itself removed")
+        << QStringList{"select 2", "cancel"} << QStringList{"A1A", "B2B"} << QList<int>{1, 1};
+}
+
+void TestStationList::automaticStartWhileListChanges()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(QStringList, calls);
+    QFETCH(QList<int>, statuses);
+
+    StationWindow w;
+    w.clickAutoLoad();
+    w.window.AddWxStation(QStringLiteral("A1A"));
+    w.window.AddWxStation(QStringLiteral("B2B"));
+    bool done = false;
+    w.boxes.whileShown = [&](const testsupport::FakeMessageBoxes::Request &box) {
+        if (done || box.title != QLatin1String("Wx Station C3C not loaded"))
+            return;
+        done = true;
+        for (const QString &step : steps)
+            QVERIFY2(w.run(step), qPrintable(step));
+    };
+    w.starter->failNext();
+    w.window.AddWxStation(QStringLiteral("C3C"));
+    QVERIFY(done);
     QCOMPARE(w.calls(), calls);
     QCOMPARE(w.statuses(), statuses);
 }
