@@ -100,10 +100,19 @@ bool readWholeFile(const std::string &path, std::string &bytes, std::string *err
     bytes.clear();
     if (truncated)
         *truncated = false;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Not blocking in open: a named pipe chosen by mistake would otherwise
+    // wait for a writer for ever. Only regular files are read.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         if (error)
             *error = std::strerror(errno);
+        return false;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        if (error)
+            *error = "not a regular file";
+        ::close(fd);
         return false;
     }
     char buffer[65536];

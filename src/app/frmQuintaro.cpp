@@ -68,7 +68,13 @@ frmQuintaro::frmQuintaro(QWidget *parent) : QMainWindow(parent), m_commonD(this)
     m_outerTwips = QRect(0, 0, pixelsToTwips(width()), pixelsToTwips(height()));
 }
 
-frmQuintaro::~frmQuintaro() = default;
+frmQuintaro::~frmQuintaro()
+{
+    // A socket closed by its destructor would report the disconnection to a
+    // window that is half gone.
+    Winsock1->disconnect(this);
+    Winsock1->abort();
+}
 
 void frmQuintaro::createControls()
 {

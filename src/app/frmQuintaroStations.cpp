@@ -14,7 +14,6 @@
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QFileInfo>
 #include <QLineEdit>
 #include <QMenu>
 #include <QListWidget>
@@ -266,11 +265,9 @@ void frmQuintaro::LoadStationList()
         m_sListFileTitle = m_commonD.FileTitle;
         std::string bytes;
         bool tooLarge = false;
-        // A file that cannot be read leaves the list as it is. Only a regular
-        // file can hold a list: a named pipe would keep the window waiting
-        // for a writer, and a device may never end.
-        if (!QFileInfo(m_commonD.FileName).isFile() ||
-            !readWholeFile(fileNameBytes(m_commonD.FileName), bytes, nullptr, kListFileReadLimit,
+        // A file that cannot be read (or is no regular file at all: a pipe,
+        // a device, a folder) leaves the list as it is.
+        if (!readWholeFile(fileNameBytes(m_commonD.FileName), bytes, nullptr, kListFileReadLimit,
                            &tooLarge))
             return;
         // The whole file is checked before the list on screen is touched, so
