@@ -20,5 +20,10 @@ run: build
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS)
 
+# Direwolf on port 8000 fed with made-up APRS traffic as audio, and Quintaro
+# connected to it: no radio needed. Ctrl+C ends it.
+demo: build
+	@scripts/demo.sh $(BUILD)
+
 clean:
 	rm -rf $(BUILD) build-sanitize build-fuzz
