@@ -27,3 +27,17 @@ demo: build
 
 clean:
 	rm -rf $(BUILD) build-sanitize build-fuzz
+
+# The speed goals, each checked by a benchmark: the station list, the
+# monitored-frame throughput and start-up. Prints the figures, the ratios and
+# whether each goal is met; a missed goal is reported, a benchmark that fails
+# (lost data, a program that does not start) fails the run.
+BENCHES := bench_stationlist bench_throughput bench_startup
+bench: build
+	@summary="$(abspath $(BUILD))/bench/summary.txt"; rm -f "$$summary"; \
+	for b in $(BENCHES); do \
+	  echo; echo "######## $$b"; \
+	  QUINTARO_BENCH_SUMMARY="$$summary" QT_QPA_PLATFORM="$${QT_QPA_PLATFORM:-offscreen}" \
+	    ./$(BUILD)/bench/$$b --benchmark_color=false || exit 1; \
+	done; \
+	echo; echo "######## Speed goals"; cat "$$summary"

@@ -1,0 +1,94 @@
+// The yardstick for Quintaro's start-up cost: a bare Qt Widgets program of
+// the same kind (a main window with a menu bar and a few controls), nothing
+// else. With QUINTARO_STARTUP_PROBE set it reports its resident memory once
+// its window has been exposed and painted, and ends at once, exactly as
+// quintaro does (src/app/Application.cpp).
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QTimer>
+#include <QWindow>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+class StartupProbe final : public QObject
+{
+public:
+    static void watch(QWidget &window)
+    {
+        QWindow *handle = window.windowHandle();
+        if (!handle)
+            return;
+        handle->installEventFilter(new StartupProbe(&window));
+        if (handle->isExposed())
+            QTimer::singleShot(0, [] { reportAndExit(); });
+    }
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Expose && static_cast<QWindow *>(watched)->isExposed())
+            QTimer::singleShot(0, this, [] { reportAndExit(); });
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    using QObject::QObject;
+
+    static void reportAndExit()
+    {
+        long rssKb = -1;
+        if (std::FILE *status = std::fopen("/proc/self/status", "r")) {
+            char line[256];
+            while (std::fgets(line, sizeof line, status)) {
+                if (std::sscanf(line, "VmRSS: %ld kB", &rssKb) == 1)
+                    break;
+            }
+            std::fclose(status);
+        }
+        std::printf("startup-probe VmRSS: %ld kB\n", rssKb);
+        std::fflush(stdout);
+        std::_Exit(0);
+    }
+};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    QMainWindow window;
+    window.setWindowTitle(QStringLiteral("Bare window"));
+
+    QMenu *file = window.menuBar()->addMenu(QStringLiteral("&File"));
+    file->addAction(QStringLiteral("&Open..."));
+    file->addSeparator();
+    file->addAction(QStringLiteral("E&xit"), &window, &QWidget::close);
+    window.menuBar()->addMenu(QStringLiteral("&Help"))->addAction(QStringLiteral("&About"));
+
+    auto *client = new QWidget(&window);
+    window.setCentralWidget(client);
+    auto *upper = new QListWidget(client);
+    upper->setGeometry(2, 0, 314, 30);
+    auto *lower = new QListWidget(client);
+    lower->setGeometry(2, 32, 89, 108);
+    auto *label = new QLabel(QStringLiteral("Status"), client);
+    label->setGeometry(96, 32, 177, 17);
+    auto *edit = new QLineEdit(QStringLiteral("localhost"), client);
+    edit->setGeometry(96, 55, 120, 19);
+    auto *box = new QCheckBox(QStringLiteral("An option"), client);
+    box->setGeometry(96, 80, 193, 17);
+    window.resize(326, 190);
+
+    window.show();
+    if (std::getenv("QUINTARO_STARTUP_PROBE"))
+        StartupProbe::watch(window);
+    return QApplication::exec();
+}

@@ -1,0 +1,607 @@
+// Monitored-frame throughput: 200 000 "U" frames in Direwolf's layout, sent
+// over loopback as fast as the socket takes them, (a) to a plain client that
+// reads and discards, (b) to the real main window. The two alternate, several
+// times in the same run, so that a busy machine slows both alike.
+// Goal: the window processes the stream at no less than half the plain
+// client's speed, and loses nothing.
+
+#include "AgwTestFrames.h"
+#include "BenchSupport.h"
+#include "FakeDialogs.h"
+#include "RecordingProgramStarter.h"
+#include "frmQuintaro.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTcpSocket>
+#include <QTimer>
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <arpa/inet.h>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <netinet/in.h>
+#include <poll.h>
+#include <random>
+#include <set>
+#include <string>
+#include <sys/socket.h>
+#include <thread>
+#include <time.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr int kFrames = 200000;
+constexpr int kPairs = 15;
+constexpr double kGoalRatio = 0.5;
+constexpr int kWaitMs = 60000; // bound for one stream; far above any real run
+const QString kLinkClosed = QStringLiteral("Connessione ad AGWPE chiusa");
+
+// ---------------------------------------------------------------------------
+// The stream
+
+struct Stream
+{
+    std::string bytes;
+    QStringList weatherCalls; // distinct, in the order first heard
+    QStringList lastLines;    // what List2 shows after the last frame
+    int distinctCalls = 0;
+};
+
+std::string pick(std::mt19937 &rng, const std::vector<std::string> &from)
+{
+    return from[rng() % from.size()];
+}
+
+int uniform(std::mt19937 &rng, int low, int high)
+{
+    return low + int(rng() % unsigned(high - low + 1));
+}
+
+std::string makeCall(std::mt19937 &rng)
+{
+    static const std::vector<std::string> prefixes = {"IK", "IZ", "IW", "IU",  "I",  "DL", "DK",
+                                                      "F",  "G",  "OE", "HB9", "EA", "ON", "PA",
+                                                      "SP", "OK", "S5", "9A",  "W",  "K"};
+    std::string call = pick(rng, prefixes);
+    call += char('0' + rng() % 10);
+    const int letters = uniform(rng, 2, 3);
+    for (int i = 0; i < letters; ++i)
+        call += char('A' + rng() % 26);
+    if (const int ssid = uniform(rng, -6, 15); ssid > 0)
+        call += "-" + std::to_string(ssid);
+    return call;
+}
+
+std::string digits(std::mt19937 &rng, int count)
+{
+    std::string text;
+    for (int i = 0; i < count; ++i)
+        text += char('0' + rng() % 10);
+    return text;
+}
+
+std::string position(std::mt19937 &rng)
+{
+    return digits(rng, 2) + digits(rng, 2) + "." + digits(rng, 2) + "N/" + "0" + digits(rng, 2) +
+           digits(rng, 2) + "." + digits(rng, 2) + (rng() % 2 ? "E" : "W");
+}
+
+// Weather reports in the forms stations send: positionless, and position
+// reports with and without a time stamp, whose symbol "_" is followed by the
+// wind direction.
+std::string weatherInfo(std::mt19937 &rng)
+{
+    const std::string wind =
+        digits(rng, 3) + "/" + digits(rng, 3) + "g" + digits(rng, 3) + "t0" + digits(rng, 2);
+    const std::string rest = "r000p000P000h" + digits(rng, 2) + "b" + digits(rng, 5);
+    switch (rng() % 5) {
+    case 0:
+        return "_" + digits(rng, 8) + "c" + digits(rng, 3) + "s" + digits(rng, 3) + "g" +
+               digits(rng, 3) + "t0" + digits(rng, 2) + rest + "wRSW";
+    case 1:
+        return "!" + position(rng) + "_" + wind + rest;
+    case 2:
+        return "@" + digits(rng, 6) + "z" + position(rng) + "_" + wind + rest + "wDW1";
+    case 3:
+        return "=" + position(rng) + "_" + wind;
+    default:
+        return "/" + digits(rng, 6) + "h" + position(rng) + "_" + wind + rest;
+    }
+}
+
+// Everything else heard on a busy channel; none of it names a weather
+// station.
+std::string ordinaryInfo(std::mt19937 &rng, const std::string &someCall)
+{
+    switch (rng() % 6) {
+    case 0:
+        return "!" + position(rng) + "-PHG" + digits(rng, 4) + " Home station";
+    case 1:
+        return "=" + position(rng) + ">Mobile " + digits(rng, 3) + "." + digits(rng, 3) + " MHz";
+    case 2:
+        return "@" + digits(rng, 6) + "z" + position(rng) + "k" + digits(rng, 3) + "/" +
+               digits(rng, 3) + "/A=" + digits(rng, 6);
+    case 3: {
+        std::string addressee = someCall;
+        addressee.resize(9, ' ');
+        return ":" + addressee + ":Ciao, QSO stasera alle 21?{" + digits(rng, 2);
+    }
+    case 4:
+        return ">Net tonight 21:00 local on 145." + digits(rng, 3);
+    default:
+        return "`c5Il!<>/]\"4g}=" + digits(rng, 3);
+    }
+}
+
+Stream makeStream()
+{
+    std::mt19937 rng(20240501);
+    std::set<std::string> seen;
+    std::vector<std::string> calls;
+    while (calls.size() < 400) {
+        std::string call = makeCall(rng);
+        if (seen.insert(call).second)
+            calls.push_back(call);
+    }
+    // The first 120 are weather stations; they send weather reports only.
+    const std::vector<std::string> weather(calls.begin(), calls.begin() + 120);
+    const std::vector<std::string> others(calls.begin() + 120, calls.end());
+    static const std::vector<std::string> destinations = {"APRS",   "APDW16", "APMI06",
+                                                          "APX200", "APU25N", "S32U6T"};
+    static const std::vector<std::string> paths = {" Via WIDE1-1,WIDE2-1", " Via WIDE2-2",
+                                                   " Via IR1UFB-10*,WIDE2-1", ""};
+
+    Stream stream;
+    stream.distinctCalls = int(calls.size());
+    stream.bytes.reserve(std::size_t(kFrames) * 160);
+    std::set<std::string> heardWeather;
+    for (int i = 0; i < kFrames; ++i) {
+        const bool isWeather = rng() % 10 == 0;
+        const std::string call = isWeather ? pick(rng, weather) : pick(rng, others);
+        const std::string info = isWeather ? weatherInfo(rng) : ordinaryInfo(rng, pick(rng, calls));
+        const int seconds = i / 20;
+        char time[16];
+        std::snprintf(time, sizeof time, "[%02d:%02d:%02d]", (seconds / 3600) % 24,
+                      (seconds / 60) % 60, seconds % 60);
+        const std::string header =
+            " 1:Fm " + call + " To " + pick(rng, destinations) + pick(rng, paths) +
+            " <UI pid=F0 Len=" + std::to_string(info.size()) + " PF=0 >" + time;
+        std::string data = header + "\r" + info + "\r";
+        data += '\0';
+        stream.bytes += agwtest::makeFrame('U', call, data);
+        if (isWeather && heardWeather.insert(call).second)
+            stream.weatherCalls << QString::fromStdString(call);
+        if (i == kFrames - 1)
+            stream.lastLines = {QString::fromStdString(header), QString::fromStdString(info)};
+    }
+    return stream;
+}
+
+const Stream &theStream()
+{
+    static const Stream stream = makeStream();
+    return stream;
+}
+
+// ---------------------------------------------------------------------------
+// The engine's side: plain POSIX sockets in a thread of their own, so that
+// the sender never waits for the Qt event loop it is measuring.
+
+class Sender
+{
+public:
+    explicit Sender(const std::string &bytes) : m_bytes(bytes)
+    {
+        m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (m_listener < 0 ||
+            ::bind(m_listener, reinterpret_cast<sockaddr *>(&address), length) != 0 ||
+            ::listen(m_listener, 1) != 0 ||
+            ::getsockname(m_listener, reinterpret_cast<sockaddr *>(&address), &length) != 0) {
+            m_error = std::string("cannot listen on 127.0.0.1: ") + std::strerror(errno);
+            return;
+        }
+        m_port = ntohs(address.sin_port);
+        m_thread = std::thread([this] { serve(); });
+    }
+
+    ~Sender()
+    {
+        if (m_thread.joinable())
+            m_thread.join();
+        if (m_listener >= 0)
+            ::close(m_listener);
+    }
+
+    quint16 port() const { return m_port; }
+    // After the thread has ended (the destructor, or finish()).
+    void finish()
+    {
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    const std::string &error() const { return m_error; }
+    std::size_t sent() const { return m_sent; }
+
+private:
+    static bool waitFor(int fd, short events)
+    {
+        pollfd p{fd, events, 0};
+        return ::poll(&p, 1, kWaitMs) == 1;
+    }
+
+    void serve()
+    {
+        if (!waitFor(m_listener, POLLIN)) {
+            m_error = "no client connected";
+            return;
+        }
+        const int fd = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd < 0) {
+            m_error = std::string("accept: ") + std::strerror(errno);
+            return;
+        }
+        const char *data = m_bytes.data();
+        std::size_t left = m_bytes.size();
+        while (left > 0) {
+            const ssize_t n = ::send(fd, data, left, MSG_NOSIGNAL);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                m_error = std::string("send: ") + std::strerror(errno);
+                break;
+            }
+            data += n;
+            left -= std::size_t(n);
+        }
+        m_sent = m_bytes.size() - left;
+        // End of stream, then read what the client sent (the window's "m" and
+        // "R" requests) until it closes too: closing with unread bytes would
+        // reset the connection and could cost the client data not yet read.
+        ::shutdown(fd, SHUT_WR);
+        char sink[4096];
+        while (waitFor(fd, POLLIN)) {
+            const ssize_t n = ::recv(fd, sink, sizeof sink, 0);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+        }
+        ::close(fd);
+    }
+
+    const std::string &m_bytes;
+    int m_listener = -1;
+    quint16 m_port = 0;
+    std::thread m_thread;
+    std::string m_error;
+    std::size_t m_sent = 0;
+};
+
+// ---------------------------------------------------------------------------
+// The two receivers
+
+struct Outcome
+{
+    double seconds = 0;
+    double cpuSeconds = 0; // processor time of the receiving thread
+    int blocks = 0;        // readyRead notifications
+    std::string error;     // empty when everything arrived and was processed
+};
+
+// Where a receiver's time goes: the processor time of the thread that runs
+// its event loop (the rest of the wall time it waits for data), and how many
+// blocks the socket hands over.
+class LoopActivity
+{
+public:
+    LoopActivity(QTcpSocket *socket, QObject *context) : m_startNs(threadCpuNs())
+    {
+        QObject::connect(socket, &QTcpSocket::readyRead, context, [this] { ++m_blocks; });
+    }
+    void fill(Outcome &outcome) const
+    {
+        outcome.cpuSeconds = double(threadCpuNs() - m_startNs) / 1e9;
+        outcome.blocks = m_blocks;
+    }
+
+private:
+    static qint64 threadCpuNs()
+    {
+        timespec now{};
+        ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+        return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
+    }
+
+    qint64 m_startNs;
+    int m_blocks = 0;
+};
+
+// A QTcpSocket in the same kind of event loop, reading everything and
+// throwing it away.
+Outcome runPlainReader(const Stream &stream)
+{
+    Outcome outcome;
+    Sender sender(stream.bytes);
+    if (!sender.error().empty()) {
+        outcome.error = sender.error();
+        return outcome;
+    }
+    QTcpSocket socket;
+    QEventLoop loop;
+    std::vector<char> buffer(64 * 1024);
+    qint64 received = 0;
+    auto drain = [&] {
+        for (;;) {
+            const qint64 n = socket.read(buffer.data(), qint64(buffer.size()));
+            if (n <= 0)
+                break;
+            received += n;
+        }
+    };
+    QObject::connect(&socket, &QTcpSocket::readyRead, &loop, drain);
+    QObject::connect(&socket, &QTcpSocket::disconnected, &loop, [&] {
+        drain();
+        loop.quit();
+    });
+    QObject::connect(&socket, &QTcpSocket::errorOccurred, &loop,
+                     [&](QAbstractSocket::SocketError error) {
+                         if (error == QAbstractSocket::RemoteHostClosedError)
+                             return;
+                         outcome.error = socket.errorString().toStdString();
+                         loop.quit();
+                     });
+    QTimer::singleShot(kWaitMs, &loop, [&] {
+        outcome.error = "timed out";
+        loop.quit();
+    });
+
+    LoopActivity activity(&socket, &loop);
+    QElapsedTimer clock;
+    clock.start();
+    socket.connectToHost(QStringLiteral("127.0.0.1"), sender.port());
+    loop.exec();
+    outcome.seconds = double(clock.nsecsElapsed()) / 1e9;
+    activity.fill(outcome);
+    socket.abort();
+    sender.finish();
+    if (outcome.error.empty() && !sender.error().empty())
+        outcome.error = "sender: " + sender.error();
+    if (outcome.error.empty() && received != qint64(stream.bytes.size()))
+        outcome.error = benchsupport::format("received %lld of %zu bytes", (long long)received,
+                                             stream.bytes.size());
+    return outcome;
+}
+
+// The real main window, kept for the whole run as the program keeps it.
+struct LinkWindow
+{
+    benchsupport::WorkDir dir;
+    testsupport::FakeMessageBoxes boxes;
+    testsupport::RecordingProgramStarter starter;
+    quintaro::frmQuintaro window;
+    QListWidget *stations = nullptr;
+    QListWidget *monitor = nullptr;
+    QLabel *status = nullptr;
+    QTcpSocket *socket = nullptr;
+
+    LinkWindow()
+    {
+        window.Form_Load();
+        window.findChild<QLineEdit *>(QStringLiteral("txtAddr"))
+            ->setText(QStringLiteral("127.0.0.1"));
+        window.show();
+        QCoreApplication::processEvents();
+        stations = window.findChild<QListWidget *>(QStringLiteral("lstWxCalls"));
+        monitor = window.findChild<QListWidget *>(QStringLiteral("List2"));
+        status = window.findChild<QLabel *>(QStringLiteral("lblAGW"));
+        socket = window.findChild<QTcpSocket *>(QStringLiteral("Winsock1"));
+    }
+};
+
+std::unique_ptr<LinkWindow> g_window;
+
+QStringList texts(QListWidget *list)
+{
+    QStringList result;
+    for (int i = 0; i < list->count(); ++i)
+        result << list->item(i)->text();
+    return result;
+}
+
+Outcome runWindow(const Stream &stream)
+{
+    Outcome outcome;
+    if (!g_window)
+        g_window = std::make_unique<LinkWindow>();
+    LinkWindow &w = *g_window;
+    if (!w.stations || !w.monitor || !w.status || !w.socket) {
+        outcome.error = "the window lacks lstWxCalls, List2, lblAGW or Winsock1";
+        return outcome;
+    }
+    // Every run starts as from a fresh start-up of the link.
+    w.window.nmuClearList_Click();
+    w.monitor->clear();
+    w.status->setText(QStringLiteral("Status Window"));
+    w.boxes.requests.clear();
+    QCoreApplication::processEvents();
+
+    Sender sender(stream.bytes);
+    if (!sender.error().empty()) {
+        outcome.error = sender.error();
+        return outcome;
+    }
+    w.window.setAgwPortForTesting(sender.port());
+
+    // Connected after the window's own handler, so it runs once the window
+    // has dealt with the closing; the timer covers a close reported any other
+    // way.
+    QEventLoop loop;
+    auto checkClosed = [&] {
+        if (w.status->text() == kLinkClosed)
+            loop.quit();
+    };
+    QObject::connect(w.socket, &QTcpSocket::disconnected, &loop, checkClosed);
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, checkClosed);
+    poll.start(5);
+    QTimer::singleShot(kWaitMs, &loop, [&] {
+        outcome.error = "timed out";
+        loop.quit();
+    });
+
+    LoopActivity activity(w.socket, &loop);
+    QElapsedTimer clock;
+    clock.start();
+    w.window.nmuConnect_Click();
+    loop.exec();
+    outcome.seconds = double(clock.nsecsElapsed()) / 1e9;
+    activity.fill(outcome);
+    poll.stop();
+    sender.finish();
+
+    if (!outcome.error.empty())
+        return outcome;
+    if (!sender.error().empty())
+        outcome.error = "sender: " + sender.error();
+    else if (!w.boxes.requests.isEmpty())
+        outcome.error = "message box: " + w.boxes.requests.first().prompt.toStdString();
+    else if (texts(w.stations) != stream.weatherCalls)
+        outcome.error = benchsupport::format(
+            "the station list holds %d entries, expected the %d distinct weather calls",
+            int(w.stations->count()), int(stream.weatherCalls.size()));
+    else if (texts(w.monitor) != stream.lastLines)
+        outcome.error = "List2 does not show the last frame's two lines";
+    return outcome;
+}
+
+// ---------------------------------------------------------------------------
+
+struct Pair
+{
+    Outcome plain;
+    Outcome window;
+};
+std::vector<Pair> g_pairs;
+
+double median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const std::size_t mid = values.size() / 2;
+    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
+}
+
+// Each iteration sends the stream once to each receiver, in alternating
+// order; the iteration's time is the window's.
+void BM_MonitoredFrames(benchmark::State &state)
+{
+    const Stream &stream = theStream();
+    g_pairs.clear();
+    bool windowFirst = false;
+    for (auto _ : state) {
+        Outcome plain;
+        Outcome window;
+        if (windowFirst) {
+            window = runWindow(stream);
+            plain = runPlainReader(stream);
+        } else {
+            plain = runPlainReader(stream);
+            window = runWindow(stream);
+        }
+        windowFirst = !windowFirst;
+        if (!plain.error.empty() || !window.error.empty()) {
+            const std::string error =
+                !plain.error.empty() ? "plain reader: " + plain.error : "window: " + window.error;
+            state.SkipWithError(error.c_str());
+            break;
+        }
+        g_pairs.push_back({plain, window});
+        state.SetIterationTime(window.seconds);
+    }
+    if (g_pairs.empty())
+        return;
+    std::vector<double> plainTimes;
+    std::vector<double> windowTimes;
+    for (const Pair &pair : g_pairs) {
+        plainTimes.push_back(pair.plain.seconds);
+        windowTimes.push_back(pair.window.seconds);
+    }
+    const double plain = median(plainTimes);
+    const double window = median(windowTimes);
+    const double megabytes = double(stream.bytes.size()) / 1e6;
+    state.counters["plain_ms"] = plain * 1e3;
+    state.counters["window_ms"] = window * 1e3;
+    state.counters["plain_MB/s"] = megabytes / plain;
+    state.counters["window_MB/s"] = megabytes / window;
+    state.counters["window_frames/s"] = kFrames / window;
+    state.counters["ratio"] = plain / window;
+}
+
+// QUINTARO_BENCH_PAIRS sets another number of pairs, for profiling.
+int pairsToRun()
+{
+    const int pairs = qEnvironmentVariableIntValue("QUINTARO_BENCH_PAIRS");
+    return pairs > 0 ? pairs : kPairs;
+}
+
+const auto *const g_registered =
+    benchmark::RegisterBenchmark("BM_MonitoredFrames", BM_MonitoredFrames) -> UseManualTime()
+        -> Iterations(pairsToRun()) -> Unit(benchmark::kMillisecond);
+
+void summarize(const std::vector<benchsupport::Result> &results)
+{
+    using benchsupport::format;
+    const Stream &stream = theStream();
+    benchsupport::Summary summary(format(
+        "Monitored frames: %d frames, %.1f MB, %d distinct calls, %d weather stations", kFrames,
+        double(stream.bytes.size()) / 1e6, stream.distinctCalls, int(stream.weatherCalls.size())));
+    const benchsupport::Result *r = benchsupport::find(results, "BM_MonitoredFrames");
+    if (!r || r->failed) {
+        summary.failure(r ? r->error : std::string("the benchmark did not run"));
+        return;
+    }
+    summary.line("       plain reader                 main window");
+    summary.line(
+        "run    time   (cpu, blocks)        time   (cpu, blocks)      window speed / plain speed");
+    for (std::size_t i = 0; i < g_pairs.size(); ++i) {
+        const Outcome &p = g_pairs[i].plain;
+        const Outcome &w = g_pairs[i].window;
+        summary.line(format("%3zu  %5.1f ms (%4.1f ms, %4d)   %5.1f ms (%4.1f ms, %4d)   %5.2f",
+                            i + 1, p.seconds * 1e3, p.cpuSeconds * 1e3, p.blocks, w.seconds * 1e3,
+                            w.cpuSeconds * 1e3, w.blocks, p.seconds / w.seconds));
+    }
+    summary.line(format("median: plain reader %.1f ms (%.0f MB/s), window %.1f ms (%.0f MB/s, "
+                        "%.0f frames/s)",
+                        r->counter("plain_ms"), r->counter("plain_MB/s"), r->counter("window_ms"),
+                        r->counter("window_MB/s"), r->counter("window_frames/s")));
+    summary.line("every run: station list = the distinct weather calls, List2 = the last frame");
+    summary.goal(
+        format("window speed / plain speed = %.2f (goal >= %.1f)", r->counter("ratio"), kGoalRatio),
+        r->counter("ratio") >= kGoalRatio);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    benchsupport::useOffscreenPlatformByDefault();
+    QApplication app(argc, argv);
+    const int status = benchsupport::runBenchmarks(argc, argv, summarize);
+    g_window.reset();
+    return status;
+}
