@@ -189,7 +189,6 @@ private:
     quint16 m_portOverride = 0;
     agw::FrameStream m_stream;
     bool m_inDataArrival = false;
-    bool m_streamResetPending = false;
     bool m_closingLink = false;
     std::string m_pendingLines[2];
     int m_pendingLineCount = 0;

@@ -47,12 +47,9 @@ void frmQuintaro::showLinkClosed()
 void frmQuintaro::resetStream()
 {
     // Bytes of one connection must never be completed with bytes of the
-    // next; while frames of the current block are being handled, the reset
-    // waits until that block is done.
-    if (m_inDataArrival)
-        m_streamResetPending = true;
-    else
-        m_stream.reset();
+    // next. The stream allows this also while one of its frames is being
+    // handled: the block in hand stays valid until the handler returns.
+    m_stream.reset();
 }
 
 void frmQuintaro::nmuConnect_Click()
@@ -150,10 +147,6 @@ void frmQuintaro::Winsock1_DataArrival(qint64 /*bytesTotal*/)
     }
     flushMonitorLines();
     m_inDataArrival = false;
-    if (m_streamResetPending) {
-        m_streamResetPending = false;
-        m_stream.reset();
-    }
     if (broken) {
         // Nothing more of this peer is read: closed before the box, its later
         // bytes or its closing cannot report the same fault a second time.
