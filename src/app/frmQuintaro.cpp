@@ -87,6 +87,10 @@ void frmQuintaro::createControls()
     List2->setGeometry(twipsRect(20, 0, 4710, 450));
     List2->setToolTip(QStringLiteral("Agw Packet Engine Monitor Window"));
     List2->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Two lines fill the monitor window exactly; a scroll bar for a long
+    // monitor line would hide the second one.
+    List2->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    List2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
     lstWxCalls = new QListWidget(client);
     lstWxCalls->setObjectName(QStringLiteral("lstWxCalls"));
