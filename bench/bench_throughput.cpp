@@ -8,6 +8,8 @@
 #include "AgwTestFrames.h"
 #include "BenchSupport.h"
 #include "FakeDialogs.h"
+#include "FrameStream.h"
+#include "MonitorParser.h"
 #include "RecordingProgramStarter.h"
 #include "frmQuintaro.h"
 
@@ -537,9 +539,13 @@ void BM_MonitoredFrames(benchmark::State &state)
         return;
     std::vector<double> plainTimes;
     std::vector<double> windowTimes;
+    std::vector<double> plainCpu;
+    std::vector<double> windowCpu;
     for (const Pair &pair : g_pairs) {
         plainTimes.push_back(pair.plain.seconds);
         windowTimes.push_back(pair.window.seconds);
+        plainCpu.push_back(pair.plain.cpuSeconds);
+        windowCpu.push_back(pair.window.cpuSeconds);
     }
     const double plain = median(plainTimes);
     const double window = median(windowTimes);
@@ -550,6 +556,8 @@ void BM_MonitoredFrames(benchmark::State &state)
     state.counters["window_MB/s"] = megabytes / window;
     state.counters["window_frames/s"] = kFrames / window;
     state.counters["ratio"] = plain / window;
+    state.counters["plain_cpu_ms"] = median(plainCpu) * 1e3;
+    state.counters["window_cpu_ms"] = median(windowCpu) * 1e3;
 }
 
 // QUINTARO_BENCH_PAIRS sets another number of pairs, for profiling.
@@ -562,6 +570,26 @@ int pairsToRun()
 const auto *const g_registered =
     benchmark::RegisterBenchmark("BM_MonitoredFrames", BM_MonitoredFrames) -> UseManualTime()
         -> Iterations(pairsToRun()) -> Unit(benchmark::kMillisecond);
+
+// Where the window's time goes: the same stream cut into frames and parsed,
+// without the socket, the event loop and the window.
+void BM_CutAndParseOnly(benchmark::State &state)
+{
+    const Stream &stream = theStream();
+    const auto *bytes = reinterpret_cast<const std::uint8_t *>(stream.bytes.data());
+    std::size_t weather = 0;
+    for (auto _ : state) {
+        quintaro::agw::FrameStream cutter;
+        cutter.append(bytes, stream.bytes.size());
+        cutter.cut([&](const std::uint8_t *block, std::size_t start, std::uint32_t length) {
+            weather += quintaro::agw::parseFrame(block, start, length).weather;
+        });
+    }
+    benchmark::DoNotOptimize(weather);
+    state.SetItemsProcessed(state.iterations() * kFrames);
+}
+
+BENCHMARK(BM_CutAndParseOnly)->Unit(benchmark::kMillisecond)->MinTime(0.3);
 
 void summarize(const std::vector<benchsupport::Result> &results)
 {
@@ -585,10 +613,12 @@ void summarize(const std::vector<benchsupport::Result> &results)
                             i + 1, p.seconds * 1e3, p.cpuSeconds * 1e3, p.blocks, w.seconds * 1e3,
                             w.cpuSeconds * 1e3, w.blocks, p.seconds / w.seconds));
     }
-    summary.line(format("median: plain reader %.1f ms (%.0f MB/s), window %.1f ms (%.0f MB/s, "
-                        "%.0f frames/s)",
-                        r->counter("plain_ms"), r->counter("plain_MB/s"), r->counter("window_ms"),
-                        r->counter("window_MB/s"), r->counter("window_frames/s")));
+    summary.line(format("median: plain reader %.1f ms (%.0f MB/s, cpu %.1f ms), window %.1f ms "
+                        "(%.0f MB/s, %.0f frames/s, cpu %.1f ms)",
+                        r->counter("plain_ms"), r->counter("plain_MB/s"),
+                        r->counter("plain_cpu_ms"), r->counter("window_ms"),
+                        r->counter("window_MB/s"), r->counter("window_frames/s"),
+                        r->counter("window_cpu_ms")));
     summary.line("every run: station list = the distinct weather calls, List2 = the last frame");
     summary.goal(
         format("window speed / plain speed = %.2f (goal >= %.1f)", r->counter("ratio"), kGoalRatio),
