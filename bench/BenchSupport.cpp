@@ -26,8 +26,10 @@ public:
             result.name = run.benchmark_name();
             result.failed = run.error_occurred;
             result.error = run.error_message;
-            if (run.iterations > 0)
+            if (run.iterations > 0) {
                 result.realNs = run.real_accumulated_time * 1e9 / double(run.iterations);
+                result.cpuNs = run.cpu_accumulated_time * 1e9 / double(run.iterations);
+            }
             for (const auto &[key, counter] : run.counters)
                 result.counters[key] = counter.value;
             results.push_back(std::move(result));
@@ -59,6 +61,11 @@ void Summary::print(const std::string &text)
             std::fclose(file);
         }
     }
+}
+
+void Summary::detail(const std::string &text)
+{
+    std::printf("  %s\n", text.c_str());
 }
 
 void Summary::line(const std::string &text)

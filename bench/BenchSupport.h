@@ -14,12 +14,14 @@
 
 namespace benchsupport {
 
-// One finished benchmark as the summary sees it: time per iteration in
-// nanoseconds and the user counters after Google Benchmark's finishing.
+// One finished benchmark as the summary sees it: wall and processor time per
+// iteration in nanoseconds and the user counters after Google Benchmark's
+// finishing.
 struct Result
 {
     std::string name;
     double realNs = 0;
+    double cpuNs = 0;
     std::map<std::string, double> counters;
     bool failed = false;
     std::string error;
@@ -35,6 +37,8 @@ class Summary
 public:
     explicit Summary(std::string title);
     void line(const std::string &text);
+    // A line for this program's own output only, not for the repetition.
+    void detail(const std::string &text);
     // A measured figure against its goal; prints "met" or "MISSED".
     void goal(const std::string &what, bool met);
     void failure(const std::string &what);
