@@ -57,6 +57,7 @@ struct Stream
     QStringList weatherCalls; // distinct, in the order first heard
     QStringList lastLines;    // what List2 shows after the last frame
     int distinctCalls = 0;
+    std::size_t weatherFrames = 0;
 };
 
 std::string pick(std::mt19937 &rng, const std::vector<std::string> &from)
@@ -181,6 +182,7 @@ Stream makeStream()
         std::string data = header + "\r" + info + "\r";
         data += '\0';
         stream.bytes += agwtest::makeFrame('U', call, data);
+        stream.weatherFrames += isWeather;
         if (isWeather && heardWeather.insert(call).second)
             stream.weatherCalls << QString::fromStdString(call);
         if (i == kFrames - 1)
@@ -584,16 +586,20 @@ void BM_CutAndParseOnly(benchmark::State &state)
 {
     const Stream &stream = theStream();
     const auto *bytes = reinterpret_cast<const std::uint8_t *>(stream.bytes.data());
+    quintaro::agw::FrameStream cutter;
     std::size_t weather = 0;
     for (auto _ : state) {
-        quintaro::agw::FrameStream cutter;
+        state.PauseTiming();
         cutter.append(bytes, stream.bytes.size());
+        state.ResumeTiming();
         cutter.cut([&](const std::uint8_t *block, std::size_t start, std::uint32_t length) {
             weather += quintaro::agw::parseFrame(block, start, length).weather;
         });
     }
     benchmark::DoNotOptimize(weather);
     state.SetItemsProcessed(state.iterations() * kFrames);
+    if (weather != state.iterations() * stream.weatherFrames)
+        state.SkipWithError("the parser did not find every weather report");
 }
 
 BENCHMARK(BM_CutAndParseOnly)->Unit(benchmark::kMillisecond)->MinTime(0.3);
