@@ -724,10 +724,15 @@ private:
                 emit(decodeByte(codePageOf(s.fontNumber), byte));
             break;
         case Destination::FontTable:
-            if (byte == ';')
+            if (byte == ';') {
                 commitFont();
-            else if (m_font.entry.name.size() < kMaxFontNameBytes && byte >= 0x20)
-                appendUtf8(m_font.entry.name, decodeByte(m_codePage, byte));
+            } else if (m_font.entry.name.size() < kMaxFontNameBytes) {
+                // Control characters, DEL included, are no part of a
+                // font's name.
+                const char32_t cp = decodeByte(m_codePage, byte);
+                if (cp >= 0x20 && isShown(cp))
+                    appendUtf8(m_font.entry.name, cp);
+            }
             break;
         case Destination::ColourTable:
             if (byte == ';') {

@@ -184,6 +184,10 @@ void TestRtfReader::reads_data()
     row("font entry without semicolon", R"({\rtf1{\fonttbl{\f3 Verdana}}\f3 A})",
         u"{fVerdana}A"_qs);
     row("unknown font number", R"({\rtf1{\fonttbl{\f0 Arial;}}\f7 A})", u"{}A"_qs);
+    row("control characters left out of a font name",
+        "{\\rtf1{\\fonttbl{\\f0 Ar\x7fi\x01\tal;}}\\f0 A}", u"{fArial}A"_qs);
+    row("escaped control characters left out of a font name",
+        R"({\rtf1{\fonttbl{\f0 Ar\'7fi\'01al;}}\f0 A})", u"{fArial}A"_qs);
     row("huge font number", R"({\rtf1{\fonttbl{\f99999999999 Big;}}\f2147483647 A})",
         u"{fBig}A"_qs);
 
