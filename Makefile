@@ -28,6 +28,20 @@ demo: build
 clean:
 	rm -rf $(BUILD) build-sanitize build-fuzz
 
+# libFuzzer targets for every reader of untrusted bytes (AGWPE stream and
+# frames, Quintaro.ini, station list files, the RTF read-me), built with clang
+# and run FUZZ_SECONDS each on a scratch copy of fuzz/corpus/. A subset:
+# FUZZ_TARGETS="agw rtf". Fails when a target found something.
+FUZZ_BUILD   ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS ?= agw settings stationlist rtf
+fuzz:
+	@scripts/install-deps.sh fuzz
+	@cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DQUINTARO_FUZZ=ON \
+	  -DQUINTARO_TESTS=OFF -DQUINTARO_BENCH=OFF >/dev/null
+	@cmake --build $(FUZZ_BUILD) -j$(JOBS) --target fuzzers
+	@fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
+
 # The speed goals, each checked by a benchmark: the station list, the
 # monitored-frame throughput and start-up. Prints the figures, the ratios and
 # whether each goal is met; a missed goal is reported, a benchmark that fails

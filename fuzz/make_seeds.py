@@ -1,0 +1,209 @@
+#!/usr/bin/env python3
+"""Writes the seed corpora in fuzz/corpus/ from the inputs the tests use.
+
+Run it again after the tests gain inputs worth starting from; the files it
+writes are kept in the repository, next to any crash inputs added by hand.
+"""
+import pathlib
+import re
+
+FUZZ = pathlib.Path(__file__).resolve().parent
+ROOT = FUZZ.parent
+CORPUS = FUZZ / "corpus"
+
+
+def write(target, name, data):
+    folder = CORPUS / target
+    folder.mkdir(parents=True, exist_ok=True)
+    if isinstance(data, str):
+        data = data.encode("latin-1")
+    (folder / name).write_bytes(data)
+
+
+# --- AGW stream -----------------------------------------------------------
+# Layout of a fuzz_agw input: count of control bytes, the controls, the stream.
+
+def frame(kind, call, data):
+    if isinstance(data, str):
+        data = data.encode("latin-1")
+    header = bytearray(36)
+    header[4] = ord(kind)
+    call = call.encode("latin-1")[:10]
+    header[8:8 + len(call)] = call
+    header[28] = len(data) & 0xFF
+    header[29] = (len(data) >> 8) & 0xFF
+    return bytes(header) + data
+
+
+def monitor(call, info, via="", to="APRS"):
+    """A monitored frame's data as Direwolf lays it out."""
+    path = f" Via {via}" if via else ""
+    return (f" 1:Fm {call} To {to}{path} <UI pid=F0 Len={len(info)} PF=0 >[12:00:00]\r"
+            f"{info}\r\0")
+
+
+def agw(controls, stream):
+    assert len(controls) < 256
+    return bytes([len(controls)]) + bytes(controls) + stream
+
+
+def append(a):
+    return a & 0x3F
+
+
+def prepared(a):
+    return 0x40 | (a & 0x3F)
+
+
+def no_cut(a):
+    return 0x80 | (a & 0x3F)
+
+
+RESET = 0xBF
+
+
+def nested(action, y):
+    return 0xC0 | (action << 4) | (y & 0xF)
+
+
+def exact(n):
+    """Controls that append exactly n bytes and then cut."""
+    controls = []
+    while n > 48:
+        controls.append(no_cut(47))
+        n -= 48
+    return controls + [append(n - 1)]
+
+
+VERSION = frame("R", "", b"\xD0\x07\x00\x00\x4E\x00\x00\x00")
+WX = "_10090556c220s004g005t077r000p000P000h50b09900"
+WX_POS = "!4530.12N/00912.34E_180/005g010t068r000p000P000h55b10132"
+NOT_WX = "!4530.12N/00912.34E>Mobile"
+MESSAGE = ":IK1ABC   :hello{01"
+
+
+def write_agw():
+    wx = frame("U", "IW2OHX-13", monitor("IW2OHX-13", WX))
+    wxpos = frame("U", "IZ2WXB", monitor("IZ2WXB", WX_POS, via="WIDE1-1,WIDE2-1", to="APDW16"))
+    mobile = frame("U", "IK1ABC-9", monitor("IK1ABC-9", NOT_WX))
+    sent = frame("T", "N0CALL", monitor("N0CALL", MESSAGE))
+    empty = frame("U", "EMPTY", "")
+    other = frame("u", "OTHER", "ignored")
+    long_call = frame("U", "ABCDEFGHIJ", monitor("ABCDEFGHIJ", WX))
+    stream = VERSION + wx + wxpos + mobile + sent + empty + other + long_call
+
+    write("agw", "version-and-monitored-whole", agw([], stream))
+    # Header split at every early byte, then frame by frame.
+    write("agw", "split-in-headers", agw([append(0)] * 8 + [append(27), append(35), append(47)]
+                                         + [prepared(47)] * 6 + [prepared(60)], stream))
+    write("agw", "one-byte-reads", agw([append(0)] * 200, wx + sent))
+    write("agw", "reads-without-cut", agw([no_cut(10), no_cut(40), append(62)], stream))
+    # Handlers that add bytes, reset or cut while they run.
+    write("agw", "handler-appends", agw([nested(0, 12), append(62)], wx + wxpos + mobile))
+    write("agw", "handler-prepares", agw([nested(1, 14), append(62)], wx + mobile + sent))
+    write("agw", "handler-resets", agw([nested(2, 0)] + exact(len(wx)) + [append(62)],
+                                       wx + sent + wxpos))
+    write("agw", "handler-resets-tail", agw([nested(2, 0)] + exact(len(wx) + 40) + [append(62)],
+                                            wx + sent + wxpos))
+    write("agw", "handler-cuts", agw([nested(3, 0), append(62)], wx + wx))
+    # A header announcing more than 65 535 bytes breaks the stream; a reset
+    # starts a new one.
+    bad = bytearray(frame("U", "BAD", ""))
+    bad[30] = 1
+    write("agw", "broken-then-reset",
+          agw(exact(len(wx) + 36) + [RESET, append(62)], wx + bytes(bad) + wx))
+    write("agw", "broken-header-byte31", agw([], wx + bytes(bad[:31]) + b"\x01" + bytes(bad[32:])))
+    big = frame("U", "BIG", "x" * 4000 + "\r" + monitor("BIG", WX))
+    write("agw", "big-frame-prepared", agw([prepared(50), prepared(55), prepared(62)], big + sent))
+    write("agw", "incomplete-tail", agw([], wx + sent[:50]))
+    write("agw", "http-peer", agw([], b"HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\n\r\n"))
+    lines = frame("U", "LINES", "\r\r one\r\rtwo\n\0\rthree")
+    write("agw", "line-ends", agw([], lines + frame("T", "", "\r") + frame("U", "X", "_")))
+
+
+# --- Settings -------------------------------------------------------------
+
+SETTINGS = {
+    "written-by-shutdown": '"10.0.0.5","/opt/brez",-10,20,5000,3000,#TRUE#\r\n',
+    "default-record": '"localhost","Orbetti.exe",0,0,4900,2950,"#FALSE#"\r\n',
+    "quoted-true": '"h","p",1,2,3,4,"#TRUE#"',
+    "lower-case-literal": '"h","p",1,2,3,4,#true#',
+    "after-seventh": '"h","p",1,2,3,4,#TRUE#,junk,"more\r\n',
+    "separate-lines": '"h"\r\n"p"\r\n1\r\n2\r\n3\r\n4\r\n#TRUE#\r\n',
+    "comma-in-path": '"h","C:\\a,b\\x.exe",1,2,3,4,#FALSE#',
+    "blanks-around-address": '" host ","p",1,2,3,4,#FALSE#',
+    "fewer-values": '"h","p",1,2\r\n',
+    "text-for-number": '"h","p",1,abc,3,4,#TRUE#',
+    "limits": '"h","p",-32768,32767,+3,007,#TRUE#',
+    "over-limit": '"h","p",-32769,32768,3,4,#TRUE#',
+    "decimal-point": '"h","p",1.5,2,3,4,#TRUE#',
+    "empty-number": '"h","p",,2,3,4,#TRUE#',
+    "not-boolean": '"h","p",1,2,3,4,yes',
+    "unclosed-quote": '"h","p,1,2,3,4,#TRUE#',
+    "unquoted-with-quote": ' ho"st\t, p"a\r\n1 ,\t2,3 , 4,#FALSE# \n',
+    "field-shapes": 'A,,B\rC\nD\r\n"x"junk,"a\r\nb",\0\xC4\xFF,   ,\r\n',
+}
+
+
+# --- Station lists --------------------------------------------------------
+
+LISTS = {
+    "written-list": "IK1ABC\r\nIK2DEF-13\r\n",
+    "no-last-line-end": "IK1ABC\r\nIK2DEF",
+    "lone-lf": "IK1ABC\nIK2DEF\n",
+    "lone-cr": "IK1ABC\rIK2DEF\r",
+    "blank-lines": "IK1ABC\r\n\r\nIK2DEF\r\n\r\n",
+    "blanks-around": "  IK1ABC \t\r\n\tIK2DEF\r\n",
+    "quoted": '"IK1ABC"\r\n"IK2,DEF"\r\n" IK3X "\r\n"IK4Y"junk\r\n',
+    "quote-inside": 'IK1"AB\r\n',
+    "two-on-a-line": "IK1ABC,IK2DEF\r\nIK3GHI,\r\nIK4JKL\r\n",
+    "duplicates": "IK1ABC\r\nIK2DEF\r\nIK1ABC\r\n",
+    "lengths": "ABC\r\nIK1ABC-15\r\nAB\r\n",
+    "too-long": "IK1ABCD-15\r\n",
+    "nul-and-high-bytes": "IK\0ABC\r\n\xC4\xD6\xDC\xFF\r\n",
+    "unclosed-quote": 'IK1ABC\r\n"IK2DEF\r\nIK3GHI\r\n',
+    "unclosed-after-closed": '"IK1ABC"\r\n"IK2',
+    "long-entry": "IK1ABC\r\n" + "X" * 300 + "\r\n",
+}
+
+
+# --- RTF ------------------------------------------------------------------
+
+def write_rtf():
+    write("rtf", "Leggimi_Quintaro.rtf", (ROOT / "Leggimi_Quintaro.rtf").read_bytes())
+    source = (ROOT / "tests/help/tst_rtfreader.cpp").read_text(encoding="utf-8")
+    count = 0
+    # The rows written as raw string literals: row("name", R"(...)", ...).
+    for match in re.finditer(r'row\("([^"]+)",\s*R"\((.*?)\)"', source, re.S):
+        name = re.sub(r"[^a-z0-9]+", "-", match.group(1).lower()).strip("-")
+        write("rtf", f"row-{name}", match.group(2).encode("utf-8"))
+        count += 1
+    assert count > 50, "the RTF test rows were not found"
+    extra = {
+        "plain-utf8": "Ciao\nmondo \u00e8\r\n\ufeffx\tfine".encode("utf-8"),
+        "plain-1252": b"Citt\xe0 \x80 \x93x\x94\r\n\x01\x02",
+        "bom": b"\xef\xbb\xbfText",
+        "overlong-utf8": b"\xc0\xaf\xed\xa0\x80\xf4\x90\x80\x80",
+        "backslash-line-end": b"{\\rtf1 A\\\nB\\\rC}",
+        "binary-braces": b"{\\rtf1{\\pict\\bin3 }{}}Shown}",
+        "deep-nesting": b"{\\rtf1" + b"{\\b" * 300 + b"x" + b"}" * 300 + b"}",
+        "colour-and-font-tables": (b"{\\rtf1\\ansi\\ansicpg1250\\deff0{\\fonttbl{\\f0\\fcharset238 "
+                                   b"Arial CE;}{\\f1\\fcharset2 Symbol;}}{\\colortbl;\\red255"
+                                   b"\\green0\\blue0;}\\f0\\cf1\\fs40 \\'9a\\'e8{\\f1\\'b7}\\par}"),
+        "unicode-mix": b"{\\rtf1\\uc1\\u-10179?\\u-8694?\\u8364?\\u233\\'e9{\\uc0\\u65}\\~\\_\\-}",
+    }
+    for name, data in extra.items():
+        write("rtf", name, data)
+
+
+def main():
+    write_agw()
+    for name, data in SETTINGS.items():
+        write("settings", name, data)
+    for name, data in LISTS.items():
+        write("stationlist", name, data)
+    write_rtf()
+
+
+if __name__ == "__main__":
+    main()
