@@ -4,13 +4,42 @@
 #include <QtGlobal>
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <unistd.h>
 
 namespace benchsupport {
 
 namespace {
+
+// How busy other programs keep the processors: the share of processor time
+// not idle over a short interval while this program sleeps.
+double othersBusy()
+{
+    const auto sample = [](unsigned long long &busy, unsigned long long &total) {
+        busy = total = 0;
+        std::FILE *file = std::fopen("/proc/stat", "r");
+        if (!file)
+            return;
+        unsigned long long v[8] = {};
+        if (std::fscanf(file, "cpu %llu %llu %llu %llu %llu %llu %llu %llu", &v[0], &v[1], &v[2],
+                        &v[3], &v[4], &v[5], &v[6], &v[7]) == 8) {
+            for (unsigned long long x : v)
+                total += x;
+            busy = total - v[3] - v[4]; // less idle and waiting for input/output
+        }
+        std::fclose(file);
+    };
+    unsigned long long busy0, total0, busy1, total1;
+    sample(busy0, total0);
+    ::usleep(300 * 1000);
+    sample(busy1, total1);
+    return total1 > total0 ? double(busy1 - busy0) / double(total1 - total0) : 0;
+}
+
+double g_othersBusy = 0;
 
 // Google Benchmark's table, and the finished runs kept for the summary.
 class CollectingReporter final : public benchmark::ConsoleReporter
@@ -50,6 +79,12 @@ double Result::counter(const std::string &key, double fallback) const
 Summary::Summary(std::string title)
 {
     print("\n== " + title + " ==");
+    // Other work on the machine slows every figure down, unevenly; say so
+    // where the figures are read.
+    if (g_othersBusy > 0.25)
+        line(format("note: other programs kept the processors %.0f%% busy around this run; the "
+                    "times are inflated",
+                    g_othersBusy * 100));
 }
 
 void Summary::print(const std::string &text)
@@ -133,7 +168,9 @@ int runBenchmarks(int argc, char **argv,
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 2;
     CollectingReporter reporter;
+    const double busyBefore = othersBusy();
     benchmark::RunSpecifiedBenchmarks(&reporter);
+    g_othersBusy = std::max(busyBefore, othersBusy());
     std::fflush(stdout);
     summarize(reporter.results);
     std::fflush(stdout);
