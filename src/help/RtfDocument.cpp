@@ -67,12 +67,30 @@ QTextCharFormat toQt(const rtf::CharFormat &format)
     return out;
 }
 
-QString toQt(const std::string &utf8)
+// The run's text for the view. `unbroken` counts the characters since the
+// last place where the paragraph can wrap, carried from run to run.
+QString toQt(const std::string &utf8, int &unbroken)
 {
-    QString text = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-    // A '\n' would start a new block; a line break stays in its paragraph.
-    text.replace(QLatin1Char('\n'), QChar::LineSeparator);
-    return text;
+    const QString text = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\n')) {
+            // A '\n' would start a new block; a line break stays in its
+            // paragraph.
+            out += QChar::LineSeparator;
+            unbroken = 0;
+            continue;
+        }
+        if (c.isSpace() || c == QChar(0x200B)) {
+            unbroken = 0;
+        } else if (++unbroken > kMaxUnbrokenCharacters && !c.isLowSurrogate()) {
+            out += QChar(0x200B);
+            unbroken = 1;
+        }
+        out += c;
+    }
+    return out;
 }
 
 void showFromTop(QTextEdit &view)
@@ -94,6 +112,9 @@ void fillTextDocument(QTextDocument &document, const rtf::Document &model)
     option.setTabStopDistance(pixels(model.defaultTab));
     document.setDefaultTextOption(option);
     QTextCursor cursor(&document);
+    // One edit block: the view lays the document out once, not after every
+    // run, which would take time growing with the square of the runs.
+    cursor.beginEditBlock();
     bool first = true;
     for (const rtf::Paragraph &paragraph : model.paragraphs) {
         const QTextBlockFormat blockFormat = toQt(paragraph.format);
@@ -102,9 +123,20 @@ void fillTextDocument(QTextDocument &document, const rtf::Document &model)
         else
             cursor.insertBlock(blockFormat);
         first = false;
-        for (const rtf::Run &run : paragraph.runs)
-            cursor.insertText(toQt(run.text), toQt(run.format));
+        int unbroken = 0;
+        const std::size_t formatted =
+            std::min(paragraph.runs.size(), std::size_t(kMaxRunsPerParagraph));
+        for (std::size_t i = 0; i < formatted; ++i) {
+            const rtf::Run &run = paragraph.runs[i];
+            cursor.insertText(toQt(run.text, unbroken), toQt(run.format));
+        }
+        QString rest;
+        for (std::size_t i = formatted; i < paragraph.runs.size(); ++i)
+            rest += toQt(paragraph.runs[i].text, unbroken);
+        if (!rest.isEmpty())
+            cursor.insertText(rest);
     }
+    cursor.endEditBlock();
     document.setUndoRedoEnabled(undo);
 }
 

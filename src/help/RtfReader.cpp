@@ -47,6 +47,16 @@ ReadResult read(std::string_view bytes)
         result.kind = ReadResult::Kind::PlainText;
         result.document = readPlainText(bytes);
     }
+    std::size_t textBytes = 0;
+    for (const Paragraph &paragraph : result.document.paragraphs)
+        for (const Run &run : paragraph.runs)
+            textBytes += run.text.size();
+    if (textBytes > kMaxTextBytes || result.document.paragraphs.size() > kMaxParagraphs) {
+        result = {};
+        result.error = "the document is too large to show: more than " +
+                       std::to_string(kMaxTextBytes / (1024 * 1024)) + " MiB of text or " +
+                       std::to_string(kMaxParagraphs) + " paragraphs";
+    }
     return result;
 }
 

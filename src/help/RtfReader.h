@@ -79,7 +79,12 @@ struct ReadResult
 
 // Larger files are refused rather than read: no read-me comes near this, and
 // it keeps a stray multi-gigabyte file from exhausting memory.
-inline constexpr std::size_t kMaxInputBytes = 64u * 1024u * 1024u;
+inline constexpr std::size_t kMaxInputBytes = 16u * 1024u * 1024u;
+// Documents with more text or more paragraphs than this are refused too: a
+// rich-text view needs seconds for each few megabytes, and a read-me has a
+// few dozen kilobytes in a few hundred paragraphs.
+inline constexpr std::size_t kMaxTextBytes = 2u * 1024u * 1024u;
+inline constexpr std::size_t kMaxParagraphs = 50000;
 // Groups nested deeper than this are skipped whole, content included; RTF
 // writers stay far below, and it bounds the state kept per group.
 inline constexpr std::size_t kMaxGroupDepth = 256;
@@ -91,7 +96,8 @@ inline constexpr int kMaxLengthTwips = 31680;
 // True when the bytes start with "{\rtf".
 bool looksLikeRtf(std::string_view bytes);
 
-// Reads RTF when the bytes look like it, otherwise plain text.
+// Reads RTF when the bytes look like it, otherwise plain text; fails for
+// input, text or paragraphs beyond the limits above.
 ReadResult read(std::string_view bytes);
 
 // The two readers on their own; neither fails and neither checks the size.

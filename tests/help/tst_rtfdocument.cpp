@@ -41,6 +41,9 @@ private slots:
     void paragraphFormats();
     void lineBreakStaysInItsParagraph();
     void replacesThePreviousContent();
+    void formatsStopAfterManyRuns();
+    void longWordsGetBreakOpportunities_data();
+    void longWordsGetBreakOpportunities();
     void loadsFiles_data();
     void loadsFiles();
 };
@@ -109,6 +112,61 @@ void TestRtfDocument::replacesThePreviousContent()
     QCOMPARE(document->blockCount(), 1);
     QCOMPARE(document->firstBlock().blockFormat().alignment(), Qt::AlignLeft);
     QVERIFY(!document->isUndoAvailable());
+}
+
+void TestRtfDocument::formatsStopAfterManyRuns()
+{
+    // Alternating bold and plain words: one run each.
+    const int runs = help::kMaxRunsPerParagraph + 500;
+    QByteArray rtf("{\\rtf1 ");
+    for (int i = 0; i < runs; ++i)
+        rtf += (i % 2 == 0) ? "{\\b B}" : "p ";
+    std::unique_ptr<QTextDocument> document(filled(rtf + "}"));
+
+    QString expected;
+    for (int i = 0; i < runs; ++i)
+        expected += (i % 2 == 0) ? QStringLiteral("B") : QStringLiteral("p ");
+    QCOMPARE(document->toPlainText(), expected);
+
+    // Run i starts at 3 * (i / 2) + i % 2: "B" then "p ".
+    QTextCursor cursor(document.get());
+    const auto boldRun = [&](int run) {
+        cursor.setPosition(3 * (run / 2) + run % 2 + 1);
+        return cursor.charFormat().fontWeight() == QFont::Bold;
+    };
+    const int last = help::kMaxRunsPerParagraph - 1; // the last run with its own format
+    QVERIFY(boldRun(last - 1));
+    for (int run = last + 1; run < runs; ++run)
+        QVERIFY(!boldRun(run));
+}
+
+void TestRtfDocument::longWordsGetBreakOpportunities_data()
+{
+    QTest::addColumn<QByteArray>("rtf");
+    QTest::addColumn<int>("breaks");
+    const int limit = help::kMaxUnbrokenCharacters;
+    QTest::newRow("word at the limit") << QByteArray(limit, 'x') << 0;
+    QTest::newRow("word one past the limit") << QByteArray(limit + 1, 'x') << 1;
+    QTest::newRow("word of three limits") << QByteArray(3 * limit, 'x') << 2;
+    QTest::newRow("blanks reset the count")
+        << QByteArray(limit, 'x') + " " + QByteArray(limit, 'x') << 0;
+    QTest::newRow("line breaks reset the count")
+        << QByteArray(limit, 'x') + "\\line " + QByteArray(limit, 'x') << 0;
+    QTest::newRow("the count goes on across runs")
+        << QByteArray(limit, 'x') + "{\\b " + QByteArray(limit, 'x') + "}" << 1;
+    QTest::newRow("a new paragraph starts again")
+        << QByteArray(limit, 'x') + "\\par " + QByteArray(limit, 'x') << 0;
+}
+
+void TestRtfDocument::longWordsGetBreakOpportunities()
+{
+    QFETCH(QByteArray, rtf);
+    QFETCH(int, breaks);
+    std::unique_ptr<QTextDocument> document(filled("{\\rtf1 " + rtf + "}"));
+    const QString text = document->toPlainText();
+    QCOMPARE(text.count(QChar(0x200B)), breaks);
+    QCOMPARE(text.count(QLatin1Char('x')), rtf.count('x'));
+    QVERIFY(!text.startsWith(QChar(0x200B)));
 }
 
 void TestRtfDocument::loadsFiles_data()

@@ -116,7 +116,8 @@ private slots:
     void deepNesting();
     void outputStaysLinear_data();
     void outputStaysLinear();
-    void refusesOversizedInput();
+    void limits_data();
+    void limits();
     void randomInputNeverBreaks();
 };
 
@@ -396,22 +397,47 @@ void TestRtfReader::outputStaysLinear_data()
 void TestRtfReader::outputStaysLinear()
 {
     QFETCH(QByteArray, input);
-    const ReadResult result = read(view(input));
-    QCOMPARE(result.kind, ReadResult::Kind::Rtf);
+    const Document document = readRtf(view(input));
     // Each input byte yields at most one UTF-8 byte of text here (four bytes
     // of "\'80" give three of "€"), and a paragraph needs its "\par".
-    QVERIFY(textBytes(result.document) <= std::size_t(input.size()));
-    QVERIFY(result.document.paragraphs.size() <= std::size_t(input.size()) / 4);
-    QVERIFY(!result.document.paragraphs.empty());
+    QVERIFY(textBytes(document) <= std::size_t(input.size()));
+    QVERIFY(document.paragraphs.size() <= std::size_t(input.size()) / 4);
+    QVERIFY(!document.paragraphs.empty());
 }
 
-void TestRtfReader::refusesOversizedInput()
+void TestRtfReader::limits_data()
 {
-    const QByteArray big(qsizetype(kMaxInputBytes) + 1, 'a');
-    const ReadResult result = read(view(big));
-    QCOMPARE(result.kind, ReadResult::Kind::Failed);
-    QVERIFY(!result.error.empty());
-    QVERIFY(result.document.paragraphs.empty());
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<bool>("accepted");
+
+    const qsizetype maxText = qsizetype(kMaxTextBytes);
+    const qsizetype maxParagraphs = qsizetype(kMaxParagraphs);
+    QTest::newRow("file too large")
+        << QByteArray("{\\rtf1 ") + QByteArray(qsizetype(kMaxInputBytes), 'x') << false;
+    QTest::newRow("file at the limit, text within")
+        << QByteArray("{\\rtf1{\\pict ") + QByteArray(qsizetype(kMaxInputBytes) - 20, '0') +
+               QByteArray("}shown}")
+        << true;
+    QTest::newRow("text at the limit") << QByteArray(maxText, 'a') << true;
+    QTest::newRow("text past the limit") << QByteArray(maxText + 1, 'a') << false;
+    QTest::newRow("rtf text past the limit")
+        << QByteArray("{\\rtf1 ") + QByteArray("\\'e9").repeated(maxText / 2 + 1) << false;
+    QTest::newRow("paragraphs at the limit") << QByteArray("x\n").repeated(maxParagraphs) << true;
+    QTest::newRow("paragraphs past the limit")
+        << QByteArray("x\n").repeated(maxParagraphs + 1) << false;
+    QTest::newRow("rtf paragraphs past the limit")
+        << QByteArray("{\\rtf1 ") + QByteArray("\\par x").repeated(maxParagraphs + 1) << false;
+}
+
+void TestRtfReader::limits()
+{
+    QFETCH(QByteArray, input);
+    QFETCH(bool, accepted);
+    const ReadResult result = read(view(input));
+    QCOMPARE(result.kind != ReadResult::Kind::Failed, accepted);
+    QCOMPARE(result.error.empty(), accepted);
+    if (!accepted)
+        QVERIFY(result.document.paragraphs.empty());
 }
 
 void TestRtfReader::randomInputNeverBreaks()
