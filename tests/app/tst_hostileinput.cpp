@@ -1,0 +1,337 @@
+// Calls that come from the radio are text from anyone: shell and batch
+// metacharacters, bytes beyond ASCII, control bytes, ten bytes with no NUL,
+// or nothing at all. Heard with "Open Brezomat for new wx station" on, such
+// a call reaches Brezomat as exactly its bytes, never through a shell, and
+// the batch file leaves it out.
+
+#include "../agw/AgwTestFrames.h"
+#include "StationWindow.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+using namespace quintaro;
+using agwtest::qbytes;
+using testsupport::FakeMessageBoxes;
+using testsupport::StationWindow;
+
+namespace {
+
+constexpr int kWait = 5000;
+const QString kCrLf = QStringLiteral("\r\n");
+const std::string kWx = "_10090556c220s004g005t077r000p000P000h50b09900";
+const QByteArray kBatchHeader = "@Echo Off\r\n"
+                                "REM Batch file for opening Brezomat\r\n"
+                                "REM several times with different Wx Calls\r\n";
+
+bool waitUntil(const std::function<bool()> &pred, int timeoutMs = kWait)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!pred()) {
+        if (deadline.hasExpired())
+            return false;
+        QTimer::singleShot(2, [] {});
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
+
+struct HostileCall
+{
+    const char *name;
+    QByteArray field;    // the CallFrom field as sent, up to ten bytes
+    QByteArray call;     // the call the window must take from it
+    QByteArrayList argv; // Brezomat's arguments from the real starter
+    bool batchSafe;
+};
+
+QByteArrayList args(const QByteArray &call)
+{
+    return {call, "127.0.0.1"};
+}
+
+// Every file whose name starts with "CAN" would be made by a shell that read
+// the call as a command; none may ever appear.
+std::vector<HostileCall> hostileCalls()
+{
+    return {
+        {"command substitution", "$(id)", "$(id)", args("$(id)"), false},
+        {"command substitution making a file", "$(>CANAR1)", "$(>CANAR1)", args("$(>CANAR1)"),
+         false},
+        {"separator making a file", ";>CANARY2", ";>CANARY2", args(";>CANARY2"), false},
+        {"backquotes making a file", "`>CANARY3`", "`>CANARY3`", args("`>CANARY3`"), false},
+        {"pipe making a file", "|>CANARY4", "|>CANARY4", args("|>CANARY4"), false},
+        {"background and redirection", "&>CANARY5", "&>CANARY5", args("&>CANARY5"), false},
+        {"redirection", ">CANARY6", ">CANARY6", args(">CANARY6"), false},
+        {"ten bytes without NUL making a file", ";>CANARY10", ";>CANARY10", args(";>CANARY10"),
+         false},
+        {"batch variable and escapes", "%PATH%^&A", "%PATH%^&A", args("%PATH%^&A"), false},
+        {"quotes, globs and escapes", "'\"*?~\\{", "'\"*?~\\{", args("'\"*?~\\{"), false},
+        {"bytes beyond ASCII", "\x80\x9F\xA0\xC4\xE9\xFF", "\x80\x9F\xA0\xC4\xE9\xFF",
+         args("\x80\x9F\xA0\xC4\xE9\xFF"), false},
+        {"control bytes", "IK\x1B[2J\x7F\x01", "IK\x1B[2J\x7F\x01", args("IK\x1B[2J\x7F\x01"),
+         false},
+        {"ordinary call", "IK1ABC", "IK1ABC", args("IK1ABC"), true},
+        {"ordinary ten-byte call", "IK1ABCDE-1", "IK1ABCDE-1", args("IK1ABCDE-1"), true},
+        // The command line is then "path  address", split at blanks: the
+        // address comes first.
+        {"empty call, bytes after its NUL", QByteArray("\0IK9HID", 7), "", {"127.0.0.1"}, false},
+        // Blanks split the one command line into arguments, as they would
+        // for any program started from one.
+        {"blank inside", "IK6 SP", "IK6 SP", {"IK6", "SP", "127.0.0.1"}, false},
+        {"tab in front", "\tIK7TAB", "\tIK7TAB", {"IK7TAB", "127.0.0.1"}, false},
+    };
+}
+
+// A monitored weather report from the given CallFrom field. The CallTo field
+// after it is full, so that a call read past its ten bytes would show.
+std::string weatherFrame(const QByteArray &field, const QByteArray &call)
+{
+    const std::string data = " 1:Fm " + call.toStdString() +
+                             " To APRS <UI pid=F0 Len=46 PF=0 >[12:00:00]\r" + kWx + "\r";
+    std::string frame(36, '\0');
+    frame[4] = 'U';
+    frame.replace(8, std::size_t(field.size()), field.toStdString());
+    frame.replace(18, 10, "APRSWXTAIL");
+    frame[28] = char(data.size() & 0xFF);
+    frame[29] = char(data.size() >> 8);
+    return frame + data;
+}
+
+// The engine's side of the link, inside this process.
+class Engine
+{
+public:
+    Engine() { m_listening = server.listen(QHostAddress::LocalHost, 0); }
+
+    // Connects the window and returns the engine's end once the window's
+    // two requests are in.
+    QTcpSocket *connect(StationWindow &w)
+    {
+        if (!m_listening)
+            return nullptr;
+        w.window.setAgwPortForTesting(server.serverPort());
+        w.txtAddr()->setText(QStringLiteral("127.0.0.1"));
+        w.window.nmuConnect_Click();
+        if (!waitUntil([this] { return server.hasPendingConnections(); }))
+            return nullptr;
+        QTcpSocket *peer = server.nextPendingConnection();
+        return waitUntil([peer] { return peer->bytesAvailable() >= 72; }) ? peer : nullptr;
+    }
+
+    QTcpServer server;
+
+private:
+    bool m_listening = false;
+};
+
+void send(QTcpSocket *peer, const std::string &bytes)
+{
+    peer->write(qbytes(bytes));
+    peer->flush();
+}
+
+QByteArray callBytes(StationWindow &w, int row)
+{
+    return w.list()->item(row)->text().toLatin1();
+}
+
+// A stand-in Brezomat: records its arguments, each followed by a NUL, in a
+// file named after its process, and does nothing else. The arguments are
+// only ever expanded as "$@", so it never reads them as commands.
+const QByteArray kRecorder = "#!/bin/sh\n"
+                             "out=\"${0%/*}/args\"\n"
+                             "printf '%s\\0' \"$@\" > \"$out.$$.part\" && "
+                             "mv \"$out.$$.part\" \"$out.$$\"\n";
+
+} // namespace
+
+class TestHostileInput : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void commandLineHoldsTheCallsBytes_data();
+    void commandLineHoldsTheCallsBytes();
+    void realStartPassesTheCallUntouched_data();
+    void realStartPassesTheCallUntouched();
+    void callIsNeverTakenForTheProgram_data();
+    void callIsNeverTakenForTheProgram();
+    void batchFileLeavesHostileCallsOut();
+
+private:
+    void addRows();
+};
+
+void TestHostileInput::addRows()
+{
+    QTest::addColumn<QByteArray>("field");
+    QTest::addColumn<QByteArray>("call");
+    QTest::addColumn<QByteArrayList>("argv");
+    for (const HostileCall &c : hostileCalls())
+        QTest::newRow(c.name) << c.field << c.call << c.argv;
+}
+
+void TestHostileInput::commandLineHoldsTheCallsBytes_data()
+{
+    addRows();
+}
+
+void TestHostileInput::commandLineHoldsTheCallsBytes()
+{
+    QFETCH(QByteArray, field);
+    QFETCH(QByteArray, call);
+
+    StationWindow w;
+    w.txtPath()->setText(QStringLiteral("/opt/brezomat/Orbetti"));
+    w.clickAutoLoad();
+    QVERIFY(w.window.bAutoLoad());
+    Engine engine;
+    QTcpSocket *peer = engine.connect(w);
+    QVERIFY(peer);
+
+    send(peer, weatherFrame(field, call));
+    QTRY_COMPARE_WITH_TIMEOUT(w.list()->count(), 1, kWait);
+    QCOMPARE(callBytes(w, 0), call);
+    QCOMPARE(w.started(), QByteArrayList{"/opt/brezomat/Orbetti " + call + " 127.0.0.1"});
+    QCOMPARE(w.statuses(), QList<int>{1});
+    QVERIFY(w.boxes.requests.isEmpty());
+}
+
+void TestHostileInput::realStartPassesTheCallUntouched_data()
+{
+    addRows();
+}
+
+void TestHostileInput::realStartPassesTheCallUntouched()
+{
+    QFETCH(QByteArray, field);
+    QFETCH(QByteArray, call);
+    QFETCH(QByteArrayList, argv);
+
+    QTemporaryDir tools;
+    QVERIFY(tools.isValid());
+    const QString brezomat = tools.filePath(QStringLiteral("brezomat"));
+    {
+        QFile script(brezomat);
+        QVERIFY(script.open(QIODevice::WriteOnly) && script.write(kRecorder) == kRecorder.size());
+        QVERIFY(script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    }
+
+    StationWindow w(StationWindow::RealStarter);
+    w.txtPath()->setText(brezomat);
+    w.clickAutoLoad();
+    Engine engine;
+    QTcpSocket *peer = engine.connect(w);
+    QVERIFY(peer);
+
+    send(peer, weatherFrame(field, call));
+    QTRY_COMPARE_WITH_TIMEOUT(w.list()->count(), 1, kWait);
+    QCOMPARE(callBytes(w, 0), call);
+    QVERIFY2(w.boxes.requests.isEmpty(), qPrintable(w.boxTitles().join(QLatin1Char('|'))));
+    QCOMPARE(w.statuses(), QList<int>{1});
+
+    QStringList records;
+    QVERIFY2(waitUntil([&] {
+                 records = QDir(tools.path()).entryList({QStringLiteral("args.*")}, QDir::Files);
+                 records.removeIf(
+                     [](const QString &n) { return n.endsWith(QLatin1String(".part")); });
+                 return !records.isEmpty();
+             }),
+             "Brezomat never ran");
+    // A shell that had read the call would have run the rest of it after
+    // Brezomat: give it the time, then look for what it would have made.
+    QTest::qWait(100);
+    QCOMPARE(w.files(), QStringList());
+    QCOMPARE(records.size(), 1);
+    const QStringList tooling =
+        QDir(tools.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    QCOMPARE(tooling, (QStringList{records.first(), QStringLiteral("brezomat")}));
+
+    QByteArray recorded;
+    {
+        QFile file(tools.filePath(records.first()));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        recorded = file.readAll();
+    }
+    QVERIFY(recorded.endsWith('\0'));
+    recorded.chop(1);
+    QCOMPARE(recorded.split('\0'), argv);
+}
+
+void TestHostileInput::callIsNeverTakenForTheProgram_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::newRow("empty path") << "";
+    QTest::newRow("path of blanks") << "    ";
+}
+
+void TestHostileInput::callIsNeverTakenForTheProgram()
+{
+    QFETCH(QString, path);
+
+    // With no path the command line begins with a blank and the call: were
+    // the call taken for the program, touch would make the file 127.0.0.1.
+    StationWindow w(StationWindow::RealStarter);
+    w.txtPath()->setText(path);
+    w.clickAutoLoad();
+    Engine engine;
+    QTcpSocket *peer = engine.connect(w);
+    QVERIFY(peer);
+
+    send(peer, weatherFrame("/bin/touch", "/bin/touch"));
+    QTRY_COMPARE_WITH_TIMEOUT(w.list()->count(), 1, kWait);
+    QCOMPARE(w.boxTitles(), QStringList{QStringLiteral("Wx Station /bin/touch not loaded")});
+    QCOMPARE(w.statuses(), QList<int>{0});
+    QTest::qWait(100);
+    QCOMPARE(w.files(), QStringList());
+}
+
+void TestHostileInput::batchFileLeavesHostileCallsOut()
+{
+    StationWindow w;
+    w.txtPath()->setText(QStringLiteral("C:\\Brezomat\\Orbetti.exe"));
+    w.clickAutoLoad();
+    Engine engine;
+    QTcpSocket *peer = engine.connect(w);
+    QVERIFY(peer);
+
+    // All of them heard in one go, in this order.
+    const std::vector<HostileCall> calls = hostileCalls();
+    std::string burst;
+    QByteArray lines;
+    QStringList leftOut;
+    for (const HostileCall &c : calls) {
+        burst += weatherFrame(c.field, c.call);
+        if (c.batchSafe)
+            lines += "C:\\Brezomat\\Orbetti.exe " + c.call + " 127.0.0.1\r\n";
+        else
+            leftOut << (c.call.isEmpty() ? QStringLiteral("(empty call)")
+                                         : QString::fromLatin1(c.call));
+    }
+    send(peer, burst);
+    QTRY_COMPARE_WITH_TIMEOUT(w.list()->count(), int(calls.size()), kWait);
+    for (int i = 0; i < int(calls.size()); ++i)
+        QCOMPARE(callBytes(w, i), calls[std::size_t(i)].call);
+    QCOMPARE(w.started().size(), qsizetype(calls.size()));
+    QVERIFY(w.boxes.requests.isEmpty());
+
+    w.batch(QStringLiteral("WxLoad.bat"));
+    QCOMPARE(w.dir.read(QStringLiteral("WxLoad.bat")), kBatchHeader + lines);
+    QCOMPARE(w.boxes.requests.size(), 1);
+    const FakeMessageBoxes::Request &box = w.boxes.requests.first();
+    QCOMPARE(box.style, 48);
+    QCOMPARE(box.title, QStringLiteral("Batch File"));
+    QCOMPARE(box.prompt.split(kCrLf).mid(1), leftOut);
+    QCOMPARE(w.files(), QStringList{QStringLiteral("WxLoad.bat")});
+}
+
+QTEST_MAIN(TestHostileInput)
+#include "tst_hostileinput.moc"
