@@ -73,6 +73,23 @@ void FrameStream::reset()
     m_broken = false;
 }
 
+bool FrameStream::wholeFrameWithDataAt(std::size_t pos) const
+{
+    for (;;) {
+        if (m_size - pos < kHeaderSize)
+            return false;
+        const std::uint8_t *header = m_block.get() + pos;
+        if (!isValidHeader(header))
+            return false;
+        const std::uint32_t length = dataLength(header);
+        if (m_size - pos - kHeaderSize < length)
+            return false;
+        if (length != 0)
+            return true;
+        pos += kHeaderSize;
+    }
+}
+
 void FrameStream::markBroken()
 {
     m_broken = true;

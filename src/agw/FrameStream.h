@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <type_traits>
 
 namespace quintaro::agw {
 
@@ -52,6 +53,10 @@ public:
     // std::uint32_t dataLength) for every whole frame with dataLength > 0;
     // frames without data are passed over. The frame's header starts at
     // block + headerPos, its data at block + headerPos + kHeaderSize.
+    // A handler that takes a fourth argument, bool lastInBlock, learns
+    // whether another whole frame with data follows in the bytes received
+    // so far: a window that shows only the latest frame can skip the work
+    // of showing the others.
     template <typename OnFrame> CutResult cut(OnFrame &&onFrame);
 
     // Forgets everything: for a new connection.
@@ -65,6 +70,7 @@ private:
     class Walk;
 
     void reserve(std::size_t total);
+    bool wholeFrameWithDataAt(std::size_t pos) const;
     void markBroken();
     void dropConsumed();
 
@@ -128,7 +134,12 @@ template <typename OnFrame> FrameStream::CutResult FrameStream::cut(OnFrame &&on
         if (length == 0)
             continue;
         ++result.frames;
-        onFrame(static_cast<const std::uint8_t *>(m_block.get()), headerPos, length);
+        const std::uint8_t *block = m_block.get();
+        if constexpr (std::is_invocable_v<OnFrame, const std::uint8_t *, std::size_t, std::uint32_t,
+                                          bool>)
+            onFrame(block, headerPos, length, !wholeFrameWithDataAt(m_walkPos));
+        else
+            onFrame(block, headerPos, length);
         m_retired.reset();
     }
     result.broken = m_broken;

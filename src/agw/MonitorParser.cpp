@@ -44,6 +44,19 @@ bool previousLine(std::string_view text, std::size_t end, std::string_view &line
 
 } // namespace
 
+namespace {
+
+MonitorLines lastLineOnly(std::string_view monitorText)
+{
+    MonitorLines result;
+    const std::size_t lastEnd = lastLineEndBefore(monitorText, monitorText.size());
+    if (lastEnd != kNotFound && previousLine(monitorText, lastEnd, result.lines[0]))
+        result.count = 1;
+    return result;
+}
+
+} // namespace
+
 MonitorLines lastTwoLines(std::string_view monitorText)
 {
     MonitorLines result;
@@ -105,7 +118,8 @@ bool isWeatherReport(std::string_view infoField)
     }
 }
 
-ParsedFrame parseFrame(const std::uint8_t *block, std::size_t headerPos, std::uint32_t dataLength)
+ParsedFrame parseFrame(const std::uint8_t *block, std::size_t headerPos, std::uint32_t dataLength,
+                       LineDetail detail)
 {
     const std::uint8_t *header = block + headerPos;
     const std::uint8_t *data = header + kHeaderSize;
@@ -116,7 +130,9 @@ ParsedFrame parseFrame(const std::uint8_t *block, std::size_t headerPos, std::ui
     case kMonitoredHeard:
     case kMonitoredSent:
         frame.kind = FrameKind::Monitored;
-        frame.lines = lastTwoLines({reinterpret_cast<const char *>(data), dataLength});
+        frame.text = {reinterpret_cast<const char *>(data), dataLength};
+        frame.lines =
+            detail == LineDetail::TwoLines ? lastTwoLines(frame.text) : lastLineOnly(frame.text);
         frame.weather = frame.lines.count > 0 && isWeatherReport(frame.lines.last());
         break;
     case kVersionReply:

@@ -52,13 +52,20 @@ struct ParsedFrame
     FrameKind kind = FrameKind::Other;
     std::uint8_t dataKind = 0;
     std::string_view call; // CallFrom, for every kind
-    MonitorLines lines;    // Monitored only
+    std::string_view text; // Monitored only: the whole monitor text
+    MonitorLines lines;    // Monitored only, as much as was asked for
     bool weather = false;  // Monitored only: the last line passed isWeatherReport
     Version version;       // Version only
 };
 
+// How much of a monitored frame's text to split into lines: both lines the
+// status window shows, or only the last one, which is all the weather test
+// needs (a flood of frames is shown only by its last one).
+enum class LineDetail { TwoLines, LastLineOnly };
+
 // block + headerPos is a whole frame's header followed by dataLength data
 // bytes, as FrameStream::cut hands them out.
-ParsedFrame parseFrame(const std::uint8_t *block, std::size_t headerPos, std::uint32_t dataLength);
+ParsedFrame parseFrame(const std::uint8_t *block, std::size_t headerPos, std::uint32_t dataLength,
+                       LineDetail detail = LineDetail::TwoLines);
 
 } // namespace quintaro::agw

@@ -1,7 +1,7 @@
 #include "frmQuintaro.h"
 
-#include "AtomicFile.h"
 #include "AppIcon.h"
+#include "AtomicFile.h"
 #include "MessageBoxes.h"
 #include "SettingsFile.h"
 #include "Shutdown.h"
@@ -112,8 +112,8 @@ void frmQuintaro::createControls()
     {
         const QFontMetrics metrics(font());
         int widest = 0;
-        for (const char *status : {"Status Window", "Connessione ad AGWPE chiusa",
-                                   "Connesso ad AGWPE v65535.65535"})
+        for (const char *status :
+             {"Status Window", "Connessione ad AGWPE chiusa", "Connesso ad AGWPE v65535.65535"})
             widest = qMax(widest, metrics.horizontalAdvance(QLatin1String(status)));
         lblAGW->resize(qMax(lblAGW->width(), widest + 8), lblAGW->height());
     }
@@ -144,7 +144,8 @@ void frmQuintaro::createControls()
     chkAutoLoad = new QCheckBox(QStringLiteral("Open Brezomat for new wx station"), client);
     chkAutoLoad->setObjectName(QStringLiteral("chkAutoLoad"));
     chkAutoLoad->setGeometry(twipsRect(1440, 1870, 2895, 255));
-    chkAutoLoad->setToolTip(QStringLiteral("Opens Brezomat when a Wx station not in list is heard"));
+    chkAutoLoad->setToolTip(
+        QStringLiteral("Opens Brezomat when a Wx station not in list is heard"));
 
     // A caption must never be cut off: where the system font is wider than
     // the design assumed, a check box grows to the right, where nothing else
@@ -167,14 +168,13 @@ void frmQuintaro::createControls()
     connect(Winsock1, &QTcpSocket::connected, this, &frmQuintaro::Winsock1_Connect);
     connect(Winsock1, &QTcpSocket::readyRead, this,
             [this] { Winsock1_DataArrival(Winsock1->bytesAvailable()); });
-    connect(Winsock1, &QTcpSocket::errorOccurred, this,
-            [this](QAbstractSocket::SocketError error) {
-                // The engine closing the link is not a failure to report in a
-                // box; the disconnection handler shows the link as closed.
-                if (error == QAbstractSocket::RemoteHostClosedError)
-                    return;
-                Winsock1_Error(static_cast<int>(error), Winsock1->errorString());
-            });
+    connect(Winsock1, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
+        // The engine closing the link is not a failure to report in a
+        // box; the disconnection handler shows the link as closed.
+        if (error == QAbstractSocket::RemoteHostClosedError)
+            return;
+        Winsock1_Error(static_cast<int>(error), Winsock1->errorString());
+    });
     connect(Winsock1, &QTcpSocket::disconnected, this, &frmQuintaro::Winsock1_Disconnected);
 }
 
@@ -199,7 +199,8 @@ void frmQuintaro::createMenus()
     nmuSave = addMenuAction(nmuFile, "nmuSave", QStringLiteral("&Save Wx Station List as..."));
     nmuSave->setEnabled(false);
     nmuFile->addSeparator()->setObjectName(QStringLiteral("mnuSep1"));
-    mnuAutoConnect = addMenuAction(nmuFile, "mnuAutoConnect", QStringLiteral("&Connect on Startup"));
+    mnuAutoConnect =
+        addMenuAction(nmuFile, "mnuAutoConnect", QStringLiteral("&Connect on Startup"));
     // Choosing the item inverts its mark; that is all it does.
     mnuAutoConnect->setCheckable(true);
     nmuFile->addSeparator()->setObjectName(QStringLiteral("mnuSep2"));
@@ -223,7 +224,8 @@ void frmQuintaro::createMenus()
     nmuLoadAllItems = addMenuAction(nmuListCommands, "nmuLoadAllItems",
                                     QStringLiteral("Open Brezomat for &All items"));
     nmuListCommands->addSeparator()->setObjectName(QStringLiteral("mnuSep4"));
-    nmuBatch = addMenuAction(nmuListCommands, "nmuBatch", QStringLiteral("&Generate Batch File..."));
+    nmuBatch =
+        addMenuAction(nmuListCommands, "nmuBatch", QStringLiteral("&Generate Batch File..."));
 
     nmuConnect = bar->addAction(QStringLiteral("&Connect"));
     nmuConnect->setObjectName(QStringLiteral("nmuConnect"));
@@ -450,9 +452,8 @@ void frmQuintaro::moveEvent(QMoveEvent *event)
     QMainWindow::moveEvent(event);
     if (m_framed && !m_settingGeometry && !isMinimized()) {
         const QRect frame = frameGeometry();
-        m_outerTwips.moveTopLeft(
-            QPoint(keepTwips(frame.left(), m_outerTwips.left()),
-                   keepTwips(frame.top(), m_outerTwips.top())));
+        m_outerTwips.moveTopLeft(QPoint(keepTwips(frame.left(), m_outerTwips.left()),
+                                        keepTwips(frame.top(), m_outerTwips.top())));
     }
 }
 

@@ -3,12 +3,14 @@
 #include "CommonDialog.h"
 #include "FrameStream.h"
 
+#include <QByteArray>
 #include <QHash>
 #include <QMainWindow>
 #include <QRect>
 #include <QString>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class QAction;
@@ -128,6 +130,7 @@ private:
     // Monitor window: the lines of the latest monitored frame are shown once
     // per received block, and before anything else the user could see.
     void flushMonitorLines();
+    void takeMonitorLines();
 
     // Link.
     quint16 agwPort() const;
@@ -174,9 +177,10 @@ private:
     bool m_bAutoLoadAll = false;
     QString m_sListFileTitle;
 
-    // How often each text stands in lstWxCalls, so that a heard station is
-    // looked up without walking a long list. Loaded lists may hold a call twice.
-    QHash<QString, int> m_callCount;
+    // How often each call (as the radio's bytes) stands in lstWxCalls, so
+    // that a heard station is looked up without walking a long list, and
+    // without building a text first. Loaded lists may hold a call twice.
+    QHash<QByteArray, int> m_callCount;
 
     // Geometry: the outer geometry in twips and whether the window system has
     // framed the window yet (before that, frame sizes are unknown).
@@ -190,6 +194,9 @@ private:
     agw::FrameStream m_stream;
     bool m_inDataArrival = false;
     bool m_closingLink = false;
+    bool m_frameIsLastInBlock = true;
+    // The latest monitored frame's text, still in the received block.
+    std::string_view m_unshownText;
     std::string m_pendingLines[2];
     int m_pendingLineCount = 0;
     bool m_monitorDirty = false;

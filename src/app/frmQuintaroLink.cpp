@@ -19,6 +19,7 @@ namespace {
 
 const QString kLinkClosed = QStringLiteral("Connessione ad AGWPE chiusa");
 const QString kLinkErrorTitle = QStringLiteral("Errore collegamento con AGWPE");
+constexpr qint64 kReadPiece = 64 * 1024;
 
 QString trimSpaces(const QString &text)
 {
@@ -50,6 +51,7 @@ void frmQuintaro::resetStream()
     // next. The stream allows this also while one of its frames is being
     // handled: the block in hand stays valid until the handler returns.
     m_stream.reset();
+    m_unshownText = {};
 }
 
 void frmQuintaro::nmuConnect_Click()
@@ -131,15 +133,23 @@ void frmQuintaro::Winsock1_DataArrival(qint64 /*bytesTotal*/)
         const qint64 waiting = Winsock1->bytesAvailable();
         if (waiting <= 0)
             break;
-        std::uint8_t *target = m_stream.prepare(static_cast<std::size_t>(waiting));
-        const qint64 got = Winsock1->read(reinterpret_cast<char *>(target), waiting);
+        // Read in pieces: during a flood the socket may hold megabytes, which
+        // need not be copied all at once.
+        const qint64 piece = qMin<qint64>(waiting, kReadPiece);
+        std::uint8_t *target = m_stream.prepare(static_cast<std::size_t>(piece));
+        const qint64 got = Winsock1->read(reinterpret_cast<char *>(target), piece);
         m_stream.commit(got > 0 ? static_cast<std::size_t>(got) : 0);
         if (got <= 0)
             break;
         const agw::FrameStream::CutResult cut =
-            m_stream.cut([this](const std::uint8_t *block, std::size_t start, std::uint32_t length) {
+            m_stream.cut([this](const std::uint8_t *block, std::size_t start, std::uint32_t length,
+                                bool lastInBlock) {
+                m_frameIsLastInBlock = lastInBlock;
                 ProcessAgwFrame(block, start, length);
+                m_frameIsLastInBlock = true;
             });
+        // Whatever the walk left behind points at bytes that are gone now.
+        m_unshownText = {};
         if (cut.broken) {
             broken = true;
             break;
@@ -164,16 +174,25 @@ void frmQuintaro::Winsock1_DataArrival(qint64 /*bytesTotal*/)
 void frmQuintaro::ProcessAgwFrame(const std::uint8_t *data, std::size_t start,
                                   std::uint32_t dataLen)
 {
-    const agw::ParsedFrame frame = agw::parseFrame(data, start, dataLen);
+    // Of a run of frames received together only the last monitored one stays
+    // in the monitor window, so only its lines are taken out (and those of a
+    // frame that changes the window before the run ends: a new station). The
+    // others are only looked at where they stand in the received block.
+    const agw::ParsedFrame frame =
+        agw::parseFrame(data, start, dataLen, agw::LineDetail::LastLineOnly);
     switch (frame.kind) {
-    case agw::FrameKind::Monitored:
-        m_pendingLineCount = static_cast<int>(frame.lines.count);
-        for (int i = 0; i < m_pendingLineCount; ++i)
-            m_pendingLines[i].assign(frame.lines.lines[i]);
+    case agw::FrameKind::Monitored: {
+        m_unshownText = frame.text;
         m_monitorDirty = true;
-        if (frame.weather)
+        const bool newStation =
+            frame.weather && !m_callCount.contains(QByteArray::fromRawData(
+                                 frame.call.data(), static_cast<qsizetype>(frame.call.size())));
+        if (newStation) {
+            takeMonitorLines();
             AddWxStation(fromRadioBytes(frame.call));
+        }
         break;
+    }
     case agw::FrameKind::Version:
         lblAGW->setText(QStringLiteral("Connesso ad AGWPE v%1.%2")
                             .arg(frame.version.majorVersion)
@@ -182,10 +201,24 @@ void frmQuintaro::ProcessAgwFrame(const std::uint8_t *data, std::size_t start,
     case agw::FrameKind::Other:
         break;
     }
+    // The block's bytes are dropped once its last frame is done.
+    if (m_frameIsLastInBlock)
+        takeMonitorLines();
     // Outside a received block (a frame handed in directly) there is no
     // end of block to wait for.
     if (!m_inDataArrival)
         flushMonitorLines();
+}
+
+void frmQuintaro::takeMonitorLines()
+{
+    if (!m_unshownText.data())
+        return;
+    const agw::MonitorLines lines = agw::lastTwoLines(m_unshownText);
+    m_unshownText = {};
+    m_pendingLineCount = static_cast<int>(lines.count);
+    for (int i = 0; i < m_pendingLineCount; ++i)
+        m_pendingLines[i].assign(lines.lines[i]);
 }
 
 void frmQuintaro::flushMonitorLines()
@@ -193,11 +226,19 @@ void frmQuintaro::flushMonitorLines()
     if (!m_monitorDirty)
         return;
     m_monitorDirty = false;
-    QStringList lines;
-    for (int i = 0; i < m_pendingLineCount; ++i)
-        lines << fromRadioBytes(m_pendingLines[i]);
-    List2->clear();
-    List2->addItems(lines);
+    // The rows are kept and only their texts change: a flood of frames
+    // would otherwise make and destroy two rows per received block.
+    while (List2->count() > m_pendingLineCount)
+        delete List2->takeItem(List2->count() - 1);
+    for (int i = 0; i < m_pendingLineCount; ++i) {
+        const QString line = fromRadioBytes(m_pendingLines[i]);
+        if (i < List2->count()) {
+            if (List2->item(i)->text() != line)
+                List2->item(i)->setText(line);
+        } else {
+            List2->addItem(line);
+        }
+    }
 }
 
 } // namespace quintaro

@@ -15,8 +15,8 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QLineEdit>
-#include <QMenu>
 #include <QListWidget>
+#include <QMenu>
 #include <QPersistentModelIndex>
 #include <vector>
 
@@ -89,12 +89,12 @@ void frmQuintaro::appendStation(const QString &call)
     auto *item = new QListWidgetItem(call);
     item->setData(kOpenStatusRole, 0);
     lstWxCalls->addItem(item);
-    ++m_callCount[call];
+    ++m_callCount[call.toLatin1()];
 }
 
 void frmQuintaro::forgetCall(const QString &call)
 {
-    const auto it = m_callCount.find(call);
+    const auto it = m_callCount.find(call.toLatin1());
     if (it != m_callCount.end() && --it.value() <= 0)
         m_callCount.erase(it);
 }
@@ -104,7 +104,7 @@ void frmQuintaro::forgetCall(const QString &call)
 
 void frmQuintaro::AddWxStation(const QString &call)
 {
-    if (m_callCount.contains(call))
+    if (m_callCount.contains(call.toLatin1()))
         return;
     // A list at its limit ignores further stations; those already listed
     // keep working.
@@ -304,7 +304,7 @@ void frmQuintaro::rebuildCallIndex()
     m_callCount.clear();
     m_callCount.reserve(stationCount());
     for (int i = 0; i < stationCount(); ++i)
-        ++m_callCount[lstWxCalls->item(i)->text()];
+        ++m_callCount[lstWxCalls->item(i)->text().toLatin1()];
 }
 
 std::vector<std::string> frmQuintaro::stationCalls() const
@@ -323,8 +323,8 @@ void frmQuintaro::SaveStationList()
     if (m_commonD.FileName.isEmpty())
         return;
 
-    const FileWriteResult written = writeFileAtomically(
-        fileNameBytes(m_commonD.FileName), stations::writeStationList(stationCalls()));
+    const FileWriteResult written = writeFileAtomically(fileNameBytes(m_commonD.FileName),
+                                                        stations::writeStationList(stationCalls()));
     if (!written.ok) {
         // The old file is still there, untouched; the title keeps showing
         // the list's last good file.

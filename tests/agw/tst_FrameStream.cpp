@@ -109,6 +109,8 @@ private slots:
     void commitTakesNoMoreThanPrepared();
     void handlerReceivesMoreData();
     void handlerResetsConnection();
+    void lastInBlock_data();
+    void lastInBlock();
 };
 
 void TestFrameStream::splits_data()
@@ -370,6 +372,44 @@ void TestFrameStream::handlerResetsConnection()
     QVERIFY(viewSurvived);
     const std::vector<std::string> expected{"OLD1", "NEW1", "NEW2"};
     QCOMPARE(calls, expected);
+}
+
+void TestFrameStream::lastInBlock_data()
+{
+    QTest::addColumn<QByteArray>("wire");
+    QTest::addColumn<QByteArrayList>("lastFlags"); // one "1"/"0" per frame handed out
+
+    const std::string a = makeFrame('U', "A", "a\r");
+    const std::string b = makeFrame('R', "", std::string(8, '\0'));
+    const std::string empty = makeFrame('K', "", "");
+    const std::string c = makeFrame('U', "C", "c\r");
+    QTest::newRow("one frame") << agwtest::qbytes(a) << QByteArrayList{"1"};
+    QTest::newRow("three frames") << agwtest::qbytes(a + b + c) << QByteArrayList{"0", "0", "1"};
+    QTest::newRow("frames without data after the last do not count")
+        << agwtest::qbytes(a + empty + empty) << QByteArrayList{"1"};
+    QTest::newRow("a frame without data between")
+        << agwtest::qbytes(a + empty + c) << QByteArrayList{"0", "1"};
+    QTest::newRow("an incomplete frame after")
+        << agwtest::qbytes(a + c.substr(0, c.size() - 1)) << QByteArrayList{"1"};
+    QTest::newRow("a header cut short after")
+        << agwtest::qbytes(a + c.substr(0, 20)) << QByteArrayList{"1"};
+    std::string broken = b;
+    broken[31] = 1;
+    QTest::newRow("a broken header after") << agwtest::qbytes(a + broken) << QByteArrayList{"1"};
+}
+
+void TestFrameStream::lastInBlock()
+{
+    QFETCH(QByteArray, wire);
+    QFETCH(QByteArrayList, lastFlags);
+    FrameStream stream;
+    stream.append(reinterpret_cast<const std::uint8_t *>(wire.constData()),
+                  std::size_t(wire.size()));
+    QByteArrayList seen;
+    stream.cut([&](const std::uint8_t *, std::size_t, std::uint32_t, bool last) {
+        seen << (last ? "1" : "0");
+    });
+    QCOMPARE(seen, lastFlags);
 }
 
 QTEST_APPLESS_MAIN(TestFrameStream)

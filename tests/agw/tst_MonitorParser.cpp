@@ -371,6 +371,18 @@ void TestMonitorParser::frames()
     QCOMPARE(frame.weather, weather);
     QCOMPARE(int(frame.version.majorVersion), major);
     QCOMPARE(int(frame.version.minorVersion), minor);
+
+    // Asking for the last line only gives that line, the same verdict and
+    // the whole text to split later.
+    const ParsedFrame quick =
+        parseFrame(bytes(block), 39, std::uint32_t(data.size()), LineDetail::LastLineOnly);
+    QCOMPARE(quick.kind, frame.kind);
+    QCOMPARE(quick.weather, frame.weather);
+    QCOMPARE(toList(quick.lines), lines.mid(lines.size() > 1 ? 1 : 0));
+    if (frame.kind == FrameKind::Monitored) {
+        QCOMPARE(qbytes(quick.text), data);
+        QCOMPARE(toList(lastTwoLines(quick.text)), lines);
+    }
 }
 
 void TestMonitorParser::corpus()
