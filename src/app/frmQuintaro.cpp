@@ -100,6 +100,8 @@ void frmQuintaro::createControls()
     // Rows of one height let the view place tens of thousands of stations
     // without measuring each.
     lstWxCalls->setUniformItemSizes(true);
+    // A new station then costs the view a batch of rows, not all of them.
+    lstWxCalls->setLayoutMode(QListView::Batched);
 
     lblAGW = new QLabel(QStringLiteral("Status Window"), client);
     lblAGW->setObjectName(QStringLiteral("lblAGW"));
