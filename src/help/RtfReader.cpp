@@ -144,6 +144,11 @@ bool isValidUtf8(std::string_view in)
     return true;
 }
 
+bool pastDocumentLimits(std::size_t textBytes, std::size_t paragraphs)
+{
+    return textBytes > kMaxTextBytes || paragraphs > kMaxParagraphs;
+}
+
 // The keywords the reader acts on; every other control word is skipped.
 enum class Keyword {
     Ansi,
@@ -363,7 +368,9 @@ public:
 
     Document parse()
     {
-        for (;;) {
+        // Past the limits read() refuses the document anyway; stopping
+        // there keeps a hostile file from costing many times its size.
+        while (!pastDocumentLimits(m_textBytes, m_document.paragraphs.size())) {
             const Token token = next();
             if (token.kind == Token::Kind::End)
                 break;
@@ -876,12 +883,18 @@ private:
         // straight onto the last run.
         if (!m_formatCacheValid || !sameCharacterState(s, m_cachedState)) {
             CharFormat format = formatOf(s);
-            if (m_paragraph.runs.empty() || !(m_paragraph.runs.back().format == format))
+            if (m_paragraph.runs.empty() ||
+                (!(m_paragraph.runs.back().format == format) && m_runCount < kMaxRuns)) {
                 m_paragraph.runs.push_back(Run{{}, std::move(format)});
+                ++m_runCount;
+            }
             m_cachedState = s;
             m_formatCacheValid = true;
         }
-        appendUtf8(m_paragraph.runs.back().text, cp);
+        std::string &text = m_paragraph.runs.back().text;
+        const std::size_t before = text.size();
+        appendUtf8(text, cp);
+        m_textBytes += text.size() - before;
     }
 
     void endParagraph(bool explicitEnd)
@@ -923,6 +936,8 @@ private:
 
     Document m_document;
     Paragraph m_paragraph;
+    std::size_t m_textBytes = 0;
+    std::size_t m_runCount = 0;
 };
 
 } // namespace
@@ -946,8 +961,9 @@ Document readPlainText(std::string_view bytes)
         paragraph = {};
         pendingParagraph = false;
     };
+    std::size_t textBytes = 0;
     std::size_t pos = 0;
-    while (pos < bytes.size()) {
+    while (pos < bytes.size() && !pastDocumentLimits(textBytes, document.paragraphs.size())) {
         const char c = bytes[pos];
         if (c == '\r' || c == '\n') {
             ++pos;
@@ -967,7 +983,10 @@ Document readPlainText(std::string_view bytes)
             continue;
         if (paragraph.runs.empty())
             paragraph.runs.emplace_back();
-        appendUtf8(paragraph.runs.back().text, cp);
+        std::string &text = paragraph.runs.back().text;
+        const std::size_t before = text.size();
+        appendUtf8(text, cp);
+        textBytes += text.size() - before;
         pendingParagraph = true;
     }
     if (pendingParagraph)

@@ -85,6 +85,11 @@ inline constexpr std::size_t kMaxInputBytes = 16u * 1024u * 1024u;
 // few dozen kilobytes in a few hundred paragraphs.
 inline constexpr std::size_t kMaxTextBytes = 2u * 1024u * 1024u;
 inline constexpr std::size_t kMaxParagraphs = 50000;
+// Past this many runs in a document, text goes on in the last run's format:
+// every run carries its own copy of the font name, so a file that changes
+// the format every few bytes would cost hundreds of bytes per input byte. A
+// read-me has a few hundred runs.
+inline constexpr std::size_t kMaxRuns = 100000;
 // Groups nested deeper than this are skipped whole, content included; RTF
 // writers stay far below, and it bounds the state kept per group.
 inline constexpr std::size_t kMaxGroupDepth = 256;
@@ -100,7 +105,10 @@ bool looksLikeRtf(std::string_view bytes);
 // input, text or paragraphs beyond the limits above.
 ReadResult read(std::string_view bytes);
 
-// The two readers on their own; neither fails and neither checks the size.
+// The two readers on their own; neither fails and neither checks the input's
+// size. Both stop reading just past kMaxTextBytes of text or kMaxParagraphs
+// paragraphs, where read() refuses the document, so a hostile file costs no
+// more memory than the limits allow.
 Document readRtf(std::string_view bytes);
 // UTF-8 when the bytes are valid UTF-8 (a byte-order mark is dropped),
 // otherwise Windows-1252; CR LF, CR and LF each end a paragraph.

@@ -118,6 +118,8 @@ private slots:
     void outputStaysLinear();
     void limits_data();
     void limits();
+    void hostileFilesStopEarly_data();
+    void hostileFilesStopEarly();
     void randomInputNeverBreaks();
 };
 
@@ -438,6 +440,46 @@ void TestRtfReader::limits()
     QCOMPARE(result.error.empty(), accepted);
     if (!accepted)
         QVERIFY(result.document.paragraphs.empty());
+}
+
+void TestRtfReader::hostileFilesStopEarly_data()
+{
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<qsizetype>("expectedText"); // -1: not checked
+
+    const qsizetype maxText = qsizetype(kMaxTextBytes);
+    const qsizetype maxParagraphs = qsizetype(kMaxParagraphs);
+    const qsizetype changes = qsizetype(kMaxRuns);
+    QTest::newRow("rtf paragraph marks")
+        << QByteArray("{\\rtf1 ") + QByteArray("\\par ").repeated(2 * maxParagraphs)
+        << qsizetype(-1);
+    QTest::newRow("plain line ends") << QByteArray(2 * maxParagraphs, '\n') << qsizetype(-1);
+    QTest::newRow("rtf text") << QByteArray("{\\rtf1 ") + QByteArray(2 * maxText, 'x')
+                              << qsizetype(-1);
+    QTest::newRow("plain text") << QByteArray(2 * maxText, 'x') << qsizetype(-1);
+    // Each run would carry its own copy of the long font name; past the cap
+    // the text goes on in the last run, none of it lost.
+    QTest::newRow("format changes with a long font name")
+        << QByteArray("{\\rtf1{\\fonttbl{\\f0 ") + QByteArray(200, 'N') + QByteArray(";}}\\f0 ") +
+               QByteArray("\\b a\\b0a").repeated(changes)
+        << 2 * changes;
+}
+
+void TestRtfReader::hostileFilesStopEarly()
+{
+    QFETCH(QByteArray, input);
+    QFETCH(qsizetype, expectedText);
+    const std::string_view bytes = view(input);
+    const Document document = looksLikeRtf(bytes) ? readRtf(bytes) : readPlainText(bytes);
+    std::size_t runs = 0;
+    for (const Paragraph &paragraph : document.paragraphs)
+        runs += paragraph.runs.size();
+    QVERIFY(document.paragraphs.size() <= kMaxParagraphs + 1);
+    // The last character may take up to four UTF-8 bytes.
+    QVERIFY(textBytes(document) <= kMaxTextBytes + 4);
+    QVERIFY(runs <= kMaxRuns + document.paragraphs.size());
+    if (expectedText >= 0)
+        QCOMPARE(textBytes(document), std::size_t(expectedText));
 }
 
 void TestRtfReader::randomInputNeverBreaks()
