@@ -4,10 +4,12 @@
 //
 // Checked: no crash; a document whose text is valid UTF-8 with no control
 // characters but the tab and the line break; sizes and lengths within their
-// clamps; and output that stays in proportion to the input: at most 3 text
-// bytes per input byte (a byte of Windows-1252 such as 0x80 becomes the
-// 3-byte euro sign), at most one paragraph or run per input byte, and font
-// names of bounded size, so a hostile file costs memory linear in its size.
+// clamps; and output that stays in proportion to the input and within the
+// document limits: at most 3 text bytes per input byte (a byte of
+// Windows-1252 such as 0x80 becomes the 3-byte euro sign), at most one
+// paragraph or run per input byte, runs capped, and font names of bounded
+// size, so a hostile file costs memory linear in its size. read() refuses a
+// document only when it is past those limits.
 
 #include "FuzzCheck.h"
 
@@ -70,6 +72,15 @@ bool isCleanUtf8(std::string_view s)
     return true;
 }
 
+std::size_t textBytesOf(const Document &document)
+{
+    std::size_t bytes = 0;
+    for (const Paragraph &paragraph : document.paragraphs)
+        for (const Run &run : paragraph.runs)
+            bytes += run.text.size();
+    return bytes;
+}
+
 void checkDocument(const Document &document, std::size_t inputSize)
 {
     FUZZ_CHECK(document.defaultTab >= 1 && document.defaultTab <= kMaxLengthTwips);
@@ -93,6 +104,11 @@ void checkDocument(const Document &document, std::size_t inputSize)
     }
     FUZZ_CHECK(textBytes <= 3 * inputSize);
     FUZZ_CHECK(pieces <= inputSize + 1);
+    // The readers stop just past the limits; the last character may take
+    // four bytes.
+    FUZZ_CHECK(document.paragraphs.size() <= kMaxParagraphs + 1);
+    FUZZ_CHECK(textBytes <= kMaxTextBytes + 4);
+    FUZZ_CHECK(pieces <= kMaxRuns + 2 * document.paragraphs.size());
 }
 
 } // namespace
@@ -106,8 +122,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         return 0;
     }
     const bool rtf = looksLikeRtf(bytes);
-    FUZZ_CHECK(result.kind == (rtf ? ReadResult::Kind::Rtf : ReadResult::Kind::PlainText));
-    checkDocument(result.document, size);
+    if (result.kind == ReadResult::Kind::Failed) {
+        FUZZ_CHECK(!result.error.empty() && result.document.paragraphs.empty());
+        const Document direct = rtf ? readRtf(bytes) : readPlainText(bytes);
+        FUZZ_CHECK(textBytesOf(direct) > kMaxTextBytes ||
+                   direct.paragraphs.size() > kMaxParagraphs);
+        checkDocument(direct, size);
+    } else {
+        FUZZ_CHECK(result.kind == (rtf ? ReadResult::Kind::Rtf : ReadResult::Kind::PlainText));
+        FUZZ_CHECK(result.error.empty());
+        checkDocument(result.document, size);
+    }
     checkDocument(rtf ? readPlainText(bytes) : readRtf(bytes), size);
     return 0;
 }
