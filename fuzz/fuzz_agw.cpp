@@ -12,9 +12,10 @@
 //             nestedSize(y), 1 prepare()/commit() it, 2 reset, 3 cut
 // When the controls run out the rest of the stream is appended and cut.
 //
-// Every frame handed out is checked against a plain model of the stream,
-// walked byte by byte, and parsed; the parse is checked against naive
-// readings of the same bytes.
+// Every frame handed out, and whether it is the last whole one received so
+// far, is checked against a plain model of the stream, walked byte by byte;
+// the frame's parse, with two lines and with the last only, is checked
+// against naive readings of the same bytes.
 
 #include "FuzzCheck.h"
 
@@ -98,6 +99,24 @@ struct Model
         }
         return std::nullopt;
     }
+    // Whether a whole frame with data follows pos, before any header that
+    // breaks the stream.
+    bool dataFrameAhead() const
+    {
+        std::size_t at = pos;
+        while (bytes.size() - at >= kHeaderSize) {
+            const auto *h = reinterpret_cast<const std::uint8_t *>(bytes.data()) + at;
+            if (h[30] != 0 || h[31] != 0)
+                return false;
+            const std::uint32_t length = h[28] + 256u * h[29];
+            if (bytes.size() - at - kHeaderSize < length)
+                return false;
+            if (length > 0)
+                return true;
+            at += kHeaderSize;
+        }
+        return false;
+    }
     std::size_t buffered() const { return bytes.size() - pos; }
     void compact()
     {
@@ -138,9 +157,10 @@ bool naiveWeather(std::string_view info)
     return false;
 }
 
-void checkParse(const std::uint8_t *block, std::size_t headerPos, std::uint32_t length)
+void checkParse(const std::uint8_t *block, std::size_t headerPos, std::uint32_t length,
+                LineDetail detail)
 {
-    const ParsedFrame parsed = parseFrame(block, headerPos, length);
+    const ParsedFrame parsed = parseFrame(block, headerPos, length, detail);
     const std::uint8_t *header = block + headerPos;
     const char *data = reinterpret_cast<const char *>(header) + kHeaderSize;
 
@@ -155,6 +175,7 @@ void checkParse(const std::uint8_t *block, std::size_t headerPos, std::uint32_t 
     case 'U':
     case 'T': {
         FUZZ_CHECK(parsed.kind == FrameKind::Monitored);
+        FUZZ_CHECK(parsed.text.data() == data && parsed.text.size() == length);
         // Every non-empty line ended by a carriage return, byte by byte.
         std::vector<std::string_view> lines;
         std::size_t start = 0;
@@ -165,7 +186,8 @@ void checkParse(const std::uint8_t *block, std::size_t headerPos, std::uint32_t 
                 start = i + 1;
             }
         }
-        const std::size_t count = std::min<std::size_t>(lines.size(), 2);
+        const std::size_t count =
+            std::min<std::size_t>(lines.size(), detail == LineDetail::TwoLines ? 2 : 1);
         FUZZ_CHECK(parsed.lines.count == count);
         for (std::size_t k = 0; k < count; ++k) {
             const std::string_view got = parsed.lines.lines[k];
@@ -257,9 +279,9 @@ private:
     void cutAndCheck()
     {
         m_delivered = 0;
-        const FrameStream::CutResult result =
-            m_stream.cut([this](const std::uint8_t *block, std::size_t headerPos,
-                                std::uint32_t length) { onFrame(block, headerPos, length); });
+        const FrameStream::CutResult result = m_stream.cut(
+            [this](const std::uint8_t *block, std::size_t headerPos, std::uint32_t length,
+                   bool lastInBlock) { onFrame(block, headerPos, length, lastInBlock); });
         FUZZ_CHECK(result.frames == m_delivered);
         FUZZ_CHECK(!m_model.next()); // every whole frame was handed out
         FUZZ_CHECK(result.broken == m_model.broken);
@@ -269,7 +291,8 @@ private:
         m_model.compact();
     }
 
-    void onFrame(const std::uint8_t *block, std::size_t headerPos, std::uint32_t length)
+    void onFrame(const std::uint8_t *block, std::size_t headerPos, std::uint32_t length,
+                 bool lastInBlock)
     {
         ++m_delivered;
         FUZZ_CHECK(length > 0 && length <= kMaxDataLength);
@@ -279,7 +302,9 @@ private:
         const std::uint8_t *frame = block + headerPos;
         const std::size_t frameSize = kHeaderSize + length;
         FUZZ_CHECK(std::memcmp(frame, m_model.bytes.data() + expected->pos, frameSize) == 0);
-        checkParse(block, headerPos, length);
+        FUZZ_CHECK(lastInBlock == !m_model.dataFrameAhead());
+        checkParse(block, headerPos, length, LineDetail::TwoLines);
+        checkParse(block, headerPos, length, LineDetail::LastLineOnly);
 
         if (m_armed < 0)
             return;
