@@ -3,7 +3,8 @@
 // notifications, frames arriving in any split, peers that do not speak the
 // protocol, and frames that arrive while a message box is open.
 
-#include "../agw/AgwTestFrames.h"
+#include "AgwTestFrames.h"
+#include "EventWait.h"
 #include "FakeDialogs.h"
 #include "RecordingProgramStarter.h"
 #include "WorkDir.h"
@@ -26,77 +27,20 @@
 #include <string>
 #include <vector>
 
+using namespace agwtest;
+using testsupport::items;
+using testsupport::kWait;
+using testsupport::waitUntil;
 using namespace quintaro;
-using agwtest::makeFrame;
-using agwtest::qbytes;
 using testsupport::FakeMessageBoxes;
 using testsupport::RecordingProgramStarter;
 using testsupport::WorkDir;
 
 namespace {
 
-constexpr int kWait = 5000;
 const QString kClosed = QStringLiteral("Connessione ad AGWPE chiusa");
 const QString kErrorTitle = QStringLiteral("Errore collegamento con AGWPE");
 const QString kVersion2000 = QStringLiteral("Connesso ad AGWPE v2000.78");
-
-// Runs the event loop until pred holds or the time is up; for pacing a
-// delivery, where QTRY's 50 ms steps would make byte-by-byte runs crawl.
-bool waitUntil(const std::function<bool()> &pred, int timeoutMs = kWait)
-{
-    const QDeadlineTimer deadline(timeoutMs);
-    while (!pred()) {
-        if (deadline.hasExpired())
-            return false;
-        QTimer::singleShot(2, [] {});
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-    return true;
-}
-
-std::string request(char kind)
-{
-    std::string bytes(36, '\0');
-    bytes[4] = kind;
-    return bytes;
-}
-
-// A monitored frame's data as Direwolf lays it out: the header line, the
-// information field, each ended by a carriage return, then a NUL.
-std::string monitorData(const std::string &call, const std::string &info)
-{
-    return " 1:Fm " + call + " To APRS <UI pid=F0 Len=" + std::to_string(info.size()) +
-           " PF=0 >[12:00:00]\r" + info + "\r" + std::string(1, '\0');
-}
-
-QStringList monitorLines(const std::string &call, const std::string &info)
-{
-    return {QString::fromStdString(" 1:Fm " + call + " To APRS <UI pid=F0 Len=" +
-                                   std::to_string(info.size()) + " PF=0 >[12:00:00]"),
-            QString::fromStdString(info)};
-}
-
-std::string frame(char kind, const std::string &call, const std::string &info)
-{
-    return makeFrame(kind, call, monitorData(call, info));
-}
-
-std::string versionReply()
-{
-    return makeFrame('R', "", std::string("\xD0\x07\x00\x00\x4E\x00\x00\x00", 8));
-}
-
-const std::string kWxPositionless = "_10090556c220s004g005t077r000p000P000h50b09900";
-const std::string kWxPosition = "!4530.12N/00912.34E_180/005g010t068r000p000P000h55b10132";
-const std::string kPosition = "!4512.00N/01100.00E>Driving";
-
-QStringList items(QListWidget *list)
-{
-    QStringList texts;
-    for (int i = 0; i < list->count(); ++i)
-        texts << list->item(i)->text();
-    return texts;
-}
 
 // The engine's side of the link: a server on a free loopback port.
 class Engine
@@ -541,8 +485,8 @@ void TestAgwLink::engineClosesTheLink()
 
     // What the engine sent just before closing still counts; a frame it cut
     // short by closing is never completed by the next connection's bytes.
-    send(peer, versionReply() + frame('U', "IK1ABC", kWxPositionless) +
-                   frame('U', "IK9CUT", kWxPositionless).substr(0, 50));
+    send(peer, versionReply() + monitoredFrame('U', "IK1ABC", kWxPositionless) +
+                   monitoredFrame('U', "IK9CUT", kWxPositionless).substr(0, 50));
     peer->disconnectFromHost();
     QTRY_COMPARE_WITH_TIMEOUT(w.caption(), QStringLiteral("&Connect"), kWait);
     QCOMPARE(w.label(), kClosed);
@@ -557,7 +501,7 @@ void TestAgwLink::engineClosesTheLink()
     peer = engine.accept();
     QVERIFY(peer);
     QCOMPARE(receive(peer, 72), qbytes(request('m') + request('R')));
-    send(peer, frame('U', "IZ2XYZ-13", kWxPosition));
+    send(peer, monitoredFrame('U', "IZ2XYZ-13", kWxPosition));
     QTRY_COMPARE_WITH_TIMEOUT(w.monitor(), monitorLines("IZ2XYZ-13", kWxPosition), kWait);
     QCOMPARE(w.stations(), (QStringList{QStringLiteral("IK1ABC"), QStringLiteral("IZ2XYZ-13")}));
     QVERIFY(w.boxes.requests.isEmpty());
@@ -586,16 +530,16 @@ SplitStream splitStream()
     };
     add(versionReply());
     add(makeFrame('U', "EMPTY", ""));
-    add(frame('U', "IK1ABC", kWxPositionless));
-    add(frame('T', "IZ2XYZ-13", kWxPosition));
-    add(frame('u', "IK9LOW", kWxPositionless));
+    add(monitoredFrame('U', "IK1ABC", kWxPositionless));
+    add(monitoredFrame('T', "IZ2XYZ-13", kWxPosition));
+    add(monitoredFrame('u', "IK9LOW", kWxPositionless));
     add(makeFrame('X', "OTHER", "ignored"));
     const std::string big =
         makeFrame('U', "IW3BIG", kBigComment + "\r" + monitorData("IW3BIG", kWxPositionless));
     s.bigFrameAt = s.bytes.size();
     s.bigFrameSize = big.size();
     add(big);
-    add(frame('U', "IW3POS-9", kPosition));
+    add(monitoredFrame('U', "IW3POS-9", kPosition));
     // A monitored frame without data is passed over: it would otherwise
     // empty the monitor window.
     add(makeFrame('U', "EMPTY", ""));
@@ -723,7 +667,7 @@ void TestAgwLink::weatherDetection()
     QVERIFY(peer);
 
     // A version reply after the frame tells when the frame has been handled.
-    send(peer, frame(kind, call.toStdString(), info.toStdString()) + versionReply());
+    send(peer, monitoredFrame(kind, call.toStdString(), info.toStdString()) + versionReply());
     QTRY_COMPARE_WITH_TIMEOUT(w.label(), kVersion2000, kWait);
     QCOMPARE(w.stations(), added ? QStringList{call} : QStringList());
     const bool monitored = kind == 'U' || kind == 'T';
@@ -745,12 +689,13 @@ void TestAgwLink::sameStationTwice()
     QTcpSocket *peer = w.connectTo(engine);
     QVERIFY(peer);
 
-    send(peer, frame('U', "IK1ABC", kWxPositionless));
+    send(peer, monitoredFrame('U', "IK1ABC", kWxPositionless));
     QTRY_COMPARE_WITH_TIMEOUT(w.stations(), QStringList{QStringLiteral("IK1ABC")}, kWait);
     QCOMPARE(w.starter.commandLines.size(), std::size_t(1));
     const QString title = w.window.windowTitle();
 
-    send(peer, frame('T', "IK1ABC", kWxPosition) + frame('U', "IW3POS-9", kPosition));
+    send(peer,
+         monitoredFrame('T', "IK1ABC", kWxPosition) + monitoredFrame('U', "IW3POS-9", kPosition));
     QTRY_COMPARE_WITH_TIMEOUT(w.monitor(), monitorLines("IW3POS-9", kPosition), kWait);
     QCOMPARE(w.stations(), QStringList{QStringLiteral("IK1ABC")});
     QCOMPARE(w.starter.commandLines.size(), std::size_t(1));
@@ -834,7 +779,7 @@ void TestAgwLink::peerThatIsNotAnEngine()
     w.boxes.whileShown = nullptr;
     peer = w.connectTo(engine);
     QVERIFY(peer);
-    send(peer, frame('U', "IK1ABC", kWxPositionless));
+    send(peer, monitoredFrame('U', "IK1ABC", kWxPositionless));
     QTRY_COMPARE_WITH_TIMEOUT(w.stations(), QStringList{QStringLiteral("IK1ABC")}, kWait);
     QCOMPARE(w.boxes.requests.size(), 1);
 }
@@ -859,11 +804,11 @@ void TestAgwLink::framesArrivingWhileABoxIsOpen()
     QTcpSocket *peer = w.connectTo(engine);
     QVERIFY(peer);
 
-    const std::string f1 = frame('U', "IK1AAA", kWxPositionless);
-    const std::string f2 = frame('U', "IK1BBB", kWxPosition);
-    const std::string f3 = frame('U', "IW3POS-9", kPosition);
-    const std::string f4 = frame('T', "IK1CCC", kWxPositionless);
-    const std::string f5 = frame('U', "IK1AAA", kWxPosition);
+    const std::string f1 = monitoredFrame('U', "IK1AAA", kWxPositionless);
+    const std::string f2 = monitoredFrame('U', "IK1BBB", kWxPosition);
+    const std::string f3 = monitoredFrame('U', "IW3POS-9", kPosition);
+    const std::string f4 = monitoredFrame('T', "IK1CCC", kWxPositionless);
+    const std::string f5 = monitoredFrame('U', "IK1AAA", kWxPosition);
 
     // The first two stations' displays fail to start, so each shows a box;
     // while it is open, the rest of the stream comes in, frames cut anywhere.

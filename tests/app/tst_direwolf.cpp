@@ -2,7 +2,9 @@
 // audio, demodulated by Direwolf and monitored over its AGWPE interface,
 // arrive in the station list, the monitor window and Brezomat starts.
 
+#include "AgwTestFrames.h"
 #include "DirewolfRunner.h"
+#include "EventWait.h"
 #include "FakeDialogs.h"
 #include "RecordingProgramStarter.h"
 #include "WorkDir.h"
@@ -21,6 +23,10 @@
 #include <string>
 #include <vector>
 
+using namespace agwtest;
+using testsupport::items;
+using testsupport::kWait;
+using testsupport::waitUntil;
 using namespace quintaro;
 using testsupport::DirewolfRunner;
 using testsupport::FakeMessageBoxes;
@@ -32,7 +38,6 @@ namespace {
 // Direwolf 1.6 answers the version request with 2005.127.
 const QString kDirewolfVersion = QStringLiteral("Connesso ad AGWPE v2005.127");
 const QString kClosed = QStringLiteral("Connessione ad AGWPE chiusa");
-constexpr int kWait = 5000;
 
 struct Packet
 {
@@ -73,14 +78,6 @@ QList<Packet> packets()
         {"IK4MSG>APRS::IK1WXA   :Che tempo fa?{01", false},
         {"IK5WXC-13>APRS,WIDE2-2:_10091234c090s002g004t070r001p010P005h80b10150", true},
     };
-}
-
-QStringList items(QListWidget *list)
-{
-    QStringList texts;
-    for (int i = 0; i < list->count(); ++i)
-        texts << list->item(i)->text();
-    return texts;
 }
 
 // Whether the two monitor lines are Direwolf's for this packet.

@@ -5,8 +5,9 @@
 // in a state the window shows truthfully, with nothing lost and the memory
 // bounded.
 
-#include "../agw/AgwTestFrames.h"
+#include "AgwTestFrames.h"
 #include "DirewolfRunner.h"
+#include "EventWait.h"
 #include "FakeDialogs.h"
 #include "RecordingProgramStarter.h"
 #include "WorkDir.h"
@@ -41,9 +42,11 @@
 #include <unistd.h>
 #include <vector>
 
+using namespace agwtest;
+using testsupport::items;
+using testsupport::kWait;
+using testsupport::waitUntil;
 using namespace quintaro;
-using agwtest::makeFrame;
-using agwtest::qbytes;
 using testsupport::DirewolfRunner;
 using testsupport::FakeMessageBoxes;
 using testsupport::RecordingProgramStarter;
@@ -51,70 +54,12 @@ using testsupport::WorkDir;
 
 namespace {
 
-constexpr int kWait = 5000;
 const QString kClosed = QStringLiteral("Connessione ad AGWPE chiusa");
 const QString kErrorTitle = QStringLiteral("Errore collegamento con AGWPE");
 const QString kVersion2000 = QStringLiteral("Connesso ad AGWPE v2000.78");
 const QString kVersion2001 = QStringLiteral("Connesso ad AGWPE v2001.79");
 // Direwolf 1.6 answers the version request with 2005.127.
 const QString kDirewolfVersion = QStringLiteral("Connesso ad AGWPE v2005.127");
-
-const std::string kWxPositionless = "_10090556c220s004g005t077r000p000P000h50b09900";
-const std::string kPosition = "!4512.00N/01100.00E>Driving";
-
-// Runs the event loop until pred holds or the time is up, in steps far
-// shorter than QTRY's, so that paced deliveries do not crawl.
-bool waitUntil(const std::function<bool()> &pred, int timeoutMs = kWait)
-{
-    const QDeadlineTimer deadline(timeoutMs);
-    while (!pred()) {
-        if (deadline.hasExpired())
-            return false;
-        QTimer::singleShot(2, [] {});
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-    return true;
-}
-
-// A monitored frame's data as Direwolf lays it out: the header line, the
-// information field, each ended by a carriage return, then a NUL.
-std::string monitorData(const std::string &call, const std::string &info)
-{
-    return " 1:Fm " + call + " To APRS <UI pid=F0 Len=" + std::to_string(info.size()) +
-           " PF=0 >[12:00:00]\r" + info + "\r" + std::string(1, '\0');
-}
-
-QStringList monitorLines(const std::string &call, const std::string &info)
-{
-    return {QString::fromStdString(" 1:Fm " + call + " To APRS <UI pid=F0 Len=" +
-                                   std::to_string(info.size()) + " PF=0 >[12:00:00]"),
-            QString::fromStdString(info)};
-}
-
-std::string frame(char kind, const std::string &call, const std::string &info)
-{
-    return makeFrame(kind, call, monitorData(call, info));
-}
-
-std::string versionReply(char major = '\xD0', char minor = '\x4E')
-{
-    return makeFrame('R', "", std::string{major, '\x07', 0, 0, minor, 0, 0, 0});
-}
-
-std::string request(char kind)
-{
-    std::string bytes(36, '\0');
-    bytes[4] = kind;
-    return bytes;
-}
-
-QStringList items(QListWidget *list)
-{
-    QStringList texts;
-    for (int i = 0; i < list->count(); ++i)
-        texts << list->item(i)->text();
-    return texts;
-}
 
 // AddressSanitizer keeps freed memory in quarantine, so the resident size
 // says nothing about what the window holds there.
@@ -517,7 +462,7 @@ void TestEngineFaults::direwolfKilledMidStream()
         QCOMPARE(w.caption(), QStringLiteral("&Disconnect"));
         QTcpSocket *peer = engine.accept();
         QVERIFY(peer);
-        send(peer, versionReply() + frame('U', "IK9NEW", kWxPositionless));
+        send(peer, versionReply() + monitoredFrame('U', "IK9NEW", kWxPositionless));
         QTRY_COMPARE_WITH_TIMEOUT(w.stations(), heard(kept) << QStringLiteral("IK9NEW"), kWait);
         QCOMPARE(w.label(), kVersion2000);
         w.window.Form_Unload();
@@ -647,7 +592,7 @@ void TestEngineFaults::peerThatIsNotAnEngine()
     w.connectTo(engine.port());
     QTcpSocket *next = engine.accept();
     QVERIFY(next);
-    send(next, frame('U', "IK1ABC", kWxPositionless));
+    send(next, monitoredFrame('U', "IK1ABC", kWxPositionless));
     QTRY_COMPARE_WITH_TIMEOUT(w.stations(), QStringList{QStringLiteral("IK1ABC")}, kWait);
     QCOMPARE(int(w.boxes.requests.size()), reported ? 1 : 0);
     w.window.Form_Unload();
@@ -670,17 +615,17 @@ void TestEngineFaults::floodOfFramesInOneBurst()
     for (int i = 0; i < kFrames; ++i) {
         if (i % kWeatherEvery == 0) {
             const std::string call = "IK" + std::to_string(10000 + i / kWeatherEvery);
-            burst += frame(i % 20 == 0 ? 'U' : 'T', call, kWxPositionless);
+            burst += monitoredFrame(i % 20 == 0 ? 'U' : 'T', call, kWxPositionless);
             expected << QString::fromStdString(call);
         } else if (i % 1000 == 7) {
             burst += makeFrame('U', "EMPTY", "");
         } else if (i % 3 == 0) {
             burst += makeFrame('S', "IW3SUP", std::string(400, 'x'));
         } else {
-            burst += frame('U', "IW3POS-" + std::to_string(i % 16), kLongPosition);
+            burst += monitoredFrame('U', "IW3POS-" + std::to_string(i % 16), kLongPosition);
         }
     }
-    burst += frame('U', "IK9END", kPosition + " fine");
+    burst += monitoredFrame('U', "IK9END", kPosition + " fine");
     burst += versionReply('\xD1', '\x4F');
     QCOMPARE(expected.size(), kFrames / kWeatherEvery);
 
@@ -735,19 +680,19 @@ void TestEngineFaults::framesOneByteAtATime()
     std::string stream = versionReply();
     QStringList expected;
     auto weather = [&](char kind, const std::string &call) {
-        stream += frame(kind, call, kWxPositionless);
+        stream += monitoredFrame(kind, call, kWxPositionless);
         expected << QString::fromStdString(call);
     };
     weather('U', "IK1ABC");
     stream += makeFrame('U', "EMPTY", "");
     weather('T', "IZ2XYZ-13");
-    stream += frame('U', "IW3POS-9", kPosition);
+    stream += monitoredFrame('U', "IW3POS-9", kPosition);
     weather('U', "IK1ABCDE-1");
     stream += makeFrame('S', "IW3SUP", std::string("\0\n\r\0", 4));
-    stream += frame('u', "IK9LOW", kWxPositionless);
+    stream += monitoredFrame('u', "IK9LOW", kWxPositionless);
     for (int i = 0; i < 12; ++i)
         weather(i % 2 ? 'T' : 'U', "IK4W" + std::to_string(10 + i));
-    stream += frame('U', "IK9END", kPosition);
+    stream += monitoredFrame('U', "IK9END", kPosition);
     stream += versionReply('\xD1', '\x4F');
 
     Engine engine;

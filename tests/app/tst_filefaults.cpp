@@ -5,6 +5,7 @@
 // the user what was not saved and why.
 
 #include "FakeDialogs.h"
+#include "FileSizeLimit.h"
 #include "RecordingProgramStarter.h"
 #include "SettingsFile.h"
 #include "Shutdown.h"
@@ -91,32 +92,6 @@ bool runHelper(const QStringList &arguments, QString *error)
     }
     return true;
 }
-
-// Files may grow to `bytes` at most while it lives; a write past that fails
-// with "File too large" for every user, root included.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        ::getrlimit(RLIMIT_FSIZE, &m_old);
-        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = m_old;
-        limit.rlim_cur = bytes;
-        m_ok = ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
-    }
-    ~FileSizeLimit()
-    {
-        ::setrlimit(RLIMIT_FSIZE, &m_old);
-        std::signal(SIGXFSZ, m_oldHandler);
-    }
-    bool ok() const { return m_ok; }
-
-private:
-    rlimit m_old{};
-    void (*m_oldHandler)(int) = nullptr;
-    bool m_ok = false;
-};
 
 // A file system of 64 KiB (tmpfs) mounted on a folder while it lives, so
 // that the disk really runs full. Only root may mount one; elsewhere
@@ -429,7 +404,7 @@ void TestFileFaults::fullDiskOrRefusedWrite()
     QByteArray errorOutput;
     bool boxWaited = false;
     {
-        std::optional<FileSizeLimit> limit;
+        std::optional<testsupport::FileSizeLimit> limit;
         if (disk) {
             QVERIFY(disk->fillLeaving(8192));
         } else {

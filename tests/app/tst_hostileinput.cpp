@@ -4,7 +4,8 @@
 // a call reaches Brezomat as exactly its bytes, never through a shell, and
 // the batch file leaves it out.
 
-#include "../agw/AgwTestFrames.h"
+#include "AgwTestFrames.h"
+#include "EventWait.h"
 #include "StationWindow.h"
 
 #include <QDeadlineTimer>
@@ -17,31 +18,21 @@
 #include <string>
 #include <vector>
 
+using namespace agwtest;
+using testsupport::items;
+using testsupport::kWait;
+using testsupport::waitUntil;
 using namespace quintaro;
-using agwtest::qbytes;
 using testsupport::FakeMessageBoxes;
 using testsupport::StationWindow;
 
 namespace {
 
-constexpr int kWait = 5000;
 const QString kCrLf = QStringLiteral("\r\n");
 const std::string kWx = "_10090556c220s004g005t077r000p000P000h50b09900";
 const QByteArray kBatchHeader = "@Echo Off\r\n"
                                 "REM Batch file for opening Brezomat\r\n"
                                 "REM several times with different Wx Calls\r\n";
-
-bool waitUntil(const std::function<bool()> &pred, int timeoutMs = kWait)
-{
-    const QDeadlineTimer deadline(timeoutMs);
-    while (!pred()) {
-        if (deadline.hasExpired())
-            return false;
-        QTimer::singleShot(2, [] {});
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-    return true;
-}
 
 struct HostileCall
 {

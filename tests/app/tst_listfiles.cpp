@@ -2,6 +2,7 @@
 // dialogs, what is read and written, the title after each outcome, the list
 // kept safe from bad files and failed saves.
 
+#include "FileSizeLimit.h"
 #include "StationWindow.h"
 
 #include <QFileInfo>
@@ -52,32 +53,6 @@ QByteArray manyCalls(int count)
         bytes += 'S' + QByteArray::number(100000 + i) + "\r\n";
     return bytes;
 }
-
-// Files may grow to `bytes` at most while it lives; a write past that fails
-// for every user, root included.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = m_old;
-        limit.rlim_cur = bytes;
-        m_ok = setrlimit(RLIMIT_FSIZE, &limit) == 0;
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &m_old);
-        std::signal(SIGXFSZ, m_oldHandler);
-    }
-    bool ok() const { return m_ok; }
-
-private:
-    rlimit m_old{};
-    void (*m_oldHandler)(int) = nullptr;
-    bool m_ok = false;
-};
 
 } // namespace
 
@@ -498,7 +473,7 @@ void TestListFiles::failedSave()
     QCOMPARE(w.boxes.requests.size(), 0);
 
     {
-        std::optional<FileSizeLimit> limit;
+        std::optional<testsupport::FileSizeLimit> limit;
         if (sizeLimit) {
             limit.emplace(8);
             QVERIFY(limit->ok());
