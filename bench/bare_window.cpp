@@ -4,6 +4,8 @@
 // its window has been exposed and painted, and ends at once, exactly as
 // quintaro does (src/app/Application.cpp).
 
+#include "StartupProbe.h"
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
@@ -16,50 +18,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-
-namespace {
-
-class StartupProbe final : public QObject
-{
-public:
-    static void watch(QWidget &window)
-    {
-        QWindow *handle = window.windowHandle();
-        if (!handle)
-            return;
-        handle->installEventFilter(new StartupProbe(&window));
-        if (handle->isExposed())
-            QTimer::singleShot(0, [] { reportAndExit(); });
-    }
-
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() == QEvent::Expose && static_cast<QWindow *>(watched)->isExposed())
-            QTimer::singleShot(0, this, [] { reportAndExit(); });
-        return QObject::eventFilter(watched, event);
-    }
-
-private:
-    using QObject::QObject;
-
-    static void reportAndExit()
-    {
-        long rssKb = -1;
-        if (std::FILE *status = std::fopen("/proc/self/status", "r")) {
-            char line[256];
-            while (std::fgets(line, sizeof line, status)) {
-                if (std::sscanf(line, "VmRSS: %ld kB", &rssKb) == 1)
-                    break;
-            }
-            std::fclose(status);
-        }
-        std::printf("startup-probe VmRSS: %ld kB\n", rssKb);
-        std::fflush(stdout);
-        std::_Exit(0);
-    }
-};
-
-} // namespace
 
 int main(int argc, char **argv)
 {
@@ -89,6 +47,6 @@ int main(int argc, char **argv)
 
     window.show();
     if (std::getenv("QUINTARO_STARTUP_PROBE"))
-        StartupProbe::watch(window);
+        quintaro::watchStartupForProbe(window);
     return QApplication::exec();
 }

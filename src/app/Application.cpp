@@ -1,14 +1,12 @@
 #include "Application.h"
 
 #include "Shutdown.h"
+#include "StartupProbe.h"
 #include "UnixSignals.h"
 #include "frmQuintaro.h"
 
 #include <QApplication>
-#include <QTimer>
-#include <QWindow>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 namespace quintaro {
@@ -46,50 +44,6 @@ int informationalOption(int argc, char **argv)
     return -1;
 }
 
-// With QUINTARO_STARTUP_PROBE set, the run prints its resident memory once the
-// window has been exposed and painted, and ends at once: the start-up
-// benchmark (bench/bench_startup.cpp) times this from outside, and shutdown
-// must not count.
-class StartupProbe final : public QObject
-{
-public:
-    static void watch(QWidget &window)
-    {
-        QWindow *handle = window.windowHandle();
-        if (!handle)
-            return;
-        handle->installEventFilter(new StartupProbe(&window));
-        if (handle->isExposed())
-            QTimer::singleShot(0, [] { reportAndExit(); });
-    }
-
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() == QEvent::Expose && static_cast<QWindow *>(watched)->isExposed())
-            QTimer::singleShot(0, this, [] { reportAndExit(); });
-        return QObject::eventFilter(watched, event);
-    }
-
-private:
-    using QObject::QObject;
-
-    static void reportAndExit()
-    {
-        long rssKb = -1;
-        if (std::FILE *status = std::fopen("/proc/self/status", "r")) {
-            char line[256];
-            while (std::fgets(line, sizeof line, status)) {
-                if (std::sscanf(line, "VmRSS: %ld kB", &rssKb) == 1)
-                    break;
-            }
-            std::fclose(status);
-        }
-        std::printf("startup-probe VmRSS: %ld kB\n", rssKb);
-        std::fflush(stdout);
-        std::_Exit(0);
-    }
-};
-
 } // namespace
 
 int runQuintaro(int argc, char **argv)
@@ -110,8 +64,7 @@ int runQuintaro(int argc, char **argv)
     // here, with the same orderly unload.
     if (!isShuttingDown())
         window.show();
-    if (std::getenv("QUINTARO_STARTUP_PROBE"))
-        StartupProbe::watch(window);
+    watchStartupForProbe(window);
     if (!isShuttingDown())
         return QApplication::exec();
     window.close();
