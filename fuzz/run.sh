@@ -5,8 +5,10 @@
 #
 # Each target works on a copy of its seed corpus under BUILD_DIR/fuzz-work/,
 # which keeps growing from run to run; the seeds in the repository stay as
-# they are. Crash inputs land in BUILD_DIR/fuzz-work/TARGET/crashes/. Exits
-# non-zero when any target crashed, hung or ran out of memory.
+# they are. Crash inputs land in BUILD_DIR/fuzz-work/TARGET/crashes/; one is
+# replayed with BUILD_DIR/fuzz/fuzz_TARGET FILE, and belongs in
+# fuzz/corpus/TARGET/ once fixed. Exits non-zero when any target crashed,
+# hung or ran out of memory.
 set -uo pipefail
 
 build=$(cd "$1" && pwd)
