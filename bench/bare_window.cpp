@@ -46,7 +46,6 @@ int main(int argc, char **argv)
     window.resize(326, 190);
 
     window.show();
-    if (std::getenv("QUINTARO_STARTUP_PROBE"))
-        quintaro::watchStartupForProbe(window);
+    quintaro::watchStartupForProbe(window);
     return QApplication::exec();
 }
