@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 namespace quintaro::agw {
@@ -46,7 +47,14 @@ inline std::uint8_t dataKind(const std::uint8_t *header)
 
 // The source call: the CallFrom bytes before the first NUL, at most ten.
 // The view points into the header, so it lives as long as the block does.
-std::string_view callFrom(const std::uint8_t *header);
+inline std::string_view callFrom(const std::uint8_t *header)
+{
+    const auto *field = reinterpret_cast<const char *>(header + kCallFromOffset);
+    const void *nul = std::memchr(field, 0, kCallFieldSize);
+    const std::size_t size =
+        nul ? std::size_t(static_cast<const char *>(nul) - field) : kCallFieldSize;
+    return {field, size};
+}
 
 // Data length as the engine means it: byte 28 + 256 * byte 29.
 inline std::uint32_t dataLength(const std::uint8_t *header)

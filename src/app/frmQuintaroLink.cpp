@@ -184,12 +184,15 @@ void frmQuintaro::ProcessAgwFrame(const std::uint8_t *data, std::size_t start,
     case agw::FrameKind::Monitored: {
         m_unshownText = frame.text;
         m_monitorDirty = true;
-        const bool newStation =
-            frame.weather && !m_callCount.contains(QByteArray::fromRawData(
-                                 frame.call.data(), static_cast<qsizetype>(frame.call.size())));
-        if (newStation) {
+        if (!frame.weather)
+            break;
+        // The call is read here rather than taken from the parsed frame, so
+        // that the other frames of a flood never pay for it.
+        const std::string_view call = agw::callFrom(data + start);
+        if (!m_callCount.contains(
+                QByteArray::fromRawData(call.data(), static_cast<qsizetype>(call.size())))) {
             takeMonitorLines();
-            AddWxStation(fromRadioBytes(frame.call));
+            AddWxStation(fromRadioBytes(call));
         }
         break;
     }
