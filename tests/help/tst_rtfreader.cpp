@@ -240,7 +240,7 @@ void TestRtfReader::reads_data()
     row("unicode control character dropped", R"({\rtf1 A\u7?B})", u"{}AB"_qs);
 
     // Control symbols and named characters.
-    row("escaped specials", R"({\rtf1 \{a\}\\})", u"{}{a}\\"_qs);
+    row("escaped symbols", R"({\rtf1 \{a\}\\})", u"{}{a}\\"_qs);
     row("non-breaking space", R"({\rtf1 a\~b})", u"{}a\u00A0b"_qs);
     row("optional hyphen", R"({\rtf1 a\-b})", u"{}ab"_qs);
     row("non-breaking hyphen", R"({\rtf1 a\_b})", u"{}a\u2011b"_qs);
