@@ -3,163 +3,19 @@
 // notifications, frames arriving in any split, peers that do not speak the
 // protocol, and frames that arrive while a message box is open.
 
-#include "AgwTestFrames.h"
-#include "EventWait.h"
-#include "FakeDialogs.h"
-#include "RecordingProgramStarter.h"
-#include "WorkDir.h"
-#include "frmQuintaro.h"
+#include "LinkWindow.h"
 
-#include <QAbstractItemModel>
-#include <QAction>
-#include <QCheckBox>
-#include <QDeadlineTimer>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
 #include <QTcpServer>
-#include <QTcpSocket>
 #include <QTest>
-#include <QTimer>
 
 #include <algorithm>
-#include <functional>
 #include <string>
 #include <vector>
 
 using namespace agwtest;
-using testsupport::items;
-using testsupport::kWait;
-using testsupport::waitUntil;
-using namespace quintaro;
-using testsupport::FakeMessageBoxes;
-using testsupport::RecordingProgramStarter;
-using testsupport::WorkDir;
+using namespace testsupport;
 
 namespace {
-
-const QString kClosed = QStringLiteral("Connessione ad AGWPE chiusa");
-const QString kErrorTitle = QStringLiteral("Errore collegamento con AGWPE");
-const QString kVersion2000 = QStringLiteral("Connesso ad AGWPE v2000.78");
-
-// The engine's side of the link: a server on a free loopback port.
-class Engine
-{
-public:
-    Engine() { m_listening = server.listen(QHostAddress::LocalHost, 0); }
-    bool listening() const { return m_listening; }
-    quint16 port() const { return server.serverPort(); }
-
-    // The next connection of the window, or nullptr when none comes.
-    QTcpSocket *accept()
-    {
-        if (!waitUntil([this] { return server.hasPendingConnections(); }))
-            return nullptr;
-        return server.nextPendingConnection();
-    }
-
-    QTcpServer server;
-
-private:
-    bool m_listening = false;
-};
-
-// Exactly n bytes from the peer (fewer when they do not come in time).
-QByteArray receive(QTcpSocket *peer, qsizetype n)
-{
-    QByteArray got;
-    waitUntil([&] {
-        got += peer->read(n - got.size());
-        return got.size() >= n;
-    });
-    return got;
-}
-
-void send(QTcpSocket *peer, const std::string &bytes)
-{
-    peer->write(qbytes(bytes));
-    peer->flush();
-}
-
-// The window with its outside effects scripted, in a directory of its own.
-// Tests leave it with the link open: the window must go without reporting to
-// controls it has already destroyed.
-struct LinkWindow
-{
-    explicit LinkWindow(const QByteArray &settings = QByteArray())
-    {
-        if (!settings.isEmpty())
-            dir.write(QStringLiteral("Quintaro.ini"), settings);
-    }
-
-    WorkDir dir;
-    FakeMessageBoxes boxes;
-    RecordingProgramStarter starter;
-    frmQuintaro window;
-
-    template <typename T> T *child(const char *name)
-    {
-        return window.findChild<T *>(QLatin1String(name));
-    }
-    QAction *connectItem() { return child<QAction>("nmuConnect"); }
-    QString caption() { return connectItem()->text(); }
-    QString label() { return child<QLabel>("lblAGW")->text(); }
-    QTcpSocket *socket() { return child<QTcpSocket>("Winsock1"); }
-    QLineEdit *txtAddr() { return child<QLineEdit>("txtAddr"); }
-    QStringList stations() { return items(child<QListWidget>("lstWxCalls")); }
-    QStringList monitor() { return items(child<QListWidget>("List2")); }
-
-    // Load, point the link at the engine and run the Connect command; the
-    // engine's side of the new connection once the two requests are in.
-    QTcpSocket *connectTo(Engine &engine, const QString &host = QStringLiteral("127.0.0.1"))
-    {
-        window.setAgwPortForTesting(engine.port());
-        txtAddr()->setText(host);
-        connectItem()->trigger();
-        QTcpSocket *peer = engine.accept();
-        if (peer && receive(peer, 72) != qbytes(request('m') + request('R')))
-            return nullptr;
-        return peer;
-    }
-};
-
-// What List2 showed at the moment each station was added.
-struct AddedStations
-{
-    explicit AddedStations(LinkWindow &w)
-    {
-        auto *list = w.child<QListWidget>("lstWxCalls");
-        auto *monitor = w.child<QListWidget>("List2");
-        QObject::connect(list->model(), &QAbstractItemModel::rowsInserted, list,
-                         [=, this](const QModelIndex &, int first, int) {
-                             calls << list->model()->index(first, 0).data().toString();
-                             monitorAtAdd << items(monitor);
-                         });
-    }
-    QStringList calls;
-    QList<QStringList> monitorAtAdd;
-};
-
-// Writes each chunk and waits until the window has read it, so that each
-// chunk reaches the data-arrival handler as a read of its own.
-bool deliver(LinkWindow &w, QTcpSocket *peer, const std::vector<std::string> &chunks)
-{
-    QTcpSocket *socket = w.socket();
-    int reads = 0;
-    const QMetaObject::Connection counting =
-        QObject::connect(socket, &QTcpSocket::readyRead, socket, [&] { ++reads; });
-    bool ok = true;
-    for (const std::string &chunk : chunks) {
-        const int before = reads;
-        send(peer, chunk);
-        if (!waitUntil([&] { return reads > before && socket->bytesAvailable() == 0; })) {
-            ok = false;
-            break;
-        }
-    }
-    QObject::disconnect(counting);
-    return ok;
-}
 
 // The stream cut at the given positions (ascending, inside the stream).
 std::vector<std::string> cutAt(const std::string &stream, std::vector<std::size_t> positions)
@@ -228,7 +84,6 @@ void TestAgwLink::requestsInOrderWithTitleBetween()
     Engine engine;
     QVERIFY(engine.listening());
     LinkWindow w;
-    w.window.Form_Load();
     for (const QString &call : listed)
         w.window.AddWxStation(call);
 
@@ -241,9 +96,7 @@ void TestAgwLink::requestsInOrderWithTitleBetween()
         titleSeen = t;
     });
 
-    w.window.setAgwPortForTesting(engine.port());
-    w.txtAddr()->setText(QStringLiteral("127.0.0.1"));
-    w.connectItem()->trigger();
+    w.connectTo(engine.port());
     QTcpSocket *peer = engine.accept();
     QVERIFY(peer);
     const QByteArray received = receive(peer, 72);
@@ -260,7 +113,6 @@ void TestAgwLink::statesOfTheLink()
     Engine engine;
     QVERIFY(engine.listening());
     LinkWindow w;
-    w.window.Form_Load();
 
     // Idle.
     QCOMPARE(w.caption(), QStringLiteral("&Connect"));
@@ -268,9 +120,7 @@ void TestAgwLink::statesOfTheLink()
     QCOMPARE(w.socket()->state(), QAbstractSocket::UnconnectedState);
 
     // Connecting: the command returns before the connection is made.
-    w.window.setAgwPortForTesting(engine.port());
-    w.txtAddr()->setText(QStringLiteral("127.0.0.1"));
-    w.connectItem()->trigger();
+    w.connectTo(engine.port());
     QVERIFY(w.socket()->state() != QAbstractSocket::UnconnectedState);
     QCOMPARE(w.caption(), QStringLiteral("&Disconnect"));
     QCOMPARE(w.label(), QStringLiteral("Status Window"));
@@ -287,9 +137,7 @@ void TestAgwLink::statesOfTheLink()
 
     // Closed by the command; the engine sees the connection end.
     w.connectItem()->trigger();
-    QCOMPARE(w.socket()->state(), QAbstractSocket::UnconnectedState);
-    QCOMPARE(w.caption(), QStringLiteral("&Connect"));
-    QCOMPARE(w.label(), kClosed);
+    QCOMPARE(w.linkShown(), kLinkClosed);
     QTRY_COMPARE_WITH_TIMEOUT(peer->state(), QAbstractSocket::UnconnectedState, kWait);
 
     // Connecting again leaves the label as it is.
@@ -306,9 +154,7 @@ void TestAgwLink::statesOfTheLink()
     QCOMPARE(w.boxes.requests[0].prompt, QStringLiteral("Network down"));
     QCOMPARE(w.boxes.requests[0].style, 48);
     QCOMPARE(w.boxes.requests[0].title, kErrorTitle);
-    QCOMPARE(w.socket()->state(), QAbstractSocket::UnconnectedState);
-    QCOMPARE(w.caption(), QStringLiteral("&Connect"));
-    QCOMPARE(w.label(), kClosed);
+    QCOMPARE(w.linkShown(), kLinkClosed);
     QTRY_COMPARE_WITH_TIMEOUT(peer->state(), QAbstractSocket::UnconnectedState, kWait);
 
     // And from Failed the command connects once more.
@@ -322,7 +168,9 @@ void TestAgwLink::connectOnStartup()
 {
     Engine engine;
     QVERIFY(engine.listening());
-    LinkWindow w("\"127.0.0.1\",\"Orbetti.exe\",0,0,4900,2950,\"#TRUE#\"\r\n");
+    LinkWindow w(LinkWindow::NotLoaded);
+    QVERIFY(w.dir.write(QStringLiteral("Quintaro.ini"),
+                        "\"127.0.0.1\",\"Orbetti.exe\",0,0,4900,2950,\"#TRUE#\"\r\n"));
     w.window.setAgwPortForTesting(engine.port());
     w.window.Form_Load();
     QCOMPARE(w.caption(), QStringLiteral("&Disconnect"));
@@ -337,7 +185,6 @@ void TestAgwLink::unloadClosesTheLink()
     Engine engine;
     QVERIFY(engine.listening());
     LinkWindow w;
-    w.window.Form_Load();
     QTcpSocket *peer = w.connectTo(engine);
     QVERIFY(peer);
     send(peer, versionReply());
@@ -373,7 +220,6 @@ void TestAgwLink::hostFromAddressBox()
     Engine engine;
     QVERIFY(engine.listening());
     LinkWindow w;
-    w.window.Form_Load();
     QVERIFY(w.connectTo(engine, first));
     QCOMPARE(w.window.sAgwHost(), QStringLiteral("127.0.0.1"));
     w.connectItem()->trigger(); // disconnect
@@ -403,19 +249,14 @@ void TestAgwLink::noHostAtAll()
     Engine engine;
     QVERIFY(engine.listening());
     LinkWindow w;
-    w.window.Form_Load();
-    w.window.setAgwPortForTesting(engine.port());
-    w.txtAddr()->setText(address);
-    w.connectItem()->trigger();
+    w.connectTo(engine.port(), address);
 
     QCOMPARE(w.boxes.requests.size(), 1);
     QCOMPARE(w.boxes.requests[0].style, 48);
     QCOMPARE(w.boxes.requests[0].title, kErrorTitle);
     QVERIFY2(w.boxes.requests[0].prompt.contains(QStringLiteral("address")),
              qPrintable(w.boxes.requests[0].prompt));
-    QCOMPARE(w.socket()->state(), QAbstractSocket::UnconnectedState);
-    QCOMPARE(w.caption(), QStringLiteral("&Connect"));
-    QCOMPARE(w.label(), kClosed);
+    QCOMPARE(w.linkShown(), kLinkClosed);
     QVERIFY(w.window.sAgwHost().isEmpty());
     QVERIFY(!engine.server.waitForNewConnection(50));
 }
@@ -429,18 +270,13 @@ void TestAgwLink::refusedConnection()
         deadPort = probe.serverPort();
     }
     LinkWindow w;
-    w.window.Form_Load();
-    w.window.setAgwPortForTesting(deadPort);
-    w.txtAddr()->setText(QStringLiteral("127.0.0.1"));
-    w.connectItem()->trigger();
+    w.connectTo(deadPort);
 
     QTRY_COMPARE_WITH_TIMEOUT(w.boxes.requests.size(), 1, kWait);
     QCOMPARE(w.boxes.requests[0].prompt, QStringLiteral("Connection refused"));
     QCOMPARE(w.boxes.requests[0].style, 48);
     QCOMPARE(w.boxes.requests[0].title, kErrorTitle);
-    QCOMPARE(w.socket()->state(), QAbstractSocket::UnconnectedState);
-    QCOMPARE(w.caption(), QStringLiteral("&Connect"));
-    QCOMPARE(w.label(), kClosed);
+    QCOMPARE(w.linkShown(), kLinkClosed);
     // One failure, one box.
     QTest::qWait(50);
     QCOMPARE(w.boxes.requests.size(), 1);
@@ -451,17 +287,12 @@ void TestAgwLink::commandWhileConnecting()
     Engine engine;
     QVERIFY(engine.listening());
     LinkWindow w;
-    w.window.Form_Load();
-    w.window.setAgwPortForTesting(engine.port());
-    w.txtAddr()->setText(QStringLiteral("127.0.0.1"));
-    w.connectItem()->trigger();
+    w.connectTo(engine.port());
     QVERIFY(w.socket()->state() != QAbstractSocket::ConnectedState);
     QVERIFY(w.socket()->state() != QAbstractSocket::UnconnectedState);
 
     w.connectItem()->trigger();
-    QCOMPARE(w.socket()->state(), QAbstractSocket::UnconnectedState);
-    QCOMPARE(w.caption(), QStringLiteral("&Connect"));
-    QCOMPARE(w.label(), kClosed);
+    QCOMPARE(w.linkShown(), kLinkClosed);
 
     // The abandoned attempt never becomes a link: no request reaches the
     // engine, should the attempt have got that far.
@@ -479,7 +310,6 @@ void TestAgwLink::engineClosesTheLink()
     Engine engine;
     QVERIFY(engine.listening());
     LinkWindow w;
-    w.window.Form_Load();
     QTcpSocket *peer = w.connectTo(engine);
     QVERIFY(peer);
 
@@ -599,7 +429,6 @@ void TestAgwLink::framesInEverySplit()
     Engine engine;
     QVERIFY(engine.listening());
     LinkWindow w;
-    w.window.Form_Load();
     const AddedStations added(w);
     QTcpSocket *peer = w.connectTo(engine);
     QVERIFY(peer);
@@ -608,7 +437,7 @@ void TestAgwLink::framesInEverySplit()
     for (const std::string &c : chunks)
         joined += c;
     QCOMPARE(joined.size(), splitStream().bytes.size());
-    QVERIFY(deliver(w, peer, chunks));
+    QCOMPARE(deliver(w, peer, chunks), chunks.size());
 
     const QStringList expected{QStringLiteral("IK1ABC"), QStringLiteral("IZ2XYZ-13"),
                                QStringLiteral("IW3BIG")};
@@ -662,7 +491,6 @@ void TestAgwLink::weatherDetection()
     Engine engine;
     QVERIFY(engine.listening());
     LinkWindow w;
-    w.window.Form_Load();
     QTcpSocket *peer = w.connectTo(engine);
     QVERIFY(peer);
 
@@ -683,8 +511,7 @@ void TestAgwLink::sameStationTwice()
     Engine engine;
     QVERIFY(engine.listening());
     LinkWindow w;
-    w.window.Form_Load();
-    w.child<QCheckBox>("chkAutoLoad")->click();
+    w.clickAutoLoad();
     QVERIFY(w.window.bAutoLoad());
     QTcpSocket *peer = w.connectTo(engine);
     QVERIFY(peer);
@@ -737,7 +564,6 @@ void TestAgwLink::peerThatIsNotAnEngine()
     Engine engine;
     QVERIFY(engine.listening());
     LinkWindow w;
-    w.window.Form_Load();
     QTcpSocket *peer = w.connectTo(engine);
     QVERIFY(peer);
 
@@ -756,7 +582,8 @@ void TestAgwLink::peerThatIsNotAnEngine()
         }
     };
     // Each chunk but the last reaches the window on its own.
-    QVERIFY(deliver(w, peer, std::vector<std::string>(chunks.begin(), chunks.end() - 1)));
+    QCOMPARE(deliver(w, peer, std::vector<std::string>(chunks.begin(), chunks.end() - 1)),
+             chunks.size() - 1);
     send(peer, chunks.back());
 
     QTRY_COMPARE_WITH_TIMEOUT(w.boxes.requests.size(), 1, kWait);
@@ -765,9 +592,7 @@ void TestAgwLink::peerThatIsNotAnEngine()
     QVERIFY2(w.boxes.requests[0].prompt.contains(QStringLiteral("AGWPE")),
              qPrintable(w.boxes.requests[0].prompt));
     QCOMPARE(labelAtBox, label);
-    QCOMPARE(w.socket()->state(), QAbstractSocket::UnconnectedState);
-    QCOMPARE(w.caption(), QStringLiteral("&Connect"));
-    QCOMPARE(w.label(), kClosed);
+    QCOMPARE(w.linkShown(), kLinkClosed);
     QVERIFY(w.stations().isEmpty());
     // The link stopped reading: the peer sees it gone, nothing more is kept.
     QTRY_COMPARE_WITH_TIMEOUT(peer->state(), QAbstractSocket::UnconnectedState, kWait);
@@ -798,8 +623,7 @@ void TestAgwLink::framesArrivingWhileABoxIsOpen()
     Engine engine;
     QVERIFY(engine.listening());
     LinkWindow w;
-    w.window.Form_Load();
-    w.child<QCheckBox>("chkAutoLoad")->click();
+    w.clickAutoLoad();
     const AddedStations added(w);
     QTcpSocket *peer = w.connectTo(engine);
     QVERIFY(peer);
@@ -852,7 +676,7 @@ void TestAgwLink::framesArrivingWhileABoxIsOpen()
     QCOMPARE(w.boxes.requests.size(), 2);
     QCOMPARE(w.boxes.requests[0].title, QStringLiteral("Wx Station IK1AAA not loaded"));
     QCOMPARE(w.boxes.requests[1].title, QStringLiteral("Wx Station IK1BBB not loaded"));
-    auto *list = w.child<QListWidget>("lstWxCalls");
+    QListWidget *list = w.list();
     QCOMPARE(list->item(0)->data(Qt::UserRole).toInt(), 0);
     QCOMPARE(list->item(1)->data(Qt::UserRole).toInt(), 0);
     QCOMPARE(list->item(2)->data(Qt::UserRole).toInt(), 1);

@@ -2,42 +2,18 @@
 // audio, demodulated by Direwolf and monitored over its AGWPE interface,
 // arrive in the station list, the monitor window and Brezomat starts.
 
-#include "AgwTestFrames.h"
 #include "DirewolfRunner.h"
-#include "EventWait.h"
-#include "FakeDialogs.h"
-#include "RecordingProgramStarter.h"
-#include "WorkDir.h"
-#include "frmQuintaro.h"
+#include "LinkWindow.h"
 
-#include <QAbstractItemModel>
-#include <QAction>
-#include <QCheckBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
 #include <QRegularExpression>
-#include <QTcpSocket>
 #include <QTest>
 
 #include <string>
 #include <vector>
 
-using namespace agwtest;
-using testsupport::items;
-using testsupport::kWait;
-using testsupport::waitUntil;
-using namespace quintaro;
-using testsupport::DirewolfRunner;
-using testsupport::FakeMessageBoxes;
-using testsupport::RecordingProgramStarter;
-using testsupport::WorkDir;
+using namespace testsupport;
 
 namespace {
-
-// Direwolf 1.6 answers the version request with 2005.127.
-const QString kDirewolfVersion = QStringLiteral("Connesso ad AGWPE v2005.127");
-const QString kClosed = QStringLiteral("Connessione ad AGWPE chiusa");
 
 struct Packet
 {
@@ -120,33 +96,19 @@ void TestDirewolf::weatherStationsFromRadioAudio()
     DirewolfRunner direwolf;
     QVERIFY2(direwolf.start(), qPrintable(direwolf.errorString()));
 
-    WorkDir dir;
-    FakeMessageBoxes boxes;
-    RecordingProgramStarter starter;
-    frmQuintaro window;
-    window.Form_Load();
-    window.findChild<QCheckBox *>(QStringLiteral("chkAutoLoad"))->click();
-    auto *lstWxCalls = window.findChild<QListWidget *>(QStringLiteral("lstWxCalls"));
-    auto *List2 = window.findChild<QListWidget *>(QStringLiteral("List2"));
-    auto *lblAGW = window.findChild<QLabel *>(QStringLiteral("lblAGW"));
-
-    // What the monitor window showed as each station was added.
-    QList<QStringList> monitorAtAdd;
-    connect(lstWxCalls->model(), &QAbstractItemModel::rowsInserted, lstWxCalls,
-            [&] { monitorAtAdd << items(List2); });
-
-    window.setAgwPortForTesting(direwolf.agwPort());
-    window.findChild<QLineEdit *>(QStringLiteral("txtAddr"))->setText(QStringLiteral("127.0.0.1"));
-    window.findChild<QAction *>(QStringLiteral("nmuConnect"))->trigger();
+    LinkWindow w;
+    w.clickAutoLoad();
+    const AddedStations added(w);
+    w.connectTo(direwolf.agwPort());
     // Direwolf handles the requests in order, so once the version reply is
     // in, monitoring is on and nothing demodulated from now on is dropped.
-    QTRY_COMPARE_WITH_TIMEOUT(lblAGW->text(), kDirewolfVersion, kWait);
-    QCOMPARE(window.windowTitle(), QStringLiteral("Quintaro - 0 stations"));
+    QTRY_COMPARE_WITH_TIMEOUT(w.label(), kDirewolfVersion, kWait);
+    QCOMPARE(w.window.windowTitle(), QStringLiteral("Quintaro - 0 stations"));
 
     QVERIFY(direwolf.writeAudio(m_audio));
     const QList<Packet> sent = packets();
-    QTRY_VERIFY2_WITH_TIMEOUT(showsPacket(items(List2), sent.last()),
-                              qPrintable(items(List2).join(QLatin1Char('|')) + "\n" +
+    QTRY_VERIFY2_WITH_TIMEOUT(showsPacket(w.monitor(), sent.last()),
+                              qPrintable(w.monitor().join(QLatin1Char('|')) + "\n" +
                                          QString::fromLocal8Bit(direwolf.output())),
                               kWait);
 
@@ -158,22 +120,23 @@ void TestDirewolf::weatherStationsFromRadioAudio()
         weatherCalls << p.call();
         commandLines.push_back("Orbetti.exe " + p.call().toStdString() + " 127.0.0.1");
     }
-    QCOMPARE(items(lstWxCalls), weatherCalls);
-    QCOMPARE(monitorAtAdd.size(), weatherCalls.size());
-    int added = 0;
+    QCOMPARE(w.stations(), weatherCalls);
+    // The monitor window showed each station's packet as it was added.
+    QCOMPARE(added.monitorAtAdd.size(), weatherCalls.size());
+    int i = 0;
     for (const Packet &p : sent) {
         if (p.weather)
-            QVERIFY2(showsPacket(monitorAtAdd[added++], p),
-                     qPrintable(monitorAtAdd[added - 1].join(QLatin1Char('|'))));
+            QVERIFY2(showsPacket(added.monitorAtAdd[i++], p),
+                     qPrintable(added.monitorAtAdd[i - 1].join(QLatin1Char('|'))));
     }
-    QCOMPARE(starter.commandLines, commandLines);
-    for (int i = 0; i < lstWxCalls->count(); ++i)
-        QCOMPARE(lstWxCalls->item(i)->data(Qt::UserRole).toInt(), 1);
-    QCOMPARE(window.windowTitle(), QStringLiteral("Quintaro - 3 stations (list not saved)"));
-    QCOMPARE(lblAGW->text(), kDirewolfVersion);
-    QVERIFY(boxes.requests.isEmpty());
+    QCOMPARE(w.starter.commandLines, commandLines);
+    for (int row = 0; row < w.list()->count(); ++row)
+        QCOMPARE(w.list()->item(row)->data(Qt::UserRole).toInt(), 1);
+    QCOMPARE(w.window.windowTitle(), QStringLiteral("Quintaro - 3 stations (list not saved)"));
+    QCOMPARE(w.label(), kDirewolfVersion);
+    QVERIFY(w.boxes.requests.isEmpty());
 
-    window.Form_Unload();
+    w.window.Form_Unload();
 }
 
 void TestDirewolf::engineEndingClosesTheLink()
@@ -181,27 +144,18 @@ void TestDirewolf::engineEndingClosesTheLink()
     DirewolfRunner direwolf;
     QVERIFY2(direwolf.start(), qPrintable(direwolf.errorString()));
 
-    WorkDir dir;
-    FakeMessageBoxes boxes;
-    RecordingProgramStarter starter;
-    frmQuintaro window;
-    window.Form_Load();
-    auto *nmuConnect = window.findChild<QAction *>(QStringLiteral("nmuConnect"));
-    auto *lblAGW = window.findChild<QLabel *>(QStringLiteral("lblAGW"));
-    window.setAgwPortForTesting(direwolf.agwPort());
-    window.findChild<QLineEdit *>(QStringLiteral("txtAddr"))->setText(QStringLiteral("127.0.0.1"));
-    nmuConnect->trigger();
-    QTRY_VERIFY2_WITH_TIMEOUT(lblAGW->text() == kDirewolfVersion,
-                              qPrintable(lblAGW->text() + "\n" + direwolf.output()), kWait);
+    LinkWindow w;
+    w.connectTo(direwolf.agwPort());
+    QTRY_VERIFY2_WITH_TIMEOUT(w.label() == kDirewolfVersion,
+                              qPrintable(w.label() + "\n" + direwolf.output()), kWait);
 
     direwolf.stop();
-    QTRY_COMPARE_WITH_TIMEOUT(nmuConnect->text(), QStringLiteral("&Connect"), kWait);
-    QCOMPARE(lblAGW->text(), kClosed);
-    QVERIFY(boxes.requests.isEmpty());
-    QCOMPARE(window.findChild<QTcpSocket *>(QStringLiteral("Winsock1"))->state(),
-             QAbstractSocket::UnconnectedState);
+    QTRY_COMPARE_WITH_TIMEOUT(w.caption(), QStringLiteral("&Connect"), kWait);
+    QCOMPARE(w.label(), kClosed);
+    QVERIFY(w.boxes.requests.isEmpty());
+    QCOMPARE(w.socket()->state(), QAbstractSocket::UnconnectedState);
 
-    window.Form_Unload();
+    w.window.Form_Unload();
 }
 
 QTEST_MAIN(TestDirewolf)

@@ -5,27 +5,12 @@
 // in a state the window shows truthfully, with nothing lost and the memory
 // bounded.
 
-#include "AgwTestFrames.h"
 #include "DirewolfRunner.h"
-#include "EventWait.h"
-#include "FakeDialogs.h"
-#include "RecordingProgramStarter.h"
-#include "WorkDir.h"
-#include "frmQuintaro.h"
+#include "LinkWindow.h"
 
-#include <QAbstractItemModel>
-#include <QAction>
-#include <QCheckBox>
-#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTest>
-#include <QTimer>
 
 #include <arpa/inet.h>
 #include <atomic>
@@ -43,23 +28,11 @@
 #include <vector>
 
 using namespace agwtest;
-using testsupport::items;
-using testsupport::kWait;
-using testsupport::waitUntil;
-using namespace quintaro;
-using testsupport::DirewolfRunner;
-using testsupport::FakeMessageBoxes;
-using testsupport::RecordingProgramStarter;
-using testsupport::WorkDir;
+using namespace testsupport;
 
 namespace {
 
-const QString kClosed = QStringLiteral("Connessione ad AGWPE chiusa");
-const QString kErrorTitle = QStringLiteral("Errore collegamento con AGWPE");
-const QString kVersion2000 = QStringLiteral("Connesso ad AGWPE v2000.78");
 const QString kVersion2001 = QStringLiteral("Connesso ad AGWPE v2001.79");
-// Direwolf 1.6 answers the version request with 2005.127.
-const QString kDirewolfVersion = QStringLiteral("Connesso ad AGWPE v2005.127");
 
 // AddressSanitizer keeps freed memory in quarantine, so the resident size
 // says nothing about what the window holds there.
@@ -93,77 +66,6 @@ qint64 residentBytes()
 QByteArray megabytes(qint64 bytes)
 {
     return QByteArray::number(double(bytes) / (1024 * 1024), 'f', 1) + " MB";
-}
-
-// The window with its outside effects scripted, in a directory of its own.
-struct LinkWindow
-{
-    LinkWindow() { window.Form_Load(); }
-
-    WorkDir dir;
-    FakeMessageBoxes boxes;
-    RecordingProgramStarter starter;
-    frmQuintaro window;
-
-    template <typename T> T *child(const char *name)
-    {
-        return window.findChild<T *>(QLatin1String(name));
-    }
-    QAction *connectItem() { return child<QAction>("nmuConnect"); }
-    QString caption() { return connectItem()->text(); }
-    QString label() { return child<QLabel>("lblAGW")->text(); }
-    QTcpSocket *socket() { return child<QTcpSocket>("Winsock1"); }
-    QStringList stations() { return items(child<QListWidget>("lstWxCalls")); }
-    QStringList monitor() { return items(child<QListWidget>("List2")); }
-
-    // Points the link at a port on this machine and runs the Connect command.
-    void connectTo(quint16 port)
-    {
-        window.setAgwPortForTesting(port);
-        child<QLineEdit>("txtAddr")->setText(QStringLiteral("127.0.0.1"));
-        connectItem()->trigger();
-    }
-
-    // Nothing on screen claims a live link.
-    bool showsClosed()
-    {
-        return caption() == QLatin1String("&Connect") && label() == kClosed &&
-               socket()->state() == QAbstractSocket::UnconnectedState;
-    }
-};
-
-// The engine's side of a link on a free loopback port, inside this process.
-class Engine
-{
-public:
-    Engine() { m_listening = server.listen(QHostAddress::LocalHost, 0); }
-    bool listening() const { return m_listening; }
-    quint16 port() const { return server.serverPort(); }
-
-    // The window's next connection once its two requests are in, or nullptr.
-    QTcpSocket *accept()
-    {
-        if (!waitUntil([this] { return server.hasPendingConnections(); }))
-            return nullptr;
-        QTcpSocket *peer = server.nextPendingConnection();
-        QByteArray got;
-        waitUntil([&] {
-            got += peer->read(72 - got.size());
-            return got.size() >= 72;
-        });
-        return got == qbytes(request('m') + request('R')) ? peer : nullptr;
-    }
-
-    QTcpServer server;
-
-private:
-    bool m_listening = false;
-};
-
-void send(QTcpSocket *peer, const std::string &bytes)
-{
-    peer->write(qbytes(bytes));
-    peer->flush();
 }
 
 // An engine on a thread of its own, speaking plain POSIX sockets: what it
@@ -394,7 +296,7 @@ void TestEngineFaults::direwolfKilledMidStream()
     if (when == QLatin1String("box open")) {
         // The second station's display fails to start; while its warning is
         // open the engine dies, and the window learns of it inside the box.
-        w.child<QCheckBox>("chkAutoLoad")->click();
+        w.clickAutoLoad();
         w.starter.succeedNext(11);
         w.starter.failNext();
         bool closedInBox = false;
@@ -460,7 +362,7 @@ void TestEngineFaults::direwolfKilledMidStream()
         QVERIFY(engine.listening());
         w.connectTo(engine.port());
         QCOMPARE(w.caption(), QStringLiteral("&Disconnect"));
-        QTcpSocket *peer = engine.accept();
+        QTcpSocket *peer = engine.acceptLink();
         QVERIFY(peer);
         send(peer, versionReply() + monitoredFrame('U', "IK9NEW", kWxPositionless));
         QTRY_COMPARE_WITH_TIMEOUT(w.stations(), heard(kept) << QStringLiteral("IK9NEW"), kWait);
@@ -589,8 +491,7 @@ void TestEngineFaults::peerThatIsNotAnEngine()
     // A new connection starts with nothing of the old stream.
     Engine engine;
     QVERIFY(engine.listening());
-    w.connectTo(engine.port());
-    QTcpSocket *next = engine.accept();
+    QTcpSocket *next = w.connectTo(engine);
     QVERIFY(next);
     send(next, monitoredFrame('U', "IK1ABC", kWxPositionless));
     QTRY_COMPARE_WITH_TIMEOUT(w.stations(), QStringList{QStringLiteral("IK1ABC")}, kWait);
@@ -698,27 +599,18 @@ void TestEngineFaults::framesOneByteAtATime()
     Engine engine;
     QVERIFY(engine.listening());
     LinkWindow w;
-    QStringList monitorAtAdd;
-    auto *list = w.child<QListWidget>("lstWxCalls");
-    connect(list->model(), &QAbstractItemModel::rowsInserted, list,
-            [&] { monitorAtAdd << w.monitor().value(0); });
-    w.connectTo(engine.port());
-    QTcpSocket *peer = engine.accept();
+    const AddedStations added(w);
+    QTcpSocket *peer = w.connectTo(engine);
     QVERIFY(peer);
 
     // Each byte is written once the window has read the one before.
-    QTcpSocket *socket = w.socket();
+    std::vector<std::string> bytes;
+    for (const char c : stream)
+        bytes.emplace_back(1, c);
     int reads = 0;
-    connect(socket, &QTcpSocket::readyRead, socket, [&] { ++reads; });
     QElapsedTimer clock;
     clock.start();
-    for (std::size_t i = 0; i < stream.size(); ++i) {
-        const int before = reads;
-        peer->write(&stream[i], 1);
-        peer->flush();
-        QVERIFY2(waitUntil([&] { return reads > before && socket->bytesAvailable() == 0; }),
-                 qPrintable(QStringLiteral("byte %1 of %2 not read").arg(i).arg(stream.size())));
-    }
+    QCOMPARE(deliver(w, peer, bytes, &reads), stream.size());
     qInfo("%zu bytes, one read each, in %lld ms", stream.size(), clock.elapsed());
     QCOMPARE(reads, int(stream.size()));
 
@@ -726,10 +618,12 @@ void TestEngineFaults::framesOneByteAtATime()
     QCOMPARE(w.stations(), expected);
     QCOMPARE(w.monitor(), monitorLines("IK9END", kPosition));
     // Each station came with its own frame on screen.
-    QCOMPARE(monitorAtAdd.size(), expected.size());
-    for (int i = 0; i < expected.size(); ++i)
-        QVERIFY2(monitorAtAdd[i].startsWith(QStringLiteral(" 1:Fm ") + expected[i] + " To"),
-                 qPrintable(monitorAtAdd[i]));
+    QCOMPARE(added.monitorAtAdd.size(), expected.size());
+    for (int i = 0; i < expected.size(); ++i) {
+        const QString header = added.monitorAtAdd[i].value(0);
+        QVERIFY2(header.startsWith(QStringLiteral(" 1:Fm ") + expected[i] + " To"),
+                 qPrintable(header));
+    }
     QCOMPARE(w.starter.commandLines.size(), std::size_t(0));
     QVERIFY(w.boxes.requests.isEmpty());
     QCOMPARE(w.caption(), QStringLiteral("&Disconnect"));
