@@ -5,6 +5,7 @@
 // one) program starts. Steps written as short texts ("add IK1ABC", "select 0",
 // "load two.txt") let the station-list tests read like tables of events.
 
+#include "AgwTestEngine.h"
 #include "FakeDialogs.h"
 #include "RecordingProgramStarter.h"
 #include "WorkDir.h"
@@ -145,15 +146,28 @@ public:
         window.nmuBatch_Click();
     }
 
+    // Points the link at a port on this machine and runs the Connect command.
+    void connectTo(quint16 port)
+    {
+        window.setAgwPortForTesting(port);
+        txtAddr()->setText(QStringLiteral("127.0.0.1"));
+        window.nmuConnect_Click();
+    }
+    // The same with the engine; its side of the new connection once the two
+    // requests are in.
+    QTcpSocket *connectTo(agwtest::Engine &engine)
+    {
+        connectTo(engine.port());
+        return engine.acceptLink();
+    }
+
     // Makes the AGWPE connection with a local peer that only accepts.
     bool connectLink()
     {
         peer = std::make_unique<QTcpServer>();
         if (!peer->listen(QHostAddress::LocalHost))
             return false;
-        window.setAgwPortForTesting(peer->serverPort());
-        txtAddr()->setText(QStringLiteral("127.0.0.1"));
-        window.nmuConnect_Click();
+        connectTo(peer->serverPort());
         auto *socket = child<QTcpSocket>("Winsock1");
         return QTest::qWaitFor(
             [socket] { return socket->state() == QAbstractSocket::ConnectedState; }, 5000);

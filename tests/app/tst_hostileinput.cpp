@@ -4,27 +4,16 @@
 // a call reaches Brezomat as exactly its bytes, never through a shell, and
 // the batch file leaves it out.
 
-#include "AgwTestFrames.h"
-#include "EventWait.h"
 #include "StationWindow.h"
 
-#include <QDeadlineTimer>
 #include <QFile>
-#include <QLabel>
 #include <QTemporaryDir>
-#include <QTimer>
 
-#include <functional>
 #include <string>
 #include <vector>
 
 using namespace agwtest;
-using testsupport::items;
-using testsupport::kWait;
-using testsupport::waitUntil;
-using namespace quintaro;
-using testsupport::FakeMessageBoxes;
-using testsupport::StationWindow;
+using namespace testsupport;
 
 namespace {
 
@@ -96,39 +85,6 @@ std::string weatherFrame(const QByteArray &field, const QByteArray &call)
     return frame + data;
 }
 
-// The engine's side of the link, inside this process.
-class Engine
-{
-public:
-    Engine() { m_listening = server.listen(QHostAddress::LocalHost, 0); }
-
-    // Connects the window and returns the engine's end once the window's
-    // two requests are in.
-    QTcpSocket *connect(StationWindow &w)
-    {
-        if (!m_listening)
-            return nullptr;
-        w.window.setAgwPortForTesting(server.serverPort());
-        w.txtAddr()->setText(QStringLiteral("127.0.0.1"));
-        w.window.nmuConnect_Click();
-        if (!waitUntil([this] { return server.hasPendingConnections(); }))
-            return nullptr;
-        QTcpSocket *peer = server.nextPendingConnection();
-        return waitUntil([peer] { return peer->bytesAvailable() >= 72; }) ? peer : nullptr;
-    }
-
-    QTcpServer server;
-
-private:
-    bool m_listening = false;
-};
-
-void send(QTcpSocket *peer, const std::string &bytes)
-{
-    peer->write(qbytes(bytes));
-    peer->flush();
-}
-
 QByteArray callBytes(StationWindow &w, int row)
 {
     return w.list()->item(row)->text().toLatin1();
@@ -185,7 +141,7 @@ void TestHostileInput::commandLineHoldsTheCallsBytes()
     w.clickAutoLoad();
     QVERIFY(w.window.bAutoLoad());
     Engine engine;
-    QTcpSocket *peer = engine.connect(w);
+    QTcpSocket *peer = w.connectTo(engine);
     QVERIFY(peer);
 
     send(peer, weatherFrame(field, call));
@@ -220,7 +176,7 @@ void TestHostileInput::realStartPassesTheCallUntouched()
     w.txtPath()->setText(brezomat);
     w.clickAutoLoad();
     Engine engine;
-    QTcpSocket *peer = engine.connect(w);
+    QTcpSocket *peer = w.connectTo(engine);
     QVERIFY(peer);
 
     send(peer, weatherFrame(field, call));
@@ -274,7 +230,7 @@ void TestHostileInput::callIsNeverTakenForTheProgram()
     w.txtPath()->setText(path);
     w.clickAutoLoad();
     Engine engine;
-    QTcpSocket *peer = engine.connect(w);
+    QTcpSocket *peer = w.connectTo(engine);
     QVERIFY(peer);
 
     send(peer, weatherFrame("/bin/touch", "/bin/touch"));
@@ -291,7 +247,7 @@ void TestHostileInput::batchFileLeavesHostileCallsOut()
     w.txtPath()->setText(QStringLiteral("C:\\Brezomat\\Orbetti.exe"));
     w.clickAutoLoad();
     Engine engine;
-    QTcpSocket *peer = engine.connect(w);
+    QTcpSocket *peer = w.connectTo(engine);
     QVERIFY(peer);
 
     // All of them heard in one go, in this order.
