@@ -24,6 +24,12 @@
 
 namespace testsupport {
 
+inline const QString kCrLf = QStringLiteral("\r\n");
+// What every batch file the window writes begins with.
+inline const QByteArray kBatchHeader = "@Echo Off\r\n"
+                                       "REM Batch file for opening Brezomat\r\n"
+                                       "REM several times with different Wx Calls\r\n";
+
 class StationWindow
 {
 public:

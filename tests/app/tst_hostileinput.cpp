@@ -17,11 +17,7 @@ using namespace testsupport;
 
 namespace {
 
-const QString kCrLf = QStringLiteral("\r\n");
 const std::string kWx = "_10090556c220s004g005t077r000p000P000h50b09900";
-const QByteArray kBatchHeader = "@Echo Off\r\n"
-                                "REM Batch file for opening Brezomat\r\n"
-                                "REM several times with different Wx Calls\r\n";
 
 struct HostileCall
 {

@@ -17,14 +17,11 @@
 #include <unistd.h>
 
 using namespace quintaro;
+using testsupport::kBatchHeader;
+using testsupport::kCrLf;
 using testsupport::StationWindow;
 
 namespace {
-
-const QString kCrLf = QStringLiteral("\r\n");
-const QByteArray kBatchHeader = "@Echo Off\r\n"
-                                "REM Batch file for opening Brezomat\r\n"
-                                "REM several times with different Wx Calls\r\n";
 
 // A list on screen before the file operation: two stations, the first open
 // and the second selected, titled as heard.

@@ -9,11 +9,10 @@
 #include <functional>
 
 using namespace quintaro;
+using testsupport::kCrLf;
 using testsupport::StationWindow;
 
 namespace {
-
-const QString kCrLf = QStringLiteral("\r\n");
 
 void writeListFiles(StationWindow &w)
 {
