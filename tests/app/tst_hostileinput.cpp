@@ -17,8 +17,6 @@ using namespace testsupport;
 
 namespace {
 
-const std::string kWx = "_10090556c220s004g005t077r000p000P000h50b09900";
-
 struct HostileCall
 {
     const char *name;
@@ -28,9 +26,10 @@ struct HostileCall
     bool batchSafe;
 };
 
-QByteArrayList args(const QByteArray &call)
+// A call sent as it is, within its ten bytes, and so passed to Brezomat.
+HostileCall asSent(const char *name, const QByteArray &call, bool batchSafe = false)
 {
-    return {call, "127.0.0.1"};
+    return {name, call, call, {call, "127.0.0.1"}, batchSafe};
 }
 
 // Every file whose name starts with "CAN" would be made by a shell that read
@@ -38,24 +37,20 @@ QByteArrayList args(const QByteArray &call)
 std::vector<HostileCall> hostileCalls()
 {
     return {
-        {"command substitution", "$(id)", "$(id)", args("$(id)"), false},
-        {"command substitution making a file", "$(>CANAR1)", "$(>CANAR1)", args("$(>CANAR1)"),
-         false},
-        {"separator making a file", ";>CANARY2", ";>CANARY2", args(";>CANARY2"), false},
-        {"backquotes making a file", "`>CANARY3`", "`>CANARY3`", args("`>CANARY3`"), false},
-        {"pipe making a file", "|>CANARY4", "|>CANARY4", args("|>CANARY4"), false},
-        {"background and redirection", "&>CANARY5", "&>CANARY5", args("&>CANARY5"), false},
-        {"redirection", ">CANARY6", ">CANARY6", args(">CANARY6"), false},
-        {"ten bytes without NUL making a file", ";>CANARY10", ";>CANARY10", args(";>CANARY10"),
-         false},
-        {"batch variable and escapes", "%PATH%^&A", "%PATH%^&A", args("%PATH%^&A"), false},
-        {"quotes, globs and escapes", "'\"*?~\\{", "'\"*?~\\{", args("'\"*?~\\{"), false},
-        {"bytes beyond ASCII", "\x80\x9F\xA0\xC4\xE9\xFF", "\x80\x9F\xA0\xC4\xE9\xFF",
-         args("\x80\x9F\xA0\xC4\xE9\xFF"), false},
-        {"control bytes", "IK\x1B[2J\x7F\x01", "IK\x1B[2J\x7F\x01", args("IK\x1B[2J\x7F\x01"),
-         false},
-        {"ordinary call", "IK1ABC", "IK1ABC", args("IK1ABC"), true},
-        {"ordinary ten-byte call", "IK1ABCDE-1", "IK1ABCDE-1", args("IK1ABCDE-1"), true},
+        asSent("command substitution", "$(id)"),
+        asSent("command substitution making a file", "$(>CANAR1)"),
+        asSent("separator making a file", ";>CANARY2"),
+        asSent("backquotes making a file", "`>CANARY3`"),
+        asSent("pipe making a file", "|>CANARY4"),
+        asSent("background and redirection", "&>CANARY5"),
+        asSent("redirection", ">CANARY6"),
+        asSent("ten bytes without NUL making a file", ";>CANARY10"),
+        asSent("batch variable and escapes", "%PATH%^&A"),
+        asSent("quotes, globs and escapes", "'\"*?~\\{"),
+        asSent("bytes beyond ASCII", "\x80\x9F\xA0\xC4\xE9\xFF"),
+        asSent("control bytes", "IK\x1B[2J\x7F\x01"),
+        asSent("ordinary call", "IK1ABC", true),
+        asSent("ordinary ten-byte call", "IK1ABCDE-1", true),
         // The command line is then "path  address", split at blanks: the
         // address comes first.
         {"empty call, bytes after its NUL", QByteArray("\0IK9HID", 7), "", {"127.0.0.1"}, false},
@@ -70,15 +65,12 @@ std::vector<HostileCall> hostileCalls()
 // after it is full, so that a call read past its ten bytes would show.
 std::string weatherFrame(const QByteArray &field, const QByteArray &call)
 {
-    const std::string data = " 1:Fm " + call.toStdString() +
-                             " To APRS <UI pid=F0 Len=46 PF=0 >[12:00:00]\r" + kWx + "\r";
-    std::string frame(36, '\0');
-    frame[4] = 'U';
-    frame.replace(8, std::size_t(field.size()), field.toStdString());
+    std::string frame =
+        makeFrame('U', field.toStdString(),
+                  " 1:Fm " + call.toStdString() + " To APRS <UI pid=F0 Len=46 PF=0 >[12:00:00]\r" +
+                      kWxPositionless + "\r");
     frame.replace(18, 10, "APRSWXTAIL");
-    frame[28] = char(data.size() & 0xFF);
-    frame[29] = char(data.size() >> 8);
-    return frame + data;
+    return frame;
 }
 
 QByteArray callBytes(StationWindow &w, int row)
