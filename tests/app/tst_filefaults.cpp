@@ -5,6 +5,7 @@
 // the user what was not saved and why.
 
 #include "FakeDialogs.h"
+#include "FileBytes.h"
 #include "FileSizeLimit.h"
 #include "RecordingProgramStarter.h"
 #include "SettingsFile.h"
@@ -39,24 +40,14 @@
 using namespace quintaro;
 using testsupport::FakeFileDialogs;
 using testsupport::FakeMessageBoxes;
+using testsupport::readFile;
 using testsupport::RecordingProgramStarter;
 using testsupport::WorkDir;
+using testsupport::writeFile;
 
 namespace {
 
 const QString kHelper = QStringLiteral(ATOMIC_WRITER_HELPER);
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
 
 // Every name in a folder, hidden ones included.
 QStringList entries(const QString &dir)

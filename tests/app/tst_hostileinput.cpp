@@ -154,11 +154,9 @@ void TestHostileInput::realStartPassesTheCallUntouched()
     QTemporaryDir tools;
     QVERIFY(tools.isValid());
     const QString brezomat = tools.filePath(QStringLiteral("brezomat"));
-    {
-        QFile script(brezomat);
-        QVERIFY(script.open(QIODevice::WriteOnly) && script.write(kRecorder) == kRecorder.size());
-        QVERIFY(script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-    }
+    QVERIFY(writeFile(brezomat, kRecorder));
+    QVERIFY(
+        QFile::setPermissions(brezomat, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
 
     StationWindow w(StationWindow::RealStarter);
     w.txtPath()->setText(brezomat);

@@ -1,4 +1,5 @@
 #include "FakeDialogs.h"
+#include "FileBytes.h"
 #include "IstruzioniLayout.h"
 #include "frmIstruzioni.h"
 
@@ -14,18 +15,12 @@
 #include <cmath>
 
 using namespace quintaro::help;
+using testsupport::writeFile;
 
 namespace {
 
 const QString kReadme = QStringLiteral("Leggimi_Quintaro.rtf");
 const QString kTitle = QStringLiteral("Quintaro - Istruzioni");
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
 
 // An RTF read-me long enough to scroll, each line naming its version.
 QByteArray longReadme(const char *version)
@@ -186,7 +181,7 @@ void TestFrmIstruzioni::centringArithmetic()
 
 void TestFrmIstruzioni::showsTheReadmeWithItsCaption()
 {
-    writeFile(kReadme, "{\\rtf1\\ansi Benvenuti in {\\b Quintaro}\\par}");
+    QVERIFY(writeFile(kReadme, "{\\rtf1\\ansi Benvenuti in {\\b Quintaro}\\par}"));
     window().Apri(kReadme, kTitle);
 
     QCOMPARE(window().windowTitle(), QStringLiteral(" Quintaro - Istruzioni"));
@@ -204,7 +199,7 @@ void TestFrmIstruzioni::showsTheReadmeWithItsCaption()
 
 void TestFrmIstruzioni::keepsOneInstance()
 {
-    writeFile(kReadme, "{\\rtf1 Uno}");
+    QVERIFY(writeFile(kReadme, "{\\rtf1 Uno}"));
     frmIstruzioni *first = &frmIstruzioni::instance();
     first->Apri(kReadme, kTitle);
     frmIstruzioni::instance().Apri(kReadme, kTitle);
@@ -220,13 +215,13 @@ void TestFrmIstruzioni::keepsOneInstance()
 
 void TestFrmIstruzioni::reloadsAtEveryActivation()
 {
-    writeFile(kReadme, longReadme("Prima"));
+    QVERIFY(writeFile(kReadme, longReadme("Prima")));
     window().Apri(kReadme, kTitle);
     QVERIFY(view()->toPlainText().startsWith(QStringLiteral("Prima riga 0")));
 
     // The platform's report of the activation that the first show brought
     // belongs to the same activation: the file is not read a second time.
-    writeFile(kReadme, longReadme("Intrusa"));
+    QVERIFY(writeFile(kReadme, longReadme("Intrusa")));
     QTRY_VERIFY(window().isActiveWindow());
     QTest::qWait(50);
     QVERIFY(view()->toPlainText().startsWith(QStringLiteral("Prima riga 0")));
@@ -243,7 +238,7 @@ void TestFrmIstruzioni::reloadsAtEveryActivation()
     other.activateWindow();
     QTRY_VERIFY(other.isActiveWindow());
     QVERIFY(!window().isActiveWindow());
-    writeFile(kReadme, longReadme("Seconda"));
+    QVERIFY(writeFile(kReadme, longReadme("Seconda")));
     window().activateWindow();
     QTRY_VERIFY(window().isActiveWindow());
     QTRY_VERIFY(view()->toPlainText().startsWith(QStringLiteral("Seconda riga 0")));
@@ -253,14 +248,14 @@ void TestFrmIstruzioni::reloadsAtEveryActivation()
     bar->setValue(bar->maximum());
     other.activateWindow();
     QTRY_VERIFY(other.isActiveWindow());
-    writeFile(kReadme, longReadme("Terza"));
+    QVERIFY(writeFile(kReadme, longReadme("Terza")));
     window().Apri(kReadme, kTitle);
     QTRY_VERIFY(view()->toPlainText().startsWith(QStringLiteral("Terza riga 0")));
     QCOMPARE(bar->value(), bar->minimum());
 
     // The Help command while the window is the active one: read again.
     QTRY_VERIFY(window().isActiveWindow());
-    writeFile(kReadme, longReadme("Quarta"));
+    QVERIFY(writeFile(kReadme, longReadme("Quarta")));
     window().Apri(kReadme, kTitle);
     QVERIFY(view()->toPlainText().startsWith(QStringLiteral("Quarta riga 0")));
 }
@@ -302,7 +297,7 @@ void TestFrmIstruzioni::missingFileReportsAndUnloads()
         return;
     if (makeFolder)
         QVERIFY(QDir().rmdir(path));
-    writeFile(path, "{\\rtf1 Eccolo}");
+    QVERIFY(writeFile(path, "{\\rtf1 Eccolo}"));
     window().Apri(path, kTitle);
     QCOMPARE(m_boxes.requests.size(), 2);
     QVERIFY(window().isVisible());
@@ -311,12 +306,12 @@ void TestFrmIstruzioni::missingFileReportsAndUnloads()
 
 void TestFrmIstruzioni::emptyFileCountsAsPresent()
 {
-    writeFile(kReadme, longReadme("Vecchia"));
+    QVERIFY(writeFile(kReadme, longReadme("Vecchia")));
     window().Apri(kReadme, kTitle);
     QVERIFY(!view()->toPlainText().isEmpty());
     window().close();
 
-    writeFile(kReadme, QByteArray());
+    QVERIFY(writeFile(kReadme, QByteArray()));
     window().Apri(kReadme, kTitle);
     QVERIFY(m_boxes.requests.isEmpty());
     QVERIFY(window().isVisible());
@@ -325,7 +320,7 @@ void TestFrmIstruzioni::emptyFileCountsAsPresent()
 
 void TestFrmIstruzioni::notRtfShowsAsPlainText()
 {
-    writeFile(kReadme, "Leggimi\r\nscritto a mano: perch\xc3\xa9 no");
+    QVERIFY(writeFile(kReadme, "Leggimi\r\nscritto a mano: perch\xc3\xa9 no"));
     window().Apri(kReadme, kTitle);
     QCOMPARE(view()->toPlainText(), QStringLiteral("Leggimi\nscritto a mano: perch\u00e9 no"));
 }
@@ -343,7 +338,7 @@ void TestFrmIstruzioni::laysOutTheView_data()
 void TestFrmIstruzioni::laysOutTheView()
 {
     QFETCH(QSize, client);
-    writeFile(kReadme, "{\\rtf1 x}");
+    QVERIFY(writeFile(kReadme, "{\\rtf1 x}"));
     window().Apri(kReadme, kTitle);
     window().resize(client);
     QTRY_COMPARE(window().size(), client);
@@ -356,7 +351,7 @@ void TestFrmIstruzioni::laysOutTheView()
 
 void TestFrmIstruzioni::minimizingLeavesTheViewAlone()
 {
-    writeFile(kReadme, "{\\rtf1 x}");
+    QVERIFY(writeFile(kReadme, "{\\rtf1 x}"));
     window().Apri(kReadme, kTitle);
     window().resize(400, 300);
     QTRY_COMPARE(window().size(), QSize(400, 300));
@@ -378,7 +373,7 @@ void TestFrmIstruzioni::minimizingLeavesTheViewAlone()
 
 void TestFrmIstruzioni::loadsAgainCentredAfterClosing()
 {
-    writeFile(kReadme, "{\\rtf1 x}");
+    QVERIFY(writeFile(kReadme, "{\\rtf1 x}"));
     frmIstruzioni *first = &window();
     window().Apri(kReadme, kTitle);
 

@@ -1,3 +1,4 @@
+#include "FileBytes.h"
 #include "RtfReader.h"
 #include "TestPaths.h"
 
@@ -11,6 +12,7 @@
 #include <vector>
 
 using namespace quintaro::rtf;
+using testsupport::readFile;
 
 namespace {
 
@@ -19,17 +21,9 @@ QString readmePath()
     return testsupport::sourceDir() + QStringLiteral("/Leggimi_Quintaro.rtf");
 }
 
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray();
-    return file.readAll();
-}
-
 Document readReadme()
 {
-    const QByteArray bytes = readFile(readmePath());
+    const QByteArray bytes = readFile(readmePath(), QByteArray());
     return readRtf(std::string_view(bytes.constData(), std::size_t(bytes.size())));
 }
 
@@ -167,7 +161,7 @@ void TestReadme::isRealRtf_data()
 void TestReadme::isRealRtf()
 {
     QFETCH(QByteArray, marker);
-    const QByteArray bytes = readFile(readmePath());
+    const QByteArray bytes = readFile(readmePath(), QByteArray());
     QVERIFY2(!bytes.isEmpty(), qPrintable(readmePath()));
     QVERIFY(bytes.contains(marker));
 }
@@ -244,7 +238,7 @@ void TestReadme::liesBesideTheProgram()
 {
     const QString beside = testsupport::binaryDir() + QStringLiteral("/Leggimi_Quintaro.rtf");
     QVERIFY2(QFile::exists(beside), qPrintable(beside));
-    QCOMPARE(readFile(beside), readFile(readmePath()));
+    QCOMPARE(readFile(beside, QByteArray()), readFile(readmePath(), QByteArray()));
 }
 
 void TestReadme::wordComparison_data()

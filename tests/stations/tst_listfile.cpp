@@ -1,5 +1,6 @@
 #include "AtomicFile.h"
 #include "ByteLists.h"
+#include "FileBytes.h"
 #include "StationListFile.h"
 
 #include <QDir>
@@ -14,6 +15,8 @@ using namespace quintaro::stations;
 using stationstest::raw;
 using stationstest::show;
 using stationstest::toStd;
+using testsupport::readFile;
+using testsupport::writeFile;
 
 Q_DECLARE_METATYPE(quintaro::stations::ListFileProblem)
 
@@ -234,34 +237,18 @@ void TestListFile::roundTrip()
         QCOMPARE(show(result.calls), show(calls));
 }
 
-namespace {
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-bool writeOldFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-} // namespace
-
 void TestListFile::savesOverOldFile()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString path = dir.filePath(QStringLiteral("WxList.txt"));
-    QVERIFY(writeOldFile(path, "OLD1\r\nOLD2\r\nOLD3\r\n"));
+    QVERIFY(writeFile(path, "OLD1\r\nOLD2\r\nOLD3\r\n"));
 
     const std::string bytes = writeStationList({"IK1ABC"});
     const quintaro::FileWriteResult written =
         quintaro::writeFileAtomically(QFile::encodeName(path).toStdString(), bytes);
     QVERIFY2(written.ok, written.error.c_str());
-    QCOMPARE(fileBytes(path), QByteArray("IK1ABC\r\n"));
+    QCOMPARE(readFile(path), QByteArray("IK1ABC\r\n"));
     QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
              QStringList{QStringLiteral("WxList.txt")});
 }
@@ -282,7 +269,7 @@ void TestListFile::failedSaveKeepsOldFile()
     QVERIFY(dir.isValid());
     const QString path = dir.filePath(QStringLiteral("WxList.txt"));
     const QByteArray old = "OLD1\r\nOLD2\r\n";
-    QVERIFY(writeOldFile(path, old));
+    QVERIFY(writeFile(path, old));
     std::vector<std::string> calls(1000, "IK1ABC-13");
     const std::string nativePath = QFile::encodeName(path).toStdString();
 
@@ -310,7 +297,7 @@ void TestListFile::failedSaveKeepsOldFile()
     }
     QVERIFY(!written.ok);
     QVERIFY(!written.error.empty());
-    QCOMPARE(fileBytes(path), old);
+    QCOMPARE(readFile(path), old);
     // No half-written temporary file is left beside it.
     QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
              QStringList{QStringLiteral("WxList.txt")});
@@ -330,12 +317,12 @@ void TestListFile::saveIntoMissingFolderFails()
 
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    QVERIFY(writeOldFile(dir.filePath(QStringLiteral("plain")), "not a folder"));
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("plain")), "not a folder"));
     const quintaro::FileWriteResult written = quintaro::writeFileAtomically(
         QFile::encodeName(dir.filePath(relativePath)).toStdString(), writeStationList({"IK1ABC"}));
     QVERIFY(!written.ok);
     QVERIFY(!written.error.empty());
-    QCOMPARE(fileBytes(dir.filePath(QStringLiteral("plain"))), QByteArray("not a folder"));
+    QCOMPARE(readFile(dir.filePath(QStringLiteral("plain"))), QByteArray("not a folder"));
 }
 
 QTEST_GUILESS_MAIN(TestListFile)

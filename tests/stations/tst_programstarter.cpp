@@ -1,5 +1,6 @@
 #include "ByteLists.h"
 #include "CommandLine.h"
+#include "FileBytes.h"
 #include "ProgramStarter.h"
 #include "RecordingProgramStarter.h"
 
@@ -32,9 +33,7 @@ const char kReporterScript[] =
 
 bool writeFile(const QString &path, const QByteArray &bytes, QFile::Permissions permissions)
 {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() &&
-           file.setPermissions(permissions);
+    return testsupport::writeFile(path, bytes) && QFile::setPermissions(path, permissions);
 }
 
 const QFile::Permissions kExecutable =

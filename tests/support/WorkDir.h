@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FileBytes.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -24,14 +26,9 @@ public:
 
     bool write(const QString &name, const QByteArray &bytes) const
     {
-        QFile file(filePath(name));
-        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+        return writeFile(filePath(name), bytes);
     }
-    QByteArray read(const QString &name) const
-    {
-        QFile file(filePath(name));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-    }
+    QByteArray read(const QString &name) const { return readFile(filePath(name)); }
     bool exists(const QString &name) const { return QFile::exists(filePath(name)); }
 
 private:
