@@ -7,6 +7,7 @@
 #include "FakeDialogs.h"
 #include "FileBytes.h"
 #include "FileSizeLimit.h"
+#include "ProcessRun.h"
 #include "RecordingProgramStarter.h"
 #include "SettingsFile.h"
 #include "Shutdown.h"
@@ -40,6 +41,7 @@
 using namespace quintaro;
 using testsupport::FakeFileDialogs;
 using testsupport::FakeMessageBoxes;
+using testsupport::ProcessRun;
 using testsupport::readFile;
 using testsupport::RecordingProgramStarter;
 using testsupport::WorkDir;
@@ -56,24 +58,10 @@ QStringList entries(const QString &dir)
         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
-// A helper started by the test, killed by its process id however the test
-// ends.
-struct HelperRun
-{
-    QProcess process;
-    ~HelperRun()
-    {
-        if (process.state() != QProcess::NotRunning) {
-            ::kill(pid_t(process.processId()), SIGKILL);
-            process.waitForFinished(5000);
-        }
-    }
-};
-
 // Runs the helper to completion; its error output when it fails.
 bool runHelper(const QStringList &arguments, QString *error)
 {
-    HelperRun run;
+    ProcessRun run;
     run.process.start(kHelper, arguments);
     if (!run.process.waitForFinished(30000) || run.process.exitStatus() != QProcess::NormalExit ||
         run.process.exitCode() != 0) {
@@ -271,7 +259,7 @@ void TestFileFaults::killedWhileSaving()
     int interrupted = 0; // kills that left a save's temporary file behind
     qsizetype leftovers = 0;
     for (int round = 0; round < kRounds; ++round) {
-        HelperRun run;
+        ProcessRun run;
         run.process.start(kHelper, {QStringLiteral("loop"), kind, target});
         QVERIFY2(run.process.waitForStarted(5000), qPrintable(run.process.errorString()));
         QByteArray line;

@@ -1,5 +1,6 @@
 // The real program, started as a user would start it.
 
+#include "ProcessRun.h"
 #include "TestPaths.h"
 #include "WorkDir.h"
 
@@ -7,25 +8,14 @@
 #include <QTest>
 #include <csignal>
 
+using testsupport::ProcessRun;
+
 namespace {
 
 QString programPath()
 {
     return testsupport::binaryDir() + QStringLiteral("/quintaro");
 }
-
-// Stops a started program by its process id when the test ends early.
-struct ProgramRun
-{
-    QProcess process;
-    ~ProgramRun()
-    {
-        if (process.state() != QProcess::NotRunning) {
-            ::kill(static_cast<pid_t>(process.processId()), SIGKILL);
-            process.waitForFinished(5000);
-        }
-    }
-};
 
 } // namespace
 
@@ -54,7 +44,7 @@ void TestSmoke::informationalOptionsOpenNoWindow()
     QFETCH(QString, option);
     QFETCH(QString, expected);
     testsupport::WorkDir dir;
-    ProgramRun run;
+    ProcessRun run;
     // With no display at all, opening a window would fail loudly.
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(QStringLiteral("DISPLAY"));
@@ -82,7 +72,7 @@ void TestSmoke::firstStartAndSessionEnd()
 {
     QFETCH(int, signalNumber);
     testsupport::WorkDir dir;
-    ProgramRun run;
+    ProcessRun run;
     run.process.setWorkingDirectory(dir.path());
     run.process.start(programPath(), {});
     QVERIFY(run.process.waitForStarted(10000));
@@ -109,7 +99,7 @@ void TestSmoke::sessionEndWhileDialogOpen()
     // box and waits in it.
     QVERIFY(dir.write(QStringLiteral("Quintaro.ini"),
                       "\"\",\"/opt/brez\",15,30,5010,3015,\"#TRUE#\",left over\r\n"));
-    ProgramRun run;
+    ProcessRun run;
     run.process.setWorkingDirectory(dir.path());
     run.process.start(programPath(), {});
     QVERIFY(run.process.waitForStarted(10000));
