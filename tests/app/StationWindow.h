@@ -6,6 +6,7 @@
 // "load two.txt") let the station-list tests read like tables of events.
 
 #include "AgwTestEngine.h"
+#include "EventWait.h"
 #include "FakeDialogs.h"
 #include "RecordingProgramStarter.h"
 #include "WorkDir.h"
@@ -75,13 +76,7 @@ public:
     QAction *saveItem() { return child<QAction>("nmuSave"); }
     QString title() const { return window.windowTitle(); }
 
-    QStringList calls()
-    {
-        QStringList texts;
-        for (int i = 0; i < list()->count(); ++i)
-            texts << list()->item(i)->text();
-        return texts;
-    }
+    QStringList calls() { return items(list()); }
     QList<int> statuses()
     {
         QList<int> values;
