@@ -17,7 +17,6 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
 #include <memory>
@@ -147,31 +146,16 @@ public:
         window.nmuBatch_Click();
     }
 
-    // Points the link at a port on this machine and runs the Connect command.
-    void connectTo(quint16 port)
+    // Connects the link to a stand-in engine of the window's own; the
+    // engine's side once the window's two requests are in, nullptr when they
+    // do not come.
+    QTcpSocket *connectLink()
     {
-        window.setAgwPortForTesting(port);
+        engine = std::make_unique<agwtest::Engine>();
+        window.setAgwPortForTesting(engine->port());
         txtAddr()->setText(QStringLiteral("127.0.0.1"));
         window.nmuConnect_Click();
-    }
-    // The same with the engine; its side of the new connection once the two
-    // requests are in.
-    QTcpSocket *connectTo(agwtest::Engine &engine)
-    {
-        connectTo(engine.port());
-        return engine.acceptLink();
-    }
-
-    // Makes the AGWPE connection with a local peer that only accepts.
-    bool connectLink()
-    {
-        peer = std::make_unique<QTcpServer>();
-        if (!peer->listen(QHostAddress::LocalHost))
-            return false;
-        connectTo(peer->serverPort());
-        auto *socket = child<QTcpSocket>("Winsock1");
-        return QTest::qWaitFor(
-            [socket] { return socket->state() == QAbstractSocket::ConnectedState; }, 5000);
+        return engine->acceptLink();
     }
 
     // One step of a scripted session. Files named in steps must exist in the
@@ -215,7 +199,7 @@ public:
         else if (verb == QLatin1String("answer"))
             boxes.answerNext(arg == QLatin1String("yes") ? quintaro::vbYes : quintaro::vbNo);
         else if (verb == QLatin1String("connect"))
-            return connectLink();
+            return connectLink() != nullptr;
         else if (verb == QLatin1String("disconnect"))
             window.nmuConnect_Click();
         else {
@@ -226,7 +210,7 @@ public:
     }
 
 private:
-    std::unique_ptr<QTcpServer> peer;
+    std::unique_ptr<agwtest::Engine> engine;
 };
 
 } // namespace testsupport

@@ -128,8 +128,7 @@ void TestHostileInput::commandLineHoldsTheCallsBytes()
     w.txtPath()->setText(QStringLiteral("/opt/brezomat/Orbetti"));
     w.clickAutoLoad();
     QVERIFY(w.window.bAutoLoad());
-    Engine engine;
-    QTcpSocket *peer = w.connectTo(engine);
+    QTcpSocket *peer = w.connectLink();
     QVERIFY(peer);
 
     send(peer, weatherFrame(field, call));
@@ -161,8 +160,7 @@ void TestHostileInput::realStartPassesTheCallUntouched()
     StationWindow w(StationWindow::RealStarter);
     w.txtPath()->setText(brezomat);
     w.clickAutoLoad();
-    Engine engine;
-    QTcpSocket *peer = w.connectTo(engine);
+    QTcpSocket *peer = w.connectLink();
     QVERIFY(peer);
 
     send(peer, weatherFrame(field, call));
@@ -215,8 +213,7 @@ void TestHostileInput::callIsNeverTakenForTheProgram()
     StationWindow w(StationWindow::RealStarter);
     w.txtPath()->setText(path);
     w.clickAutoLoad();
-    Engine engine;
-    QTcpSocket *peer = w.connectTo(engine);
+    QTcpSocket *peer = w.connectLink();
     QVERIFY(peer);
 
     send(peer, weatherFrame("/bin/touch", "/bin/touch"));
@@ -232,8 +229,7 @@ void TestHostileInput::batchFileLeavesHostileCallsOut()
     StationWindow w;
     w.txtPath()->setText(QStringLiteral("C:\\Brezomat\\Orbetti.exe"));
     w.clickAutoLoad();
-    Engine engine;
-    QTcpSocket *peer = w.connectTo(engine);
+    QTcpSocket *peer = w.connectLink();
     QVERIFY(peer);
 
     // All of them heard in one go, in this order.
