@@ -45,7 +45,9 @@ bool writeAll(int fd, std::string_view bytes, int &error)
 // replacing a file does not change who may read it.
 mode_t targetMode(const std::string &path)
 {
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (::stat(path.c_str(), &st) == 0)
         return st.st_mode & 07777;
     const mode_t mask = ::umask(0);
@@ -108,7 +110,9 @@ bool readWholeFile(const std::string &path, std::string &bytes, std::string *err
             *error = std::strerror(errno);
         return false;
     }
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         if (error)
             *error = "not a regular file";

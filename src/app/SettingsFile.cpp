@@ -38,8 +38,8 @@ bool parseInt16(std::string_view text, std::int16_t &value)
     std::string_view digits = text;
     if (!digits.empty() && (digits.front() == '+' || digits.front() == '-'))
         digits.remove_prefix(1);
-    if (digits.empty() || !std::all_of(digits.begin(), digits.end(),
-                                       [](char c) { return c >= '0' && c <= '9'; }))
+    if (digits.empty() ||
+        !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
         return false;
     // from_chars takes a minus but not a plus.
     const std::string_view number = text.front() == '+' ? digits : text;

@@ -31,7 +31,9 @@ UnixSignalWatcher::UnixSignalWatcher(QObject *parent) : QObject(parent)
     m_notifier = new QSocketNotifier(g_signalFds[1], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &UnixSignalWatcher::readSignal);
 
-    struct sigaction action {};
+    struct sigaction action
+    {
+    };
     action.sa_handler = onTerminationSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
@@ -41,7 +43,9 @@ UnixSignalWatcher::UnixSignalWatcher(QObject *parent) : QObject(parent)
 
 UnixSignalWatcher::~UnixSignalWatcher()
 {
-    struct sigaction action {};
+    struct sigaction action
+    {
+    };
     action.sa_handler = SIG_DFL;
     sigemptyset(&action.sa_mask);
     for (int signalNumber : {SIGTERM, SIGHUP, SIGINT})

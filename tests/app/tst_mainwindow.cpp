@@ -71,24 +71,34 @@ void TestMainWindow::controlsAtStart_data()
     QTest::addColumn<QRect>("designTwips"); // tops and heights are never moved by the layout
     QTest::addColumn<bool>("enabled");
 
-    QTest::newRow("List2") << "List2" << "" << "Agw Packet Engine Monitor Window"
-                           << QRect(20, 0, 4710, 450) << true;
-    QTest::newRow("lstWxCalls") << "lstWxCalls" << "" << "Wx Station List"
-                                << QRect(20, 480, 1335, 1620) << true;
-    QTest::newRow("lblAGW") << "lblAGW" << "Status Window" << "" << QRect(1440, 480, 2655, 255)
-                            << true;
-    QTest::newRow("lblAddr") << "lblAddr" << "AGW IP Address:" << ""
-                             << QRect(1440, 825, 1455, 255) << true;
-    QTest::newRow("txtAddr") << "txtAddr" << "" << "" << QRect(2880, 800, 1215, 285) << true;
-    QTest::newRow("lblPath") << "lblPath" << "Brezomat Path:" << "" << QRect(1440, 1080, 1335, 255)
-                             << true;
-    QTest::newRow("txtPath (greyed)") << "txtPath" << "" << "" << QRect(1440, 1290, 3315, 285)
-                                      << false;
+    QTest::newRow("List2") << "List2"
+                           << ""
+                           << "Agw Packet Engine Monitor Window" << QRect(20, 0, 4710, 450) << true;
+    QTest::newRow("lstWxCalls") << "lstWxCalls"
+                                << ""
+                                << "Wx Station List" << QRect(20, 480, 1335, 1620) << true;
+    QTest::newRow("lblAGW") << "lblAGW"
+                            << "Status Window"
+                            << "" << QRect(1440, 480, 2655, 255) << true;
+    QTest::newRow("lblAddr") << "lblAddr"
+                             << "AGW IP Address:"
+                             << "" << QRect(1440, 825, 1455, 255) << true;
+    QTest::newRow("txtAddr") << "txtAddr"
+                             << ""
+                             << "" << QRect(2880, 800, 1215, 285) << true;
+    QTest::newRow("lblPath") << "lblPath"
+                             << "Brezomat Path:"
+                             << "" << QRect(1440, 1080, 1335, 255) << true;
+    QTest::newRow("txtPath (greyed)") << "txtPath"
+                                      << ""
+                                      << "" << QRect(1440, 1290, 3315, 285) << false;
     QTest::newRow("chkAutoLoadAll")
-        << "chkAutoLoadAll" << "Open all Brezomats loading wx list"
+        << "chkAutoLoadAll"
+        << "Open all Brezomats loading wx list"
         << "Automatically opens Brezomat for all Wx Stations when loading a Wx Station List"
         << QRect(1440, 1620, 2895, 255) << true;
-    QTest::newRow("chkAutoLoad") << "chkAutoLoad" << "Open Brezomat for new wx station"
+    QTest::newRow("chkAutoLoad") << "chkAutoLoad"
+                                 << "Open Brezomat for new wx station"
                                  << "Opens Brezomat when a Wx station not in list is heard"
                                  << QRect(1440, 1870, 2895, 255) << true;
 }
@@ -129,30 +139,39 @@ void TestMainWindow::menusAtStart_data()
     QTest::addColumn<bool>("enabled");
     QTest::addColumn<QString>("parentMenu"); // empty: the menu bar
 
-    QTest::newRow("nmuFile") << "nmuFile" << "&File" << true << "";
-    QTest::newRow("nmuPath") << "nmuPath" << "Setup Brezomat &Path..." << true << "nmuFile";
-    QTest::newRow("nmuLoad") << "nmuLoad" << "&Load Wx Station List..." << true << "nmuFile";
-    QTest::newRow("nmuSave") << "nmuSave" << "&Save Wx Station List as..." << false << "nmuFile";
-    QTest::newRow("mnuAutoConnect") << "mnuAutoConnect" << "&Connect on Startup" << true
-                                    << "nmuFile";
-    QTest::newRow("mnuExit") << "mnuExit" << "&Exit" << true << "nmuFile";
-    QTest::newRow("nmuListCommands") << "nmuListCommands" << "&Wx List" << false << "";
-    QTest::newRow("nmuLoadItem") << "nmuLoadItem" << "&Open Brezomat for selected item" << true
-                                 << "nmuListCommands";
-    QTest::newRow("nmuCancelItem") << "nmuCancelItem" << "&Cancel selected item" << true
-                                   << "nmuListCommands";
-    QTest::newRow("nmuResetItem") << "nmuResetItem" << "&Reset open status of selected item"
-                                  << true << "nmuListCommands";
-    QTest::newRow("nmuSetItem") << "nmuSetItem" << "&Set open status of selected item" << true
-                                << "nmuListCommands";
-    QTest::newRow("nmuClearList") << "nmuClearList" << "Cl&ear Wx Station List" << true
+    QTest::newRow("nmuFile") << "nmuFile"
+                             << "&File" << true << "";
+    QTest::newRow("nmuPath") << "nmuPath"
+                             << "Setup Brezomat &Path..." << true << "nmuFile";
+    QTest::newRow("nmuLoad") << "nmuLoad"
+                             << "&Load Wx Station List..." << true << "nmuFile";
+    QTest::newRow("nmuSave") << "nmuSave"
+                             << "&Save Wx Station List as..." << false << "nmuFile";
+    QTest::newRow("mnuAutoConnect") << "mnuAutoConnect"
+                                    << "&Connect on Startup" << true << "nmuFile";
+    QTest::newRow("mnuExit") << "mnuExit"
+                             << "&Exit" << true << "nmuFile";
+    QTest::newRow("nmuListCommands") << "nmuListCommands"
+                                     << "&Wx List" << false << "";
+    QTest::newRow("nmuLoadItem") << "nmuLoadItem"
+                                 << "&Open Brezomat for selected item" << true << "nmuListCommands";
+    QTest::newRow("nmuCancelItem") << "nmuCancelItem"
+                                   << "&Cancel selected item" << true << "nmuListCommands";
+    QTest::newRow("nmuResetItem") << "nmuResetItem"
+                                  << "&Reset open status of selected item" << true
                                   << "nmuListCommands";
-    QTest::newRow("nmuLoadAllItems") << "nmuLoadAllItems" << "Open Brezomat for &All items" << true
-                                     << "nmuListCommands";
-    QTest::newRow("nmuBatch") << "nmuBatch" << "&Generate Batch File..." << true
-                              << "nmuListCommands";
-    QTest::newRow("nmuConnect") << "nmuConnect" << "&Connect" << true << "";
-    QTest::newRow("mnuHelp") << "mnuHelp" << "&Help" << true << "";
+    QTest::newRow("nmuSetItem") << "nmuSetItem"
+                                << "&Set open status of selected item" << true << "nmuListCommands";
+    QTest::newRow("nmuClearList") << "nmuClearList"
+                                  << "Cl&ear Wx Station List" << true << "nmuListCommands";
+    QTest::newRow("nmuLoadAllItems") << "nmuLoadAllItems"
+                                     << "Open Brezomat for &All items" << true << "nmuListCommands";
+    QTest::newRow("nmuBatch") << "nmuBatch"
+                              << "&Generate Batch File..." << true << "nmuListCommands";
+    QTest::newRow("nmuConnect") << "nmuConnect"
+                                << "&Connect" << true << "";
+    QTest::newRow("mnuHelp") << "mnuHelp"
+                             << "&Help" << true << "";
 }
 
 void TestMainWindow::menusAtStart()
@@ -212,8 +231,8 @@ void TestMainWindow::accessibleNamesAndTabOrder()
             w = w->nextInFocusChain();
         } while (w && !(w->focusPolicy() & Qt::TabFocus && w->isEnabled()));
     }
-    QCOMPARE(order, (QStringList{"txtAddr", "lstWxCalls", "List2", "chkAutoLoad",
-                                 "chkAutoLoadAll"}));
+    QCOMPARE(order,
+             (QStringList{"txtAddr", "lstWxCalls", "List2", "chkAutoLoad", "chkAutoLoadAll"}));
 }
 
 void TestMainWindow::loadSettings_data()
@@ -226,25 +245,27 @@ void TestMainWindow::loadSettings_data()
     QTest::addColumn<QByteArray>("fileAfter");
 
     QTest::newRow("missing file is created with defaults and read back")
-        << QByteArray("<missing>") << "localhost" << "Orbetti.exe" << QRect(0, 0, 4900, 2950)
-        << false << kDefaultRecord;
+        << QByteArray("<missing>") << "localhost"
+        << "Orbetti.exe" << QRect(0, 0, 4900, 2950) << false << kDefaultRecord;
     const QByteArray good = "\"10.0.0.2\",\"/opt/brez\",150,300,6000,4000,#FALSE#\r\n";
     QTest::newRow("good file applied and left alone")
-        << good << "10.0.0.2" << "/opt/brez" << QRect(150, 300, 6000, 4000) << false << good;
+        << good << "10.0.0.2"
+        << "/opt/brez" << QRect(150, 300, 6000, 4000) << false << good;
     QTest::newRow("empty file: defaults written, empty values, minimum size")
-        << QByteArray() << "" << "" << QRect(0, 0, 4220, 1260) << false << kDefaultRecord;
+        << QByteArray() << ""
+        << "" << QRect(0, 0, 4220, 1260) << false << kDefaultRecord;
     QTest::newRow("damaged file: values read so far still apply")
-        << QByteArray("\"host.lan\",\"/x\",30,abc,6000,4000,#TRUE#\r\n") << "host.lan" << "/x"
-        << QRect(30, 0, 4220, 1260) << false << kDefaultRecord;
+        << QByteArray("\"host.lan\",\"/x\",30,abc,6000,4000,#TRUE#\r\n") << "host.lan"
+        << "/x" << QRect(30, 0, 4220, 1260) << false << kDefaultRecord;
     QTest::newRow("number out of range")
-        << QByteArray("\"h\",\"p\",0,0,40000,3000,#TRUE#\r\n") << "h" << "p"
-        << QRect(0, 0, 4220, 1260) << false << kDefaultRecord;
+        << QByteArray("\"h\",\"p\",0,0,40000,3000,#TRUE#\r\n") << "h"
+        << "p" << QRect(0, 0, 4220, 1260) << false << kDefaultRecord;
     QTest::newRow("rejected width is skipped, the rest applies")
-        << QByteArray("\"h\",\"p\",45,60,-5000,3000,#FALSE#\r\n") << "h" << "p"
-        << QRect(45, 60, 4785, 3000) << false << kDefaultRecord;
+        << QByteArray("\"h\",\"p\",45,60,-5000,3000,#FALSE#\r\n") << "h"
+        << "p" << QRect(45, 60, 4785, 3000) << false << kDefaultRecord;
     QTest::newRow("quoted #TRUE# checks Connect on Startup")
-        << QByteArray("\"\",\"p\",0,0,4900,2950,\"#TRUE#\"\r\n") << "" << "p"
-        << QRect(0, 0, 4900, 2950) << true
+        << QByteArray("\"\",\"p\",0,0,4900,2950,\"#TRUE#\"\r\n") << ""
+        << "p" << QRect(0, 0, 4900, 2950) << true
         << QByteArray("\"\",\"p\",0,0,4900,2950,\"#TRUE#\"\r\n");
 }
 
@@ -288,8 +309,9 @@ void TestMainWindow::loadSettings()
 void TestMainWindow::unloadWritesSettings()
 {
     WorkDir dir;
-    QVERIFY(dir.write(QStringLiteral("Quintaro.ini"),
-                      "\"localhost\",\"C:\\Prog, x\\Orbetti.exe\",75,90,6000,4000,\"#FALSE#\"\r\n"));
+    QVERIFY(
+        dir.write(QStringLiteral("Quintaro.ini"),
+                  "\"localhost\",\"C:\\Prog, x\\Orbetti.exe\",75,90,6000,4000,\"#FALSE#\"\r\n"));
     {
         frmQuintaro window;
         window.Form_Load();
@@ -461,8 +483,8 @@ void TestMainWindow::layoutOnResize()
     QCOMPARE(child<QWidget>(&window, "txtPath")->width(), px(W - 1520 - B));
     QCOMPARE(child<QWidget>(&window, "lstWxCalls")->width(), px(B + 1255));
     QCOMPARE(child<QWidget>(&window, "lstWxCalls")->height(), px(listHeight));
-    for (const char *name : {"lblAGW", "lblAddr", "lblPath", "txtPath", "chkAutoLoadAll",
-                             "chkAutoLoad"})
+    for (const char *name :
+         {"lblAGW", "lblAddr", "lblPath", "txtPath", "chkAutoLoadAll", "chkAutoLoad"})
         QCOMPARE(child<QWidget>(&window, name)->x(), px(B + 1360));
     QCOMPARE(child<QWidget>(&window, "txtAddr")->x(), px(B + 2800));
 }

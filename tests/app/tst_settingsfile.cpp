@@ -61,7 +61,8 @@ void TestSettingsFile::fieldReader_data()
 
     QTest::newRow("empty input") << QByteArray() << QStringList();
     QTest::newRow("one line, CR LF") << QByteArray("ABC\r\n") << QStringList{"ABC"};
-    QTest::newRow("last line without CR LF") << QByteArray("ABC\r\nDEF") << QStringList{"ABC", "DEF"};
+    QTest::newRow("last line without CR LF")
+        << QByteArray("ABC\r\nDEF") << QStringList{"ABC", "DEF"};
     QTest::newRow("lone LF ends a line") << QByteArray("ABC\nDEF\n") << QStringList{"ABC", "DEF"};
     QTest::newRow("lone CR ends a line") << QByteArray("ABC\rDEF\r") << QStringList{"ABC", "DEF"};
     QTest::newRow("commas") << QByteArray("A,B,C") << QStringList{"A", "B", "C"};
@@ -72,8 +73,7 @@ void TestSettingsFile::fieldReader_data()
     QTest::newRow("blanks and tabs around a value")
         << QByteArray("  \tABC \t,DEF") << QStringList{"ABC", "DEF"};
     QTest::newRow("quoted value") << QByteArray("\"ABC\"\r\n") << QStringList{"[ABC]"};
-    QTest::newRow("comma inside quotes")
-        << QByteArray("\"A,B\",C") << QStringList{"[A,B]", "C"};
+    QTest::newRow("comma inside quotes") << QByteArray("\"A,B\",C") << QStringList{"[A,B]", "C"};
     QTest::newRow("line end inside quotes")
         << QByteArray("\"A\r\nB\",C") << QStringList{"[A\r\nB]", "C"};
     QTest::newRow("blanks kept inside quotes") << QByteArray("\" A \"") << QStringList{"[ A ]"};
@@ -109,50 +109,51 @@ void TestSettingsFile::readRecord_data()
         << "/opt/brez" << QList<int>{-10, 20, 5000, 3000} << true;
     QTest::newRow("default record, quoted #FALSE#")
         << QByteArray("\"localhost\",\"Orbetti.exe\",0,0,4900,2950,\"#FALSE#\"\r\n") << 7
-        << "localhost" << "Orbetti.exe" << QList<int>{0, 0, 4900, 2950} << false;
+        << "localhost"
+        << "Orbetti.exe" << QList<int>{0, 0, 4900, 2950} << false;
     QTest::newRow("quoted #TRUE#") << QByteArray("\"h\",\"p\",1,2,3,4,\"#TRUE#\"") << 7 << "h"
                                    << "p" << QList<int>{1, 2, 3, 4} << true;
-    QTest::newRow("bare #FALSE#") << QByteArray("\"h\",\"p\",1,2,3,4,#FALSE#") << 7 << "h" << "p"
-                                  << QList<int>{1, 2, 3, 4} << false;
+    QTest::newRow("bare #FALSE#") << QByteArray("\"h\",\"p\",1,2,3,4,#FALSE#") << 7 << "h"
+                                  << "p" << QList<int>{1, 2, 3, 4} << false;
     QTest::newRow("lower-case literal") << QByteArray("\"h\",\"p\",1,2,3,4,#true#") << 7 << "h"
                                         << "p" << QList<int>{1, 2, 3, 4} << true;
     QTest::newRow("anything after the seventh value is ignored")
-        << QByteArray("\"h\",\"p\",1,2,3,4,#TRUE#,junk,\"more\r\n") << 7 << "h" << "p"
-        << QList<int>{1, 2, 3, 4} << true;
+        << QByteArray("\"h\",\"p\",1,2,3,4,#TRUE#,junk,\"more\r\n") << 7 << "h"
+        << "p" << QList<int>{1, 2, 3, 4} << true;
     QTest::newRow("values on separate lines")
-        << QByteArray("\"h\"\r\n\"p\"\r\n1\r\n2\r\n3\r\n4\r\n#TRUE#\r\n") << 7 << "h" << "p"
-        << QList<int>{1, 2, 3, 4} << true;
+        << QByteArray("\"h\"\r\n\"p\"\r\n1\r\n2\r\n3\r\n4\r\n#TRUE#\r\n") << 7 << "h"
+        << "p" << QList<int>{1, 2, 3, 4} << true;
     QTest::newRow("comma inside a quoted path")
         << QByteArray("\"h\",\"C:\\a,b\\x.exe\",1,2,3,4,#FALSE#") << 7 << "h"
         << "C:\\a,b\\x.exe" << QList<int>{1, 2, 3, 4} << false;
     QTest::newRow("blanks around the address are kept")
-        << QByteArray("\" host \",\"p\",1,2,3,4,#FALSE#") << 7 << " host " << "p"
-        << QList<int>{1, 2, 3, 4} << false;
-    QTest::newRow("empty file") << QByteArray() << 0 << "" << "" << QList<int>{0, 0, 0, 0}
-                                << false;
-    QTest::newRow("fewer than seven values")
-        << QByteArray("\"h\",\"p\",1,2\r\n") << 4 << "h" << "p" << QList<int>{1, 2, 0, 0} << false;
+        << QByteArray("\" host \",\"p\",1,2,3,4,#FALSE#") << 7 << " host "
+        << "p" << QList<int>{1, 2, 3, 4} << false;
+    QTest::newRow("empty file") << QByteArray() << 0 << ""
+                                << "" << QList<int>{0, 0, 0, 0} << false;
+    QTest::newRow("fewer than seven values") << QByteArray("\"h\",\"p\",1,2\r\n") << 4 << "h"
+                                             << "p" << QList<int>{1, 2, 0, 0} << false;
     QTest::newRow("text where a number stands")
-        << QByteArray("\"h\",\"p\",1,abc,3,4,#TRUE#") << 3 << "h" << "p"
-        << QList<int>{1, 0, 0, 0} << false;
+        << QByteArray("\"h\",\"p\",1,abc,3,4,#TRUE#") << 3 << "h"
+        << "p" << QList<int>{1, 0, 0, 0} << false;
     QTest::newRow("number above 32767") << QByteArray("\"h\",\"p\",1,2,32768,4,#TRUE#") << 4 << "h"
                                         << "p" << QList<int>{1, 2, 0, 0} << false;
     QTest::newRow("number below -32768")
-        << QByteArray("\"h\",\"p\",-32769,2,3,4,#TRUE#") << 2 << "h" << "p"
-        << QList<int>{0, 0, 0, 0} << false;
+        << QByteArray("\"h\",\"p\",-32769,2,3,4,#TRUE#") << 2 << "h"
+        << "p" << QList<int>{0, 0, 0, 0} << false;
     QTest::newRow("16-bit limits") << QByteArray("\"h\",\"p\",-32768,32767,3,4,#TRUE#") << 7 << "h"
                                    << "p" << QList<int>{-32768, 32767, 3, 4} << true;
     QTest::newRow("decimal point in a number")
-        << QByteArray("\"h\",\"p\",1.5,2,3,4,#TRUE#") << 2 << "h" << "p"
-        << QList<int>{0, 0, 0, 0} << false;
-    QTest::newRow("empty number") << QByteArray("\"h\",\"p\",,2,3,4,#TRUE#") << 2 << "h" << "p"
-                                  << QList<int>{0, 0, 0, 0} << false;
+        << QByteArray("\"h\",\"p\",1.5,2,3,4,#TRUE#") << 2 << "h"
+        << "p" << QList<int>{0, 0, 0, 0} << false;
+    QTest::newRow("empty number") << QByteArray("\"h\",\"p\",,2,3,4,#TRUE#") << 2 << "h"
+                                  << "p" << QList<int>{0, 0, 0, 0} << false;
     QTest::newRow("seventh value not a Boolean")
-        << QByteArray("\"h\",\"p\",1,2,3,4,yes") << 6 << "h" << "p" << QList<int>{1, 2, 3, 4}
-        << false;
+        << QByteArray("\"h\",\"p\",1,2,3,4,yes") << 6 << "h"
+        << "p" << QList<int>{1, 2, 3, 4} << false;
     QTest::newRow("unclosed quote in the path")
-        << QByteArray("\"h\",\"p,1,2,3,4,#TRUE#") << 1 << "h" << "" << QList<int>{0, 0, 0, 0}
-        << false;
+        << QByteArray("\"h\",\"p,1,2,3,4,#TRUE#") << 1 << "h"
+        << "" << QList<int>{0, 0, 0, 0} << false;
 }
 
 void TestSettingsFile::readRecord()
@@ -200,10 +201,14 @@ void TestSettingsFile::roundTrip_data()
     QTest::addColumn<QString>("host");
     QTest::addColumn<QString>("path");
     QTest::addColumn<bool>("autoConnect");
-    QTest::newRow("plain") << "localhost" << "Orbetti.exe" << false;
-    QTest::newRow("comma in path") << "h" << "C:\\Radio, APRS\\Orbetti.exe" << true;
-    QTest::newRow("blanks around address") << "  10.1.1.1  " << "/x" << true;
-    QTest::newRow("empty texts") << "" << "" << false;
+    QTest::newRow("plain") << "localhost"
+                           << "Orbetti.exe" << false;
+    QTest::newRow("comma in path") << "h"
+                                   << "C:\\Radio, APRS\\Orbetti.exe" << true;
+    QTest::newRow("blanks around address") << "  10.1.1.1  "
+                                           << "/x" << true;
+    QTest::newRow("empty texts") << ""
+                                 << "" << false;
     QTest::newRow("UTF-8 path") << "h" << QString::fromUtf8("/home/ham/Città/brez") << false;
 }
 

@@ -35,8 +35,10 @@ void TestSmoke::informationalOptionsOpenNoWindow_data()
 {
     QTest::addColumn<QString>("option");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("--help") << "--help" << "Usage: quintaro";
-    QTest::newRow("--version") << "--version" << "Quintaro 2.01";
+    QTest::newRow("--help") << "--help"
+                            << "Usage: quintaro";
+    QTest::newRow("--version") << "--version"
+                               << "Quintaro 2.01";
 }
 
 void TestSmoke::informationalOptionsOpenNoWindow()

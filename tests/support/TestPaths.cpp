@@ -19,8 +19,10 @@ QString binaryDir()
 
 QString aprsSamplesDir()
 {
-    const QString dir = QDir(sourceDir()).absoluteFilePath(QStringLiteral("../shared/aprs-samples"));
-    return QFileInfo::exists(dir + QStringLiteral("/corpus.tsv")) ? QDir::cleanPath(dir) : QString();
+    const QString dir =
+        QDir(sourceDir()).absoluteFilePath(QStringLiteral("../shared/aprs-samples"));
+    return QFileInfo::exists(dir + QStringLiteral("/corpus.tsv")) ? QDir::cleanPath(dir)
+                                                                  : QString();
 }
 
 } // namespace testsupport
