@@ -26,14 +26,14 @@ std::string directoryOf(const std::string &path)
     return path.substr(0, slash);
 }
 
-bool writeAll(int fd, std::string_view bytes, int &error)
+// False with errno telling why, as the failing write left it.
+bool writeAll(int fd, std::string_view bytes)
 {
     while (!bytes.empty()) {
         const ssize_t n = ::write(fd, bytes.data(), bytes.size());
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            error = errno;
             return false;
         }
         bytes.remove_prefix(static_cast<std::size_t>(n));
@@ -70,21 +70,25 @@ FileWriteResult writeFileAtomically(const std::string &path, std::string_view by
     if (fd < 0)
         return {false, systemError("cannot create a file in the folder", errno)};
 
-    int error = 0;
-    const char *step = nullptr;
-    if (!writeAll(fd, bytes, error))
-        step = "cannot write the file";
+    const char *failed = nullptr;
+    if (!writeAll(fd, bytes))
+        failed = "cannot write the file";
     else if (::fchmod(fd, targetMode(path)) != 0)
-        error = errno, step = "cannot set the file's permissions";
+        failed = "cannot set the file's permissions";
     else if (::fsync(fd) != 0)
-        error = errno, step = "cannot write the file to the disk";
-    if (::close(fd) != 0 && !step)
-        error = errno, step = "cannot write the file";
-    if (!step && ::rename(name.data(), path.c_str()) != 0)
-        error = errno, step = "cannot replace the file";
-    if (step) {
+        failed = "cannot write the file to the disk";
+    int error = failed ? errno : 0;
+    if (::close(fd) != 0 && !failed) {
+        failed = "cannot write the file";
+        error = errno;
+    }
+    if (!failed && ::rename(name.data(), path.c_str()) != 0) {
+        failed = "cannot replace the file";
+        error = errno;
+    }
+    if (failed) {
         ::unlink(name.data());
-        return {false, systemError(step, error)};
+        return {false, systemError(failed, error)};
     }
 
     // Make the rename itself durable; the data is already safe either way.
