@@ -51,8 +51,12 @@ public:
         dialog.setFileMode(QFileDialog::AnyFile);
         dialog.setAcceptMode(request.mode == FileDialogRequest::Save ? QFileDialog::AcceptSave
                                                                      : QFileDialog::AcceptOpen);
-        const QStringList filters = qtNameFilters(request.filter);
+        QStringList filters = qtNameFilters(request.filter);
         if (!filters.isEmpty()) {
+            // Programs on this system rarely end in ".exe", and a list may
+            // have been saved under any name: a second choice shows them all.
+            // The request's own filter stays the one selected.
+            filters << QStringLiteral("All Files (*)");
             dialog.setNameFilters(filters);
             const int index = request.filterIndex >= 1 && request.filterIndex <= filters.size()
                                   ? request.filterIndex - 1
