@@ -549,10 +549,11 @@ void BM_MonitoredFrames(benchmark::State &state)
         plainCpu.push_back(pair.plain.cpuSeconds);
         windowCpu.push_back(pair.window.cpuSeconds);
     }
-    // The goal is judged on each receiver's best run: other work on the
-    // machine only ever slows a run down, and it slows the two receivers
-    // unevenly (the plain reader and the sender need both processors at
-    // once). The medians are shown beside.
+    // The goal is judged on the medians of the alternating runs: a single
+    // lucky run of either receiver moves a ratio of best runs a long way.
+    // The best runs are shown beside; other work on the machine slows the
+    // two receivers unevenly (the plain reader and the sender need both
+    // processors at once), so under load neither figure is exact.
     const double plain = *std::min_element(plainTimes.begin(), plainTimes.end());
     const double window = *std::min_element(windowTimes.begin(), windowTimes.end());
     const double megabytes = double(stream.bytes.size()) / 1e6;
@@ -641,10 +642,10 @@ void summarize(const std::vector<benchsupport::Result> &results)
     summary.line(format("every one of the %zu window runs: station list = the distinct weather "
                         "calls, List2 = the last frame",
                         g_pairs.size()));
-    summary.line(format("window speed / plain speed, medians: %.2f", r->counter("median_ratio")));
-    summary.goal(format("window speed / plain speed, best runs: %.2f (goal >= %.1f)",
-                        r->counter("ratio"), kGoalRatio),
-                 r->counter("ratio") >= kGoalRatio);
+    summary.line(format("window speed / plain speed, best runs: %.2f", r->counter("ratio")));
+    summary.goal(format("window speed / plain speed, medians: %.2f (goal >= %.1f)",
+                        r->counter("median_ratio"), kGoalRatio),
+                 r->counter("median_ratio") >= kGoalRatio);
 }
 
 } // namespace

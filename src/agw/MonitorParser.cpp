@@ -53,13 +53,13 @@ bool previousLine(std::string_view text, std::size_t end, std::string_view &line
 
 } // namespace
 
-MonitorLines lastLineOnly(std::string_view monitorText)
+std::string_view lastLine(std::string_view monitorText)
 {
-    MonitorLines result;
+    std::string_view line;
     const std::size_t lastEnd = lastLineEndBefore(monitorText, monitorText.size());
-    if (lastEnd != kNotFound && previousLine(monitorText, lastEnd, result.lines[0]))
-        result.count = 1;
-    return result;
+    if (lastEnd != kNotFound && previousLine(monitorText, lastEnd, line))
+        return line;
+    return {};
 }
 
 MonitorLines lastTwoLines(std::string_view monitorText)

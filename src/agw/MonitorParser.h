@@ -23,9 +23,10 @@ struct MonitorLines
 };
 
 MonitorLines lastTwoLines(std::string_view monitorText);
-// Only the last of those lines (count 0 or 1), which is all the weather test
-// looks at.
-MonitorLines lastLineOnly(std::string_view monitorText);
+// Only the last of those lines, which is all the weather test looks at; a
+// view without data when there is none. A plain view comes back in
+// registers: this runs for every frame of a flood.
+std::string_view lastLine(std::string_view monitorText);
 
 // Whether text of up to three characters reads as a whole number: blanks,
 // an optional sign, at least one decimal digit, blanks. Anything else
@@ -82,9 +83,14 @@ inline ParsedFrame parseFrame(const std::uint8_t *block, std::size_t headerPos,
     case kMonitoredSent:
         frame.kind = FrameKind::Monitored;
         frame.text = {reinterpret_cast<const char *>(data), dataLength};
-        frame.lines =
-            detail == LineDetail::TwoLines ? lastTwoLines(frame.text) : lastLineOnly(frame.text);
-        frame.weather = frame.lines.count > 0 && isWeatherReport(frame.lines.last());
+        if (detail == LineDetail::TwoLines) {
+            frame.lines = lastTwoLines(frame.text);
+            frame.weather = frame.lines.count > 0 && isWeatherReport(frame.lines.last());
+        } else if (const std::string_view last = lastLine(frame.text); last.data()) {
+            frame.lines.lines[0] = last;
+            frame.lines.count = 1;
+            frame.weather = isWeatherReport(last);
+        }
         break;
     case kVersionReply:
         frame.kind = FrameKind::Version;

@@ -167,6 +167,9 @@ void frmQuintaro::createControls()
 
     Winsock1 = new QTcpSocket(this);
     Winsock1->setObjectName(QStringLiteral("Winsock1"));
+    m_monitorFlushTimer = new QTimer(this);
+    m_monitorFlushTimer->setSingleShot(true);
+    connect(m_monitorFlushTimer, &QTimer::timeout, this, &frmQuintaro::flushMonitorLines);
     connect(Winsock1, &QTcpSocket::connected, this, &frmQuintaro::Winsock1_Connect);
     connect(Winsock1, &QTcpSocket::readyRead, this,
             [this] { Winsock1_DataArrival(Winsock1->bytesAvailable()); });

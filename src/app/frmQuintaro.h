@@ -4,6 +4,7 @@
 #include "FrameStream.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QMainWindow>
 #include <QRect>
@@ -20,6 +21,7 @@ class QLineEdit;
 class QListWidget;
 class QMenu;
 class QTcpSocket;
+class QTimer;
 
 namespace quintaro {
 
@@ -130,6 +132,7 @@ private:
     // Monitor window: the lines of the latest monitored frame are shown once
     // per received block, and before anything else the user could see.
     void flushMonitorLines();
+    void scheduleMonitorFlush();
     void takeMonitorLines();
 
     // Link.
@@ -200,6 +203,8 @@ private:
     std::string m_pendingLines[2];
     int m_pendingLineCount = 0;
     bool m_monitorDirty = false;
+    QElapsedTimer m_lastMonitorFlush;
+    QTimer *m_monitorFlushTimer = nullptr;
 };
 
 } // namespace quintaro

@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTcpSocket>
+#include <QTimer>
 
 namespace quintaro {
 
@@ -20,6 +21,7 @@ namespace {
 const QString kLinkClosed = QStringLiteral("Connessione ad AGWPE chiusa");
 const QString kLinkErrorTitle = QStringLiteral("Errore collegamento con AGWPE");
 constexpr qint64 kReadPiece = 64 * 1024;
+constexpr qint64 kMonitorRefreshMs = 20;
 
 QString trimSpaces(const QString &text)
 {
@@ -103,6 +105,7 @@ void frmQuintaro::Winsock1_Error(int /*number*/, const QString &description)
 
 void frmQuintaro::linkFailed(const QString &description)
 {
+    flushMonitorLines();
     MsgBox(description, vbExclamation, kLinkErrorTitle, this);
     m_closingLink = true;
     Winsock1->abort();
@@ -118,6 +121,7 @@ void frmQuintaro::Winsock1_Disconnected()
     // and the window must not go on claiming a live link.
     if (Winsock1->bytesAvailable() > 0)
         Winsock1_DataArrival(Winsock1->bytesAvailable());
+    flushMonitorLines();
     showLinkClosed();
 }
 
@@ -155,7 +159,7 @@ void frmQuintaro::Winsock1_DataArrival(qint64 /*bytesTotal*/)
             break;
         }
     }
-    flushMonitorLines();
+    scheduleMonitorFlush();
     m_inDataArrival = false;
     if (broken) {
         // Nothing more of this peer is read: closed before the box, its later
@@ -197,6 +201,8 @@ void frmQuintaro::ProcessAgwFrame(const std::uint8_t *data, std::size_t start,
         break;
     }
     case agw::FrameKind::Version:
+        takeMonitorLines();
+        flushMonitorLines();
         lblAGW->setText(QStringLiteral("Connesso ad AGWPE v%1.%2")
                             .arg(frame.version.majorVersion)
                             .arg(frame.version.minorVersion));
@@ -224,11 +230,30 @@ void frmQuintaro::takeMonitorLines()
         m_pendingLines[i].assign(lines.lines[i]);
 }
 
+void frmQuintaro::scheduleMonitorFlush()
+{
+    if (!m_monitorDirty)
+        return;
+    // During a flood the monitor window is redrawn at most every
+    // kMonitorRefreshMs: each redraw costs far more than the frames of a
+    // received block, and no eye follows more. A single frame, and anything
+    // else that changes on screen (a station, a box, the status), still
+    // shows the monitor window as it stands at once.
+    if (!m_lastMonitorFlush.isValid() || m_lastMonitorFlush.elapsed() >= kMonitorRefreshMs) {
+        flushMonitorLines();
+        return;
+    }
+    if (!m_monitorFlushTimer->isActive())
+        m_monitorFlushTimer->start(int(kMonitorRefreshMs - m_lastMonitorFlush.elapsed()));
+}
+
 void frmQuintaro::flushMonitorLines()
 {
     if (!m_monitorDirty)
         return;
     m_monitorDirty = false;
+    m_monitorFlushTimer->stop();
+    m_lastMonitorFlush.start();
     // The rows are kept and only their texts change: a flood of frames
     // would otherwise make and destroy two rows per received block.
     while (List2->count() > m_pendingLineCount)

@@ -61,6 +61,7 @@ private slots:
     void peerThatIsNotAnEngine();
     void framesArrivingWhileABoxIsOpen_data();
     void framesArrivingWhileABoxIsOpen();
+    void monitorWindowDuringAFlood();
 };
 
 void TestAgwLink::requestsInOrderWithTitleBetween_data()
@@ -688,6 +689,48 @@ void TestAgwLink::framesArrivingWhileABoxIsOpen()
         QCOMPARE(w.caption(), QStringLiteral("&Disconnect"));
         QCOMPARE(w.socket()->state(), QAbstractSocket::ConnectedState);
     }
+}
+
+void TestAgwLink::monitorWindowDuringAFlood()
+{
+    Engine engine;
+    QVERIFY(engine.listening());
+    LinkWindow w;
+    QTcpSocket *peer = w.connectTo(engine);
+    QVERIFY(peer);
+    auto *monitor = w.child<QListWidget>("List2");
+
+    // A frame after a quiet spell is shown as soon as its block is read.
+    QTest::qWait(50);
+    QStringList shownRightAfterRead;
+    const auto watch = QObject::connect(
+        w.socket(), &QTcpSocket::readyRead, monitor, [&] { shownRightAfterRead = w.monitor(); },
+        Qt::QueuedConnection);
+    send(peer, monitoredFrame('U', "IK1ONE", kPosition));
+    QVERIFY(waitUntil([&] { return !shownRightAfterRead.isEmpty(); }));
+    QCOMPARE(shownRightAfterRead, monitorLines("IK1ONE", kPosition));
+    QObject::disconnect(watch);
+
+    // Blocks that follow each other closely are shown at most every few
+    // hundredths of a second, but the last one always ends up on screen.
+    for (int i = 0; i < 20; ++i)
+        send(peer, monitoredFrame('U', "IK2F" + std::to_string(i), kPosition));
+    QTRY_COMPARE_WITH_TIMEOUT(w.monitor(), monitorLines("IK2F19", kPosition), kWait);
+
+    // A new station never stands in the list beside an older frame's lines.
+    AddedStations added(w);
+    send(peer, monitoredFrame('U', "IK3NEW", kPosition) +
+                   monitoredFrame('U', "IK3WX", kWxPositionless) +
+                   monitoredFrame('U', "IK3AFT", kPosition));
+    QVERIFY(waitUntil([&] { return added.calls.size() == 1; }));
+    QCOMPARE(added.monitorAtAdd.value(0), monitorLines("IK3WX", kWxPositionless));
+    QTRY_COMPARE_WITH_TIMEOUT(w.monitor(), monitorLines("IK3AFT", kPosition), kWait);
+
+    // The engine closing shows the last lines at once.
+    send(peer, monitoredFrame('U', "IK4END", kPosition));
+    peer->disconnectFromHost();
+    QTRY_COMPARE_WITH_TIMEOUT(w.caption(), QStringLiteral("&Connect"), kWait);
+    QCOMPARE(w.monitor(), monitorLines("IK4END", kPosition));
 }
 
 QTEST_MAIN(TestAgwLink)
