@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QtGlobal>
+#include <algorithm>
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -193,6 +194,15 @@ WorkDir::WorkDir() : m_previous(QDir::currentPath())
 WorkDir::~WorkDir()
 {
     QDir::setCurrent(m_previous);
+}
+
+double median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const std::size_t mid = values.size() / 2;
+    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
 }
 
 } // namespace benchsupport

@@ -69,6 +69,10 @@ const Result *find(const std::vector<Result> &results, const std::string &name);
 
 std::string format(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
 
+// The middle of the values (the mean of the two middle ones for an even
+// count); 0 for none.
+double median(std::vector<double> values);
+
 // A fresh empty directory that is the process's current directory for the
 // object's lifetime: the main window reads and writes Quintaro.ini there.
 class WorkDir

@@ -33,6 +33,8 @@ extern char **environ;
 
 namespace {
 
+using benchsupport::median;
+
 constexpr int kWarmUps = 2; // per program, not counted: loads the libraries into the page cache
 constexpr int kPairs = 40;
 constexpr int kWaitMs = 30000;
@@ -153,15 +155,6 @@ Start startOnce(const char *program, bool writesSettings,
             result.error = std::string(program) + " left no Quintaro.ini in its directory";
     }
     return result;
-}
-
-double median(std::vector<double> values)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const std::size_t mid = values.size() / 2;
-    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
 }
 
 struct Figures

@@ -42,6 +42,8 @@
 
 namespace {
 
+using benchsupport::median;
+
 constexpr int kFrames = 200000;
 constexpr int kPairs = 21;
 constexpr double kGoalRatio = 0.5;
@@ -500,15 +502,6 @@ struct Pair
     Outcome window;
 };
 std::vector<Pair> g_pairs;
-
-double median(std::vector<double> values)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const std::size_t mid = values.size() / 2;
-    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
-}
 
 // Each iteration sends the stream once to each receiver, in alternating
 // order; the iteration's time is the window's.
