@@ -1,6 +1,7 @@
 #include "MessageBoxes.h"
 
 #include "Shutdown.h"
+#include "WindowTitle.h"
 
 #include <QMessageBox>
 
@@ -20,7 +21,7 @@ public:
             return yesNo ? vbNo : vbOK;
 
         QMessageBox box(parent);
-        box.setWindowTitle(title);
+        box.setWindowTitle(literalWindowTitle(title));
         QString text = prompt;
         text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
         box.setText(text);

@@ -168,10 +168,11 @@ void frmQuintaro::Winsock1_DataArrival(qint64 /*bytesTotal*/)
         Winsock1->abort();
         m_closingLink = false;
         resetStream();
+        // One pass over the text: a host that holds "%1" (an IPv6 scope)
+        // must not take the port's place.
         linkFailed(QStringLiteral("The peer at %1 port %2 does not speak the AGWPE protocol: it "
                                   "sent data that are not AGWPE frames.")
-                       .arg(m_sAgwHost)
-                       .arg(agwPort()));
+                       .arg(m_sAgwHost, QString::number(agwPort())));
     }
 }
 
@@ -203,9 +204,9 @@ void frmQuintaro::ProcessAgwFrame(const std::uint8_t *data, std::size_t start,
     case agw::FrameKind::Version:
         takeMonitorLines();
         flushMonitorLines();
-        lblAGW->setText(QStringLiteral("Connesso ad AGWPE v%1.%2")
-                            .arg(frame.version.majorVersion)
-                            .arg(frame.version.minorVersion));
+        lblAGW->setText(QStringLiteral("Connesso ad AGWPE v") +
+                        QString::number(frame.version.majorVersion) + QLatin1Char('.') +
+                        QString::number(frame.version.minorVersion));
         break;
     case agw::FrameKind::Other:
         break;

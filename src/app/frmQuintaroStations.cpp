@@ -11,6 +11,7 @@
 #include "Shutdown.h"
 #include "StationListFile.h"
 #include "TextCodec.h"
+#include "WindowTitle.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -64,18 +65,22 @@ int frmQuintaro::ListIndex() const
 
 void frmQuintaro::setStationListTitleUnsaved()
 {
-    setWindowTitle(QStringLiteral("Quintaro - %1 stations (list not saved)").arg(stationCount()));
+    setWindowTitle(QStringLiteral("Quintaro - ") + QString::number(stationCount()) +
+                   QStringLiteral(" stations (list not saved)"));
 }
 
 void frmQuintaro::setStationListTitle()
 {
-    setWindowTitle(QStringLiteral("Quintaro - %1 stations").arg(stationCount()));
+    setWindowTitle(QStringLiteral("Quintaro - ") + QString::number(stationCount()) +
+                   QStringLiteral(" stations"));
 }
 
 void frmQuintaro::setListFileTitle()
 {
-    setWindowTitle(
-        QStringLiteral("Quintaro - %1 - %2 stations").arg(m_sListFileTitle).arg(stationCount()));
+    // The file's name is shown exactly as the file system has it.
+    setWindowTitle(literalWindowTitle(QStringLiteral("Quintaro - ") + m_sListFileTitle +
+                                      QStringLiteral(" - ") + QString::number(stationCount()) +
+                                      QStringLiteral(" stations")));
 }
 
 void frmQuintaro::setListMenusEnabled(bool enabled)

@@ -3,6 +3,7 @@
 #include "IstruzioniLayout.h"
 #include "MessageBoxes.h"
 #include "RtfDocument.h"
+#include "WindowTitle.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -60,7 +61,7 @@ void frmIstruzioni::Apri(QString NFileIstruzioni, QString Titolo)
     m_sFileIstruzioni = NFileIstruzioni;
     if (!m_loaded)
         Form_Load();
-    setWindowTitle(QLatin1Char(' ') + Titolo);
+    setWindowTitle(quintaro::literalWindowTitle(QLatin1Char(' ') + Titolo));
 
     const bool wasVisible = isVisible();
     const bool wasActive = wasVisible && isActiveWindow();

@@ -12,6 +12,7 @@
 #include "WorkDir.h"
 #include "frmQuintaro.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QByteArrayList>
 #include <QCheckBox>
@@ -74,6 +75,12 @@ public:
     }
     QAction *saveItem() { return child<QAction>("nmuSave"); }
     QString title() const { return window.windowTitle(); }
+    // The title as the title bar shows it and a screen reader reads it.
+    QString shownTitle()
+    {
+        QAccessibleInterface *face = QAccessible::queryAccessibleInterface(&window);
+        return face ? face->text(QAccessible::Name) : QString();
+    }
 
     QStringList calls() { return items(list()); }
     QList<int> statuses()

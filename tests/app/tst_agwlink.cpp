@@ -59,6 +59,7 @@ private slots:
     void sameStationTwice();
     void peerThatIsNotAnEngine_data();
     void peerThatIsNotAnEngine();
+    void hostNamedWithAPercentSign();
     void framesArrivingWhileABoxIsOpen_data();
     void framesArrivingWhileABoxIsOpen();
     void monitorWindowDuringAFlood();
@@ -608,6 +609,27 @@ void TestAgwLink::peerThatIsNotAnEngine()
     send(peer, monitoredFrame('U', "IK1ABC", kWxPositionless));
     QTRY_COMPARE_WITH_TIMEOUT(w.stations(), QStringList{QStringLiteral("IK1ABC")}, kWait);
     QCOMPARE(w.boxes.requests.size(), 1);
+}
+
+void TestAgwLink::hostNamedWithAPercentSign()
+{
+    // An IPv6 address may carry a scope after "%": the message names the host
+    // and the port exactly as they are.
+    const QString host = QStringLiteral("::ffff:127.0.0.1%1");
+    Engine engine;
+    QVERIFY(engine.listening());
+    LinkWindow w;
+    QTcpSocket *peer = w.connectTo(engine, host);
+    QVERIFY(peer);
+    std::string absurd = makeFrame('U', "IK1ABC", "");
+    absurd[30] = '\x10';
+    send(peer, absurd);
+    QTRY_COMPARE_WITH_TIMEOUT(w.boxes.requests.size(), 1, kWait);
+    QCOMPARE(w.boxes.requests[0].prompt,
+             QStringLiteral("The peer at ") + host + QStringLiteral(" port ") +
+                 QString::number(engine.port()) +
+                 QStringLiteral(" does not speak the AGWPE protocol: it sent data that are not "
+                                "AGWPE frames."));
 }
 
 void TestAgwLink::framesArrivingWhileABoxIsOpen_data()
