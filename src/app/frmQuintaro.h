@@ -69,7 +69,8 @@ public:
     // --- station list files and batch file -----------------------------------
     void nmuLoad_Click();
     void nmuSave_Click();
-    void LoadStationList();
+    // False when the chosen file was rejected as not a station list.
+    bool LoadStationList();
     void SaveStationList();
     void nmuBatch_Click();
     void GenerateBatchFile();

@@ -250,7 +250,10 @@ void frmQuintaro::prepareListDialog(const QString &title)
 
 void frmQuintaro::nmuLoad_Click()
 {
-    LoadStationList();
+    // A rejected file leaves the list on screen as it was; none of those
+    // stations was asked for by this load, so none is started.
+    if (!LoadStationList())
+        return;
     if (m_bAutoLoadAll)
         LaunchAllMonitors();
 }
@@ -261,12 +264,15 @@ void frmQuintaro::nmuSave_Click()
         SaveStationList();
 }
 
-void frmQuintaro::LoadStationList()
+bool frmQuintaro::LoadStationList()
 {
     prepareListDialog(QStringLiteral("Load Wx List"));
     m_commonD.ShowOpen();
 
     if (!m_commonD.FileName.isEmpty()) {
+        // A rejected file keeps the list's old file title (below): the
+        // stations on screen did not come from it.
+        const QString previousFileTitle = m_sListFileTitle;
         m_sListFileTitle = m_commonD.FileTitle;
         std::string bytes;
         bool tooLarge = false;
@@ -274,7 +280,7 @@ void frmQuintaro::LoadStationList()
         // a device, a folder) leaves the list as it is.
         if (!readWholeFile(fileNameBytes(m_commonD.FileName), bytes, nullptr, kListFileReadLimit,
                            &tooLarge))
-            return;
+            return true;
         // The whole file is checked before the list on screen is touched, so
         // a rejected file never costs the user the stations already listed.
         stations::ListFileReadResult read;
@@ -286,7 +292,8 @@ void frmQuintaro::LoadStationList()
             MsgBox(QStringLiteral("Error loading Wx Station List file:") + kCrLf +
                        m_commonD.FileTitle + QStringLiteral("does not contain a valid list"),
                    vbOKOnly, QStringLiteral("Error opening Wx List"), this);
-            return;
+            m_sListFileTitle = previousFileTitle;
+            return false;
         }
         QStringList calls;
         calls.reserve(static_cast<qsizetype>(read.calls.size()));
@@ -302,6 +309,7 @@ void frmQuintaro::LoadStationList()
         lstWxCalls->setCurrentRow(0);
     }
     setListFileTitle();
+    return true;
 }
 
 void frmQuintaro::rebuildCallIndex()

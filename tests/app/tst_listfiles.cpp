@@ -73,6 +73,8 @@ private slots:
     void launchAllAfterLoad();
     void failedSave_data();
     void failedSave();
+    void fileNameShownAsItIs_data();
+    void fileNameShownAsItIs();
     void batchBytes_data();
     void batchBytes();
 };
@@ -176,7 +178,6 @@ void TestListFiles::reads()
     QVERIFY(w.dir.write(QStringLiteral("list.txt"), bytes));
     w.load(QStringLiteral("list.txt"));
 
-    QCOMPARE(w.window.sListFileTitle(), QStringLiteral("list.txt"));
     if (calls == QStringList{"<rejected>"}) {
         QCOMPARE(w.boxes.requests.size(), 1);
         const auto &box = w.boxes.requests.first();
@@ -184,12 +185,17 @@ void TestListFiles::reads()
                                  "list.txtdoes not contain a valid list");
         QCOMPARE(box.style, 0);
         QCOMPARE(box.title, QStringLiteral("Error opening Wx List"));
-        // The stations on screen survive a bad file.
+        // The stations on screen survive a bad file, and are never shown
+        // as the rejected file's, not even by a later cancelled load.
         checkListUnchanged(w);
+        QCOMPARE(w.window.sListFileTitle(), QString());
         w.window.AddWxStation(QStringLiteral("PRE1AA"));
         QCOMPARE(w.calls().size(), 2);
+        w.run(QStringLiteral("load-cancel"));
+        QCOMPARE(w.title(), QStringLiteral("Quintaro -  - 2 stations"));
         return;
     }
+    QCOMPARE(w.window.sListFileTitle(), QStringLiteral("list.txt"));
     QCOMPARE(w.boxes.requests.size(), 0);
     QCOMPARE(w.calls(), calls);
     QCOMPARE(w.statuses(), QList<int>(calls.size(), 0));
@@ -387,8 +393,9 @@ void TestListFiles::launchAllAfterLoad_data()
     QTest::newRow("list replaced")
         << true << "two.txt" << QByteArrayList{"b IK1ABC h", "b IK2DEF h"} << QStringList{};
     QTest::newRow("dialog cancelled") << true << "" << old << QStringList{};
+    // The stations on screen were not asked for by this load.
     QTest::newRow("file rejected")
-        << true << "bad.txt" << old << QStringList{"Error opening Wx List"};
+        << true << "bad.txt" << QByteArrayList{} << QStringList{"Error opening Wx List"};
     QTest::newRow("file not read") << true << "missing.txt" << old << QStringList{};
     QTest::newRow("empty file") << true << "empty.txt" << QByteArrayList{} << QStringList{};
     QTest::newRow("option off") << false << "two.txt" << QByteArrayList{} << QStringList{};
@@ -602,6 +609,34 @@ void TestListFiles::batchBytes()
     QCOMPARE(w.title(), titleBefore);
     QCOMPARE(w.window.sListFileTitle(), QStringLiteral("missing.txt"));
     QCOMPARE(w.files(), QStringList{"WxLoad.bat"});
+}
+
+void TestListFiles::fileNameShownAsItIs_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("%1") << "list%1.txt";
+    QTest::newRow("%2") << "list%2.txt";
+    QTest::newRow("[*]") << "a[*].txt";
+    QTest::newRow("[*][*]") << "b[*][*]c.txt";
+}
+
+void TestListFiles::fileNameShownAsItIs()
+{
+    QFETCH(QString, name);
+
+    StationWindow w;
+    prepareList(w);
+    w.save(name);
+    const QString title = QStringLiteral("Quintaro - ") + name + QStringLiteral(" - 2 stations");
+    QCOMPARE(w.shownTitle(), title);
+    w.load(name);
+    QCOMPARE(w.shownTitle(), title);
+
+    QVERIFY(w.dir.write(name, "IK\r\n"));
+    w.load(name);
+    QCOMPARE(w.boxes.requests.size(), 1);
+    QCOMPARE(w.boxes.requests.first().prompt, "Error loading Wx Station List file:" + kCrLf + name +
+                                                  "does not contain a valid list");
 }
 
 QTEST_MAIN(TestListFiles)

@@ -73,6 +73,7 @@ private slots:
     void automaticStartWhileListChanges_data();
     void automaticStartWhileListChanges();
     void listLimit();
+    void screenReader();
 };
 
 // Each step: "action | title afterwards | menus afterwards", the menus being
