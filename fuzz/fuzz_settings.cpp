@@ -58,8 +58,8 @@ void checkFields(std::string_view bytes)
     }
 }
 
-// An optional sign and one or more digits, within -32768..32767.
-bool naiveInt16(std::string_view text, int &value)
+// An optional sign and one or more digits, within the 32-bit range.
+bool naiveInt32(std::string_view text, int &value)
 {
     bool negative = false;
     if (!text.empty() && (text[0] == '+' || text[0] == '-')) {
@@ -71,13 +71,13 @@ bool naiveInt16(std::string_view text, int &value)
         return false;
     while (text.size() > 1 && text[0] == '0')
         text.remove_prefix(1);
-    if (text.size() > 5)
+    if (text.size() > 10)
         return false;
-    long magnitude = 0;
+    long long magnitude = 0;
     for (char c : text)
         magnitude = magnitude * 10 + (c - '0');
-    const long v = negative ? -magnitude : magnitude;
-    if (v < -32768 || v > 32767)
+    const long long v = negative ? -magnitude : magnitude;
+    if (v < -2147483648LL || v > 2147483647LL)
         return false;
     value = int(v);
     return true;
@@ -88,10 +88,10 @@ void checkNumbers(std::string_view bytes)
     FieldReader reader(bytes);
     Field field;
     for (int i = 0; i < 16 && reader.next(field) == FieldReader::Result::Value; ++i) {
-        std::int16_t parsed = 0;
+        std::int32_t parsed = 0;
         int naive = 0;
-        const bool ok = parseInt16(field.text, parsed);
-        FUZZ_CHECK(ok == naiveInt16(field.text, naive));
+        const bool ok = parseInt32(field.text, parsed);
+        FUZZ_CHECK(ok == naiveInt32(field.text, naive));
         FUZZ_CHECK(!ok || parsed == naive);
     }
 }

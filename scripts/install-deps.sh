@@ -13,6 +13,7 @@ packages=(
   fonts-dejavu-core
   direwolf
   unrtf
+  xvfb openbox wmctrl
 )
 if [ "${1:-}" = "fuzz" ]; then
   packages+=(clang libclang-rt-14-dev)

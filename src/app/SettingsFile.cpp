@@ -33,7 +33,7 @@ void appendQuoted(std::string &out, std::string_view text)
 
 } // namespace
 
-bool parseInt16(std::string_view text, std::int16_t &value)
+bool parseInt32(std::string_view text, std::int32_t &value)
 {
     std::string_view digits = text;
     if (!digits.empty() && (digits.front() == '+' || digits.front() == '-'))
@@ -43,12 +43,11 @@ bool parseInt16(std::string_view text, std::int16_t &value)
         return false;
     // from_chars takes a minus but not a plus.
     const std::string_view number = text.front() == '+' ? digits : text;
-    int parsed = 0;
+    std::int32_t parsed = 0;
     const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), parsed);
-    if (error != std::errc() || end != number.data() + number.size() || parsed < -32768 ||
-        parsed > 32767)
+    if (error != std::errc() || end != number.data() + number.size())
         return false;
-    value = static_cast<std::int16_t>(parsed);
+    value = parsed;
     return true;
 }
 
@@ -80,8 +79,8 @@ SettingsReadResult readSettings(std::string_view bytes)
         return true;
     };
     auto nextNumber = [&](int &target) {
-        std::int16_t number = 0;
-        if (!nextValue() || !parseInt16(field.text, number))
+        std::int32_t number = 0;
+        if (!nextValue() || !parseInt32(field.text, number))
             return false;
         target = number;
         return true;

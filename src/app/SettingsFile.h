@@ -12,9 +12,8 @@ struct Settings
 {
     std::string host;
     std::string path;
-    // Read as 16-bit numbers; kept as int so that a geometry outside that
-    // range is written as the window reported it and rejected at the next
-    // start, rather than silently wrapped.
+    // 32-bit numbers: a window on a large screen lies beyond what 16 bits
+    // of twips reach (about 2 180 pixels).
     int left = 0;
     int top = 0;
     int width = 0;
@@ -49,9 +48,9 @@ std::string defaultSettingsRecord();
 // Values of the default record, as the reader gives them back.
 Settings defaultSettings();
 
-// A free-format value as a 16-bit signed decimal number: an optional sign and
+// A free-format value as a 32-bit signed decimal number: an optional sign and
 // digits, nothing else; false when it is not such a number or out of range.
-bool parseInt16(std::string_view text, std::int16_t &value);
+bool parseInt32(std::string_view text, std::int32_t &value);
 
 // "#TRUE#" / "#FALSE#", in any letter case.
 bool parseBooleanLiteral(std::string_view text, bool &value);

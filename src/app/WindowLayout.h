@@ -1,6 +1,7 @@
 #pragma once
 
 #include <optional>
+#include <vector>
 
 namespace quintaro::layout {
 
@@ -43,5 +44,19 @@ ControlPlacement placeControls(int outerWidth);
 // The station list's height for an outer height H, or nothing when it keeps
 // the height it has (at or below 2950 twips).
 std::optional<int> stationListHeight(int outerHeight);
+
+// A rectangle in pixels on the desktop.
+struct PixelRect
+{
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+};
+
+// Whether enough of a window lies on one of the screens for the user to see
+// it and take hold of it. A window stored on a screen that is no longer
+// there (a monitor unplugged, a smaller desktop) is not.
+bool isOnSomeScreen(const PixelRect &window, const std::vector<PixelRect> &screens);
 
 } // namespace quintaro::layout

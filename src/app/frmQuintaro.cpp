@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QScreen>
 #include <QTcpSocket>
 #include <QTimer>
 #include <QWindow>
@@ -311,6 +312,7 @@ void frmQuintaro::Form_Load()
             rewritten = true;
         }
     }
+    keepOnSomeScreen();
     applyOuterGeometry();
 
     mnuAutoConnect->setChecked(values.autoConnect);
@@ -340,6 +342,27 @@ bool frmQuintaro::setOuterValue(int index, int twips)
         break;
     }
     return true;
+}
+
+void frmQuintaro::keepOnSomeScreen()
+{
+    // Judged at the size the window will have: never below its minimum.
+    const layout::PixelRect outer{
+        twipsToPixels(m_outerTwips.left()), twipsToPixels(m_outerTwips.top()),
+        twipsToPixels(qMax(m_outerTwips.width(), layout::kMinOuterWidth)),
+        twipsToPixels(qMax(m_outerTwips.height(), layout::kMinOuterHeight))};
+    std::vector<layout::PixelRect> screens;
+    for (const QScreen *screen : QGuiApplication::screens()) {
+        const QRect area = screen->availableGeometry();
+        screens.push_back({area.x(), area.y(), area.width(), area.height()});
+    }
+    const QScreen *primary = QGuiApplication::primaryScreen();
+    if (!primary || layout::isOnSomeScreen(outer, screens))
+        return;
+    // Stored for a screen that is not there now: the window starts in the
+    // corner where a first start puts it, with the size it had.
+    const QRect area = primary->availableGeometry();
+    m_outerTwips.moveTopLeft(QPoint(pixelsToTwips(area.x()), pixelsToTwips(area.y())));
 }
 
 QMargins frmQuintaro::frameMarginsPx() const

@@ -114,6 +114,7 @@ private:
     // Settings file.
     void writeDefaultSettings();
     bool setOuterValue(int index, int twips);
+    void keepOnSomeScreen();
     void applyOuterGeometry();
     QMargins frameMarginsPx() const;
 

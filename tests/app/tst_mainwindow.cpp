@@ -258,8 +258,18 @@ void TestMainWindow::loadSettings_data()
         << QByteArray("\"host.lan\",\"/x\",30,abc,6000,4000,#TRUE#\r\n") << "host.lan"
         << "/x" << QRect(30, 0, 4220, 1260) << false << kDefaultRecord;
     QTest::newRow("number out of range")
-        << QByteArray("\"h\",\"p\",0,0,40000,3000,#TRUE#\r\n") << "h"
+        << QByteArray("\"h\",\"p\",0,0,2147483648,3000,#TRUE#\r\n") << "h"
         << "p" << QRect(0, 0, 4220, 1260) << false << kDefaultRecord;
+    const QByteArray large = "\"h\",\"p\",-120,-120,57840,32640,#FALSE#\r\n";
+    QTest::newRow("window larger than 16 bits of twips")
+        << large << "h"
+        << "p" << QRect(-120, -120, 57840, 32640) << false << large;
+    // The screen here is 800 x 600 pixels.
+    const QByteArray away = "\"h\",\"p\",300000,-90000,6000,4000,#FALSE#\r\n";
+    QTest::newRow("window off every screen comes back into view")
+        << away << "h"
+        << "p" << QRect(0, 0, 6000, 4000) << false << away;
+
     QTest::newRow("rejected width is skipped, the rest applies")
         << QByteArray("\"h\",\"p\",45,60,-5000,3000,#FALSE#\r\n") << "h"
         << "p" << QRect(45, 60, 4785, 3000) << false << kDefaultRecord;

@@ -50,8 +50,8 @@ private slots:
     void roundTrip_data();
     void roundTrip();
     void defaultRecord();
-    void int16_data();
-    void int16();
+    void int32_data();
+    void int32();
 };
 
 void TestSettingsFile::fieldReader_data()
@@ -136,13 +136,19 @@ void TestSettingsFile::readRecord_data()
     QTest::newRow("text where a number stands")
         << QByteArray("\"h\",\"p\",1,abc,3,4,#TRUE#") << 3 << "h"
         << "p" << QList<int>{1, 0, 0, 0} << false;
-    QTest::newRow("number above 32767") << QByteArray("\"h\",\"p\",1,2,32768,4,#TRUE#") << 4 << "h"
-                                        << "p" << QList<int>{1, 2, 0, 0} << false;
-    QTest::newRow("number below -32768")
-        << QByteArray("\"h\",\"p\",-32769,2,3,4,#TRUE#") << 2 << "h"
+    // A maximized window on a 3840 x 2160 screen.
+    QTest::newRow("beyond 16 bits")
+        << QByteArray("\"h\",\"p\",-120,-120,57840,32640,#TRUE#") << 7 << "h"
+        << "p" << QList<int>{-120, -120, 57840, 32640} << true;
+    QTest::newRow("number above 2147483647")
+        << QByteArray("\"h\",\"p\",1,2,2147483648,4,#TRUE#") << 4 << "h"
+        << "p" << QList<int>{1, 2, 0, 0} << false;
+    QTest::newRow("number below -2147483648")
+        << QByteArray("\"h\",\"p\",-2147483649,2,3,4,#TRUE#") << 2 << "h"
         << "p" << QList<int>{0, 0, 0, 0} << false;
-    QTest::newRow("16-bit limits") << QByteArray("\"h\",\"p\",-32768,32767,3,4,#TRUE#") << 7 << "h"
-                                   << "p" << QList<int>{-32768, 32767, 3, 4} << true;
+    QTest::newRow("32-bit limits")
+        << QByteArray("\"h\",\"p\",-2147483648,2147483647,3,4,#TRUE#") << 7 << "h"
+        << "p" << QList<int>{INT32_MIN, INT32_MAX, 3, 4} << true;
     QTest::newRow("decimal point in a number")
         << QByteArray("\"h\",\"p\",1.5,2,3,4,#TRUE#") << 2 << "h"
         << "p" << QList<int>{0, 0, 0, 0} << false;
@@ -182,11 +188,11 @@ void TestSettingsFile::writeRecord()
     s.path = "/home/ham/my brez/brezomat";
     s.left = -4;
     s.top = 0;
-    s.width = 40000; // outside the 16-bit range: written as reported
+    s.width = 57600;
     s.height = 2950;
     s.autoConnect = false;
     QCOMPARE(bytes(writeSettings(s)),
-             QByteArray("\" 192.168.1.4 \",\"/home/ham/my brez/brezomat\",-4,0,40000,2950,"
+             QByteArray("\" 192.168.1.4 \",\"/home/ham/my brez/brezomat\",-4,0,57600,2950,"
                         "#FALSE#\r\n"));
     s.autoConnect = true;
     s.width = 4900;
@@ -250,7 +256,7 @@ void TestSettingsFile::defaultRecord()
     QCOMPARE(r.values.autoConnect, false);
 }
 
-void TestSettingsFile::int16_data()
+void TestSettingsFile::int32_data()
 {
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<bool>("ok");
@@ -259,9 +265,11 @@ void TestSettingsFile::int16_data()
     QTest::newRow("plus sign") << QByteArray("+17") << true << 17;
     QTest::newRow("minus") << QByteArray("-17") << true << -17;
     QTest::newRow("leading zeros") << QByteArray("007") << true << 7;
-    QTest::newRow("max") << QByteArray("32767") << true << 32767;
-    QTest::newRow("min") << QByteArray("-32768") << true << -32768;
-    QTest::newRow("over") << QByteArray("32768") << false << 0;
+    QTest::newRow("beyond 16 bits") << QByteArray("40000") << true << 40000;
+    QTest::newRow("max") << QByteArray("2147483647") << true << 2147483647;
+    QTest::newRow("min") << QByteArray("-2147483648") << true << int(INT32_MIN);
+    QTest::newRow("over") << QByteArray("2147483648") << false << 0;
+    QTest::newRow("under") << QByteArray("-2147483649") << false << 0;
     QTest::newRow("way over") << QByteArray("99999999999999999999") << false << 0;
     QTest::newRow("sign only") << QByteArray("-") << false << 0;
     QTest::newRow("two signs") << QByteArray("+-1") << false << 0;
@@ -270,13 +278,13 @@ void TestSettingsFile::int16_data()
     QTest::newRow("empty") << QByteArray("") << false << 0;
 }
 
-void TestSettingsFile::int16()
+void TestSettingsFile::int32()
 {
     QFETCH(QByteArray, text);
     QFETCH(bool, ok);
     QFETCH(int, value);
-    std::int16_t parsed = 0;
-    QCOMPARE(parseInt16(std::string_view(text.constData(), size_t(text.size())), parsed), ok);
+    std::int32_t parsed = 0;
+    QCOMPARE(parseInt32(std::string_view(text.constData(), size_t(text.size())), parsed), ok);
     if (ok)
         QCOMPARE(int(parsed), value);
 }

@@ -2,6 +2,7 @@
 
 #include "WindowLayout.h"
 
+#include <QRect>
 #include <QTest>
 
 using namespace quintaro::layout;
@@ -19,6 +20,8 @@ private slots:
     void stationListHeight();
     void twipsToPixels_data();
     void twipsToPixels();
+    void onSomeScreen_data();
+    void onSomeScreen();
 };
 
 void TestWindowLayout::roundHalfToEven_data()
@@ -111,6 +114,31 @@ void TestWindowLayout::twipsToPixels()
     QFETCH(int, twips);
     QFETCH(int, pixels);
     QCOMPARE(quintaro::layout::twipsToPixels(twips), pixels);
+}
+
+void TestWindowLayout::onSomeScreen_data()
+{
+    QTest::addColumn<QRect>("window");
+    QTest::addColumn<bool>("seen");
+    // Two screens side by side: 1920 x 1080, then 3840 x 2160 to its right.
+    QTest::newRow("on the first") << QRect(100, 100, 640, 480) << true;
+    QTest::newRow("maximized on the second") << QRect(1912, -8, 3856, 2176) << true;
+    QTest::newRow("32 x 32 in the second's corner") << QRect(5728, 2128, 640, 480) << true;
+    QTest::newRow("31 pixels high in the corner") << QRect(5728, 2129, 640, 480) << false;
+    QTest::newRow("31 pixels wide in the corner") << QRect(5729, 2128, 640, 480) << false;
+    QTest::newRow("below the first, beside the second") << QRect(100, 1200, 640, 480) << false;
+    QTest::newRow("far right of both") << QRect(20000, 100, 640, 480) << false;
+    QTest::newRow("left of both") << QRect(-700, 100, 640, 480) << false;
+    QTest::newRow("geometry near the integer limits") << QRect(2147483000, 0, 640, 480) << false;
+}
+
+void TestWindowLayout::onSomeScreen()
+{
+    QFETCH(QRect, window);
+    QFETCH(bool, seen);
+    const std::vector<PixelRect> screens{{0, 0, 1920, 1080}, {1920, 0, 3840, 2160}};
+    QCOMPARE(isOnSomeScreen({window.x(), window.y(), window.width(), window.height()}, screens),
+             seen);
 }
 
 QTEST_APPLESS_MAIN(TestWindowLayout)
