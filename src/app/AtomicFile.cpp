@@ -41,24 +41,116 @@ bool writeAll(int fd, std::string_view bytes)
     return true;
 }
 
-// The mode a newly created file would get, or the old file's mode, so that
-// replacing a file does not change who may read it.
-mode_t targetMode(const std::string &path)
+// What the file at `path` is now: its permission bits and owner, so that a
+// replaced file keeps who may read and write it.
+struct Existing
+{
+    bool exists = false;
+    mode_t mode = 0;
+    uid_t owner = 0;
+    gid_t group = 0;
+};
+
+Existing existingFile(const std::string &path)
 {
     struct stat st
     {
     };
-    if (::stat(path.c_str(), &st) == 0)
-        return st.st_mode & 07777;
+    if (::stat(path.c_str(), &st) != 0)
+        return {};
+    return {true, mode_t(st.st_mode & 07777), st.st_uid, st.st_gid};
+}
+
+mode_t newFileMode()
+{
     const mode_t mask = ::umask(0);
     ::umask(mask);
     return 0666 & ~mask;
 }
 
+// A symbolic link is the user's choice of where the file really lives (a
+// settings file kept in a synchronised folder, say): the save replaces the
+// file the link points to, never the link itself. A link to nothing names
+// the file to create.
+bool followLinks(std::string path, std::string &target, std::string &error)
+{
+    // The system's own limit on links followed in one path lookup.
+    constexpr int kMaxLinks = 40;
+    for (int followed = 0; followed <= kMaxLinks; ++followed) {
+        struct stat st
+        {
+        };
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+            target = path;
+            return true;
+        }
+        std::vector<char> buffer(std::size_t(st.st_size > 0 ? st.st_size : 255) + 1);
+        const ssize_t n = ::readlink(path.c_str(), buffer.data(), buffer.size());
+        if (n < 0) {
+            error = systemError("cannot read the link", errno);
+            return false;
+        }
+        std::string next(buffer.data(), std::size_t(n));
+        if (next.empty() || next.front() != '/') {
+            const std::string dir = directoryOf(path);
+            next = (dir == "/" ? std::string("/") : dir + "/") + next;
+        }
+        path = std::move(next);
+    }
+    error = systemError("cannot follow the link", ELOOP);
+    return false;
+}
+
+// Keeps the replaced file's owner where this process may set it, then its
+// permission bits (a change of owner may clear some of them).
+bool takeOverAttributes(int fd, const Existing &old)
+{
+    if (old.exists) {
+        struct stat st
+        {
+        };
+        if (::fstat(fd, &st) == 0 && (st.st_uid != old.owner || st.st_gid != old.group)) {
+            if (::fchown(fd, old.owner, old.group) != 0)
+                (void)::fchown(fd, uid_t(-1), old.group);
+        }
+    }
+    return ::fchmod(fd, old.exists ? old.mode : newFileMode()) == 0;
+}
+
+// For a file that may be written in a folder that may not (a shared or
+// read-only folder): the bytes replace the content in place. A crash in the
+// middle then leaves a partly written file; there is no other way to save.
+FileWriteResult writeInPlace(const std::string &path, std::string_view bytes)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0)
+        return {false, systemError("cannot write the file", errno)};
+    const char *failed = nullptr;
+    if (!writeAll(fd, bytes))
+        failed = "cannot write the file";
+    else if (::ftruncate(fd, off_t(bytes.size())) != 0)
+        failed = "cannot write the file";
+    else if (::fsync(fd) != 0)
+        failed = "cannot write the file to the disk";
+    int error = failed ? errno : 0;
+    if (::close(fd) != 0 && !failed) {
+        failed = "cannot write the file";
+        error = errno;
+    }
+    if (failed)
+        return {false, systemError(failed, error)};
+    return {true, {}};
+}
+
 } // namespace
 
-FileWriteResult writeFileAtomically(const std::string &path, std::string_view bytes)
+FileWriteResult writeFileAtomically(const std::string &linkOrPath, std::string_view bytes)
 {
+    std::string path;
+    std::string linkError;
+    if (!followLinks(linkOrPath, path, linkError))
+        return {false, linkError};
+
     const std::string dir = directoryOf(path);
     const auto slash = path.find_last_of('/');
     const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
@@ -66,14 +158,19 @@ FileWriteResult writeFileAtomically(const std::string &path, std::string_view by
     std::vector<char> name(templ.begin(), templ.end());
     name.push_back('\0');
 
+    const Existing old = existingFile(path);
     const int fd = ::mkstemp(name.data());
-    if (fd < 0)
-        return {false, systemError("cannot create a file in the folder", errno)};
+    if (fd < 0) {
+        const int error = errno;
+        if (old.exists && (error == EACCES || error == EPERM))
+            return writeInPlace(path, bytes);
+        return {false, systemError("cannot create a file in the folder", error)};
+    }
 
     const char *failed = nullptr;
     if (!writeAll(fd, bytes))
         failed = "cannot write the file";
-    else if (::fchmod(fd, targetMode(path)) != 0)
+    else if (!takeOverAttributes(fd, old))
         failed = "cannot set the file's permissions";
     else if (::fsync(fd) != 0)
         failed = "cannot write the file to the disk";

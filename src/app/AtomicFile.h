@@ -18,6 +18,13 @@ struct FileWriteResult
 // same directory, are flushed to the disk, and the temporary file is then
 // renamed over the old one. On failure the temporary file is removed and the
 // old file is untouched.
+//
+// What the user set up stays: a symbolic link is followed and the file it
+// points to is replaced, the link kept; the replaced file keeps its
+// permission bits and, where this process may set it, its owner. A file that
+// may be written in a folder that may not (no temporary file can be made
+// beside it) is written in place instead, the one case in which a crash can
+// leave it half written.
 FileWriteResult writeFileAtomically(const std::string &path, std::string_view bytes);
 
 // Reads a file, at most `maxBytes` of it: a file chosen by mistake (a disk

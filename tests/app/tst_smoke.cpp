@@ -4,9 +4,12 @@
 #include "TestPaths.h"
 #include "WorkDir.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTest>
 #include <csignal>
+#include <unistd.h>
 
 using testsupport::ProcessRun;
 
@@ -15,6 +18,20 @@ namespace {
 QString programPath()
 {
     return testsupport::binaryDir() + QStringLiteral("/quintaro");
+}
+
+// Whether the process has its own handler for the signal: from then on the
+// signal ends it in order.
+bool catchesSignal(qint64 pid, int signalNumber)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return false;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("SigCgt:"))
+            return (line.mid(7).trimmed().toULongLong(nullptr, 16) >> (signalNumber - 1)) & 1;
+    }
+    return false;
 }
 
 } // namespace
@@ -29,6 +46,8 @@ private slots:
     void firstStartAndSessionEnd_data();
     void firstStartAndSessionEnd();
     void sessionEndWhileDialogOpen();
+    void settingsFileWhereTheUserPutIt_data();
+    void settingsFileWhereTheUserPutIt();
 };
 
 void TestSmoke::informationalOptionsOpenNoWindow_data()
@@ -114,6 +133,60 @@ void TestSmoke::sessionEndWhileDialogOpen()
     QCOMPARE(run.process.exitCode(), 0);
     QCOMPARE(dir.read(QStringLiteral("Quintaro.ini")),
              QByteArray("\"\",\"/opt/brez\",15,30,5010,3015,#TRUE#\r\n"));
+}
+
+void TestSmoke::settingsFileWhereTheUserPutIt_data()
+{
+    QTest::addColumn<bool>("linked");
+    QTest::newRow("a link to a file elsewhere") << true;
+    QTest::newRow("a writable file in a folder that may not be written") << false;
+}
+
+void TestSmoke::settingsFileWhereTheUserPutIt()
+{
+    QFETCH(bool, linked);
+    testsupport::WorkDir dir;
+    const QByteArray before = "\"radio.lan\",\"/opt/brez\",15,30,5010,3015,\"#FALSE#\"\r\n";
+    QString file = dir.filePath(QStringLiteral("Quintaro.ini"));
+    if (linked) {
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("conf")));
+        file = dir.filePath(QStringLiteral("conf/Quintaro.ini"));
+        QVERIFY(QFile::link(QStringLiteral("conf/Quintaro.ini"),
+                            dir.filePath(QStringLiteral("Quintaro.ini"))));
+    }
+    QVERIFY(testsupport::writeFile(file, before));
+
+    ProcessRun run;
+    run.process.setWorkingDirectory(dir.path());
+    if (!linked) {
+        QVERIFY(QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner |
+                                                QFile::ReadGroup | QFile::WriteGroup |
+                                                QFile::ReadOther | QFile::WriteOther));
+        QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner |
+                                                      QFile::ReadGroup | QFile::ExeGroup |
+                                                      QFile::ReadOther | QFile::ExeOther));
+        // Root may write any folder: the program then runs as a user who
+        // may not write this one.
+        if (::geteuid() == 0) {
+            run.process.setChildProcessModifier([] {
+                if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+                    ::_exit(99);
+            });
+        }
+    }
+    const auto restore = qScopeGuard([&] {
+        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    });
+    run.process.start(programPath(), {});
+    QVERIFY(run.process.waitForStarted(10000));
+    QTRY_VERIFY_WITH_TIMEOUT(catchesSignal(run.process.processId(), SIGTERM), 10000);
+    QCOMPARE(::kill(static_cast<pid_t>(run.process.processId()), SIGTERM), 0);
+    QVERIFY(run.process.waitForFinished(10000));
+    QCOMPARE(run.process.exitCode(), 0);
+    QVERIFY2(!run.process.readAllStandardError().contains("cannot"), "the settings were not saved");
+    QCOMPARE(testsupport::readFile(file),
+             QByteArray("\"radio.lan\",\"/opt/brez\",15,30,5010,3015,#FALSE#\r\n"));
+    QVERIFY(QFileInfo(dir.filePath(QStringLiteral("Quintaro.ini"))).isSymLink() == linked);
 }
 
 QTEST_GUILESS_MAIN(TestSmoke)
