@@ -156,8 +156,10 @@ void frmQuintaro::createControls()
     for (QCheckBox *box : {chkAutoLoadAll, chkAutoLoad})
         box->resize(qMax(box->width(), box->sizeHint().width()), box->height());
 
-    connect(chkAutoLoad, &QCheckBox::clicked, this, &frmQuintaro::chkAutoLoad_Click);
-    connect(chkAutoLoadAll, &QCheckBox::clicked, this, &frmQuintaro::chkAutoLoadAll_Click);
+    // The options follow the boxes however they change: a click, the space
+    // bar, or a screen reader's toggle action, which never "clicks".
+    connect(chkAutoLoad, &QCheckBox::toggled, this, &frmQuintaro::chkAutoLoad_Click);
+    connect(chkAutoLoadAll, &QCheckBox::toggled, this, &frmQuintaro::chkAutoLoadAll_Click);
 
     // Tab order by tab index; labels and the disabled path box take no focus.
     QWidget::setTabOrder(txtAddr, txtPath);
@@ -257,7 +259,9 @@ void frmQuintaro::setupAccessibility()
 {
     List2->setAccessibleName(List2->toolTip());
     lstWxCalls->setAccessibleName(lstWxCalls->toolTip());
-    for (QLabel *label : {lblAGW, lblAddr, lblPath})
+    // lblAGW has no fixed name: its text is the link's state, which a screen
+    // reader announces as it changes.
+    for (QLabel *label : {lblAddr, lblPath})
         label->setAccessibleName(label->text());
     // A text box is announced by its label.
     lblAddr->setBuddy(txtAddr);

@@ -5,6 +5,8 @@
 
 #include "StationWindow.h"
 
+#include <QAccessible>
+#include <QLabel>
 #include <QTimer>
 #include <functional>
 
@@ -144,7 +146,7 @@ void TestStationList::titleAndMenus_data()
         "add IK1ABC    | Quintaro - 1 stations (list not saved) | ++",
         "add IK2DEF    | Quintaro - 2 stations (list not saved) | ++",
         "load bad.txt  | Quintaro - 2 stations (list not saved) | ++",
-        "load-cancel   | Quintaro - bad.txt - 2 stations        | ++",
+        "load-cancel   | Quintaro -  - 2 stations               | ++",
     };
     QTest::newRow("rejected load at start") << QStringList{
         "load bad.txt  | Quintaro v2.01                         | --",
@@ -716,6 +718,37 @@ void TestStationList::listLimit()
     w.window.AddWxStation(QStringLiteral("IK2NEW"));
     QCOMPARE(w.list()->count(), 32767);
     QCOMPARE(w.started(), QByteArrayList{"Orbetti.exe IK1NEW localhost"});
+}
+
+// What an assistive technology hears and does: the link's status label is
+// announced with its current text, and the options follow a toggle action
+// as they follow a click.
+void TestStationList::screenReader()
+{
+    StationWindow w;
+    writeListFiles(w);
+    auto *label = w.child<QLabel>("lblAGW");
+    const auto name = [](QObject *o) {
+        return QAccessible::queryAccessibleInterface(o)->text(QAccessible::Name);
+    };
+    QCOMPARE(name(label), QStringLiteral("Status Window"));
+    QTcpSocket *engine = w.connectLink();
+    QVERIFY(engine);
+    agwtest::send(engine, agwtest::versionReply());
+    QTRY_COMPARE(label->text(), QStringLiteral("Connesso ad AGWPE v2000.78"));
+    QCOMPARE(name(label), label->text());
+
+    for (const char *box : {"chkAutoLoad", "chkAutoLoadAll"}) {
+        QAccessibleInterface *face = QAccessible::queryAccessibleInterface(w.child<QCheckBox>(box));
+        QVERIFY(face && face->actionInterface());
+        face->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+        QVERIFY(w.child<QCheckBox>(box)->isChecked());
+    }
+    w.run(QStringLiteral("add IK9XYZ"));
+    QCOMPARE(w.started(), QByteArrayList{"Orbetti.exe IK9XYZ 127.0.0.1"});
+    w.run(QStringLiteral("load two.txt"));
+    QCOMPARE(w.started().mid(1),
+             (QByteArrayList{"Orbetti.exe IK1ABC 127.0.0.1", "Orbetti.exe IK2DEF 127.0.0.1"}));
 }
 
 QTEST_MAIN(TestStationList)
