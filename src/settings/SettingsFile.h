@@ -1,10 +1,16 @@
 #pragma once
 
+#include "AtomicFile.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace quintaro {
+
+// The settings file's name, relative to the process's current directory: the
+// directory the program was started from.
+inline constexpr char kSettingsFileName[] = "Quintaro.ini";
 
 // The seven values of "Quintaro.ini", in file order. Positions and sizes are
 // the main window's outer geometry in twips.
@@ -47,6 +53,23 @@ std::string defaultSettingsRecord();
 
 // Values of the default record, as the reader gives them back.
 Settings defaultSettings();
+
+// Start-up's reading of the settings file at `path`. A file that is missing
+// or cannot be read is created with the default record, which is then read
+// back; a file that cannot be read in full is replaced with the default
+// record, and its values count as far as they were read.
+struct LoadedSettings
+{
+    SettingsReadResult read;
+    // The default record was written (or, when writing failed, the reason).
+    bool defaultsWritten = false;
+    std::string writeError;
+};
+LoadedSettings loadSettingsFile(const std::string &path);
+
+// Replaces the file with the default record: for a value that the window
+// rejects after the file was read.
+FileWriteResult writeDefaultSettingsFile(const std::string &path);
 
 // A free-format value as a 32-bit signed decimal number: an optional sign and
 // digits, nothing else; false when it is not such a number or out of range.

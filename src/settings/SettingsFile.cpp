@@ -11,6 +11,9 @@ namespace quintaro {
 namespace {
 
 constexpr std::string_view kDefaultHost = "localhost";
+// A settings record is a few hundred bytes; its reader stops after the
+// seventh value, so the rest of an oversized file need not be read at all.
+constexpr std::size_t kSettingsReadLimit = 64 * 1024;
 constexpr std::string_view kDefaultPath = "Orbetti.exe";
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b)
@@ -135,6 +138,33 @@ Settings defaultSettings()
     s.width = 4900;
     s.height = 2950;
     return s;
+}
+
+FileWriteResult writeDefaultSettingsFile(const std::string &path)
+{
+    return writeFileAtomically(path, defaultSettingsRecord());
+}
+
+LoadedSettings loadSettingsFile(const std::string &path)
+{
+    LoadedSettings loaded;
+    const auto writeDefaults = [&] {
+        const FileWriteResult written = writeDefaultSettingsFile(path);
+        loaded.defaultsWritten = true;
+        loaded.writeError = written.error;
+    };
+    std::string bytes;
+    if (!readWholeFile(path, bytes, nullptr, kSettingsReadLimit)) {
+        writeDefaults();
+        // When even the new file cannot be read back, the run starts with the
+        // defaults themselves rather than with nothing.
+        if (!readWholeFile(path, bytes, nullptr, kSettingsReadLimit))
+            bytes = defaultSettingsRecord();
+    }
+    loaded.read = readSettings(bytes);
+    if (!loaded.read.complete() && !loaded.defaultsWritten)
+        writeDefaults();
+    return loaded;
 }
 
 } // namespace quintaro
