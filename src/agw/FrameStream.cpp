@@ -22,14 +22,24 @@ void FrameStream::reserve(std::size_t total)
     auto block = std::make_unique_for_overwrite<std::uint8_t[]>(capacity);
     if (m_size > 0)
         std::memcpy(block.get(), m_block.get(), m_size);
-    if (m_walking && !m_retired)
-        m_retired = std::move(m_block);
     m_block = std::move(block);
     m_capacity = capacity;
 }
 
+void FrameStream::dropHandedOut()
+{
+    if (m_start == 0)
+        return;
+    const std::size_t tail = m_size - m_start;
+    if (tail > 0)
+        std::memmove(m_block.get(), m_block.get() + m_start, tail);
+    m_size = tail;
+    m_start = 0;
+}
+
 std::uint8_t *FrameStream::prepare(std::size_t n)
 {
+    dropHandedOut();
     if (n > SIZE_MAX - m_size)
         throw std::length_error("FrameStream::prepare: size overflow");
     reserve(m_size + n);
@@ -56,56 +66,19 @@ void FrameStream::append(const std::uint8_t *bytes, std::size_t n)
 
 void FrameStream::reset()
 {
-    if (m_walking) {
-        // The running handler may still look at the old block, so the new
-        // connection starts in a fresh one.
-        if (!m_retired)
-            m_retired = std::move(m_block);
-        m_block.reset();
-        m_capacity = 0;
-        m_walkPos = 0;
-    } else {
-        m_block.reset();
-        m_capacity = 0;
-    }
+    m_block.reset();
+    m_capacity = 0;
     m_size = 0;
+    m_start = 0;
     m_prepared = 0;
     m_broken = false;
-}
-
-bool FrameStream::wholeFrameWithDataAt(std::size_t pos) const
-{
-    for (;;) {
-        if (m_size - pos < kHeaderSize)
-            return false;
-        const std::uint8_t *header = m_block.get() + pos;
-        if (!isValidHeader(header))
-            return false;
-        const std::uint32_t length = dataLength(header);
-        if (m_size - pos - kHeaderSize < length)
-            return false;
-        if (length != 0)
-            return true;
-        pos += kHeaderSize;
-    }
 }
 
 void FrameStream::markBroken()
 {
     m_broken = true;
     m_size = 0;
-    m_walkPos = 0;
-}
-
-void FrameStream::dropConsumed()
-{
-    if (m_walkPos == 0)
-        return;
-    const std::size_t tail = m_size - m_walkPos;
-    if (tail > 0)
-        std::memmove(m_block.get(), m_block.get() + m_walkPos, tail);
-    m_size = tail;
-    m_walkPos = 0;
+    m_start = 0;
 }
 
 } // namespace quintaro::agw

@@ -5,7 +5,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <type_traits>
 
 namespace quintaro::agw {
 
@@ -19,16 +18,13 @@ namespace quintaro::agw {
 // marks the stream broken; from then on every byte is discarded until
 // reset(). So the block never keeps more than one incomplete frame.
 //
+// The frames handed out stay where they are until the next prepare(),
+// append() or reset(): a reader may keep views into them until then, and act
+// on them once the walk is over.
+//
 // Reading into the block without a copy:
 //     std::uint8_t *dest = stream.prepare(n);
 //     stream.commit(readFromSocket(dest, n));
-//
-// Re-entrancy: a frame handler may run the event loop (a modal message box),
-// during which more bytes may arrive or the connection may be reset. Bytes
-// added then are cut by the walk already running (a nested cut() hands out
-// nothing); after a reset the walk goes on with the new connection's bytes.
-// The block given to the handler stays valid and unchanged until the
-// handler returns, whatever happens meanwhile.
 class FrameStream
 {
 public:
@@ -52,11 +48,8 @@ public:
     // Calls onFrame(const std::uint8_t *block, std::size_t headerPos,
     // std::uint32_t dataLength) for every whole frame with dataLength > 0;
     // frames without data are passed over. The frame's header starts at
-    // block + headerPos, its data at block + headerPos + kHeaderSize.
-    // A handler that takes a fourth argument, bool lastInBlock, learns
-    // whether another whole frame with data follows in the bytes received
-    // so far: a window that shows only the latest frame can skip the work
-    // of showing the others.
+    // block + headerPos, its data at block + headerPos + kHeaderSize. The
+    // handler must not call back into the stream.
     template <typename OnFrame> CutResult cut(OnFrame &&onFrame);
 
     // Forgets everything: for a new connection.
@@ -64,83 +57,41 @@ public:
 
     bool isBroken() const { return m_broken; }
     // Bytes received but not yet handed out (the incomplete tail after a cut).
-    std::size_t bufferedBytes() const { return m_size; }
+    std::size_t bufferedBytes() const { return m_size - m_start; }
 
 private:
-    class Walk;
-
     void reserve(std::size_t total);
-    bool wholeFrameWithDataAt(std::size_t pos) const;
     void markBroken();
-    void dropConsumed();
+    void dropHandedOut();
 
     std::unique_ptr<std::uint8_t[]> m_block;
     std::size_t m_capacity = 0;
     std::size_t m_size = 0;
+    // Where the bytes not yet handed out begin; those before stay in place
+    // until the next prepare(), append() or reset().
+    std::size_t m_start = 0;
     std::size_t m_prepared = 0;
-    // The block a running handler still looks at, when it had to be replaced
-    // while that handler ran.
-    std::unique_ptr<std::uint8_t[]> m_retired;
-    std::size_t m_walkPos = 0;
-    bool m_walking = false;
     bool m_broken = false;
-};
-
-class FrameStream::Walk
-{
-public:
-    explicit Walk(FrameStream &stream) : m_stream(stream)
-    {
-        m_stream.m_walking = true;
-        m_stream.m_walkPos = 0;
-    }
-    ~Walk()
-    {
-        m_stream.m_walking = false;
-        m_stream.m_retired.reset();
-        m_stream.dropConsumed();
-    }
-    Walk(const Walk &) = delete;
-    Walk &operator=(const Walk &) = delete;
-
-private:
-    FrameStream &m_stream;
 };
 
 template <typename OnFrame> FrameStream::CutResult FrameStream::cut(OnFrame &&onFrame)
 {
     CutResult result;
-    if (m_walking || m_broken) {
-        result.broken = m_broken;
-        return result;
-    }
-    Walk walk(*this);
-    for (;;) {
-        // Members are read afresh on every round: the handler may have added
-        // bytes or reset the stream.
-        const std::size_t available = m_size - m_walkPos;
-        if (available < kHeaderSize)
-            break;
-        const std::uint8_t *header = m_block.get() + m_walkPos;
+    while (!m_broken && m_size - m_start >= kHeaderSize) {
+        const std::uint8_t *header = m_block.get() + m_start;
         if (!isValidHeader(header)) {
             markBroken();
             break;
         }
         const std::uint32_t length = dataLength(header);
-        if (available - kHeaderSize < length)
+        if (m_size - m_start - kHeaderSize < length)
             break;
-        const std::size_t headerPos = m_walkPos;
-        m_walkPos += kHeaderSize + length;
+        const std::size_t headerPos = m_start;
+        m_start += kHeaderSize + length;
         if (length == 0)
             continue;
         ++result.frames;
-        const std::uint8_t *block = m_block.get();
-        if constexpr (std::is_invocable_v<OnFrame, const std::uint8_t *, std::size_t, std::uint32_t,
-                                          bool>)
-            onFrame(block, headerPos, length, !wholeFrameWithDataAt(m_walkPos));
-        else
-            onFrame(block, headerPos, length);
-        m_retired.reset();
+        onFrame(static_cast<const std::uint8_t *>(m_block.get()), headerPos, length);
     }
     result.broken = m_broken;
     return result;

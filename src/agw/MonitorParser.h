@@ -43,54 +43,52 @@ bool isNumericText(std::string_view text);
 // symbol followed by a wind direction).
 bool isWeatherReport(std::string_view infoField);
 
+// A weather report as heard, in the received bytes: the sender's call and
+// the whole monitor text of its frame (its last line is the APRS
+// information field).
+struct HeardReport
+{
+    std::string_view call;
+    std::string_view monitorText;
+};
+
 enum class FrameKind {
     Monitored, // "U" heard on a radio port, or "T" sent by the engine itself
     Version,   // "R", the engine's version reply
     Other      // anything else, "u" included: passed over
 };
 
-// What the window needs from one frame, as views into the received block:
-// nothing is copied or allocated.
+// What one frame says, as views into the received block: nothing is copied
+// or allocated.
 struct ParsedFrame
 {
     FrameKind kind = FrameKind::Other;
-    std::uint8_t dataKind = 0;
-    std::string_view call; // CallFrom, for every kind
-    std::string_view text; // Monitored only: the whole monitor text
-    MonitorLines lines;    // Monitored only, as much as was asked for
-    bool weather = false;  // Monitored only: the last line passed isWeatherReport
-    Version version;       // Version only
+    std::string_view call;      // CallFrom, for every kind
+    std::string_view text;      // Monitored only: the whole monitor text
+    std::string_view infoField; // Monitored only: its last line; no data when there is none
+    bool weather = false;       // Monitored only: the last line passed isWeatherReport
+    Version version;            // Version only
 };
 
-// How much of a monitored frame's text to split into lines: both lines the
-// status window shows, or only the last one, which is all the weather test
-// needs (a flood of frames is shown only by its last one).
-enum class LineDetail { TwoLines, LastLineOnly };
-
 // block + headerPos is a whole frame's header followed by dataLength data
-// bytes, as FrameStream::cut hands them out. Inline: it runs for every frame
-// of a flood, and the caller rarely needs every field it fills.
+// bytes, as FrameStream::cut hands them out. Only the last line of a
+// monitored frame is looked for: it is all the weather test needs, and a
+// flood of frames is shown only by its last one. Inline: it runs for every
+// frame of a flood, and the caller rarely needs every field it fills.
 inline ParsedFrame parseFrame(const std::uint8_t *block, std::size_t headerPos,
-                              std::uint32_t dataLength, LineDetail detail = LineDetail::TwoLines)
+                              std::uint32_t dataLength)
 {
     const std::uint8_t *header = block + headerPos;
     const std::uint8_t *data = header + kHeaderSize;
     ParsedFrame frame;
-    frame.dataKind = dataKind(header);
     frame.call = callFrom(header);
-    switch (frame.dataKind) {
+    switch (dataKind(header)) {
     case kMonitoredHeard:
     case kMonitoredSent:
         frame.kind = FrameKind::Monitored;
         frame.text = {reinterpret_cast<const char *>(data), dataLength};
-        if (detail == LineDetail::TwoLines) {
-            frame.lines = lastTwoLines(frame.text);
-            frame.weather = frame.lines.count > 0 && isWeatherReport(frame.lines.last());
-        } else if (const std::string_view last = lastLine(frame.text); last.data()) {
-            frame.lines.lines[0] = last;
-            frame.lines.count = 1;
-            frame.weather = isWeatherReport(last);
-        }
+        frame.infoField = lastLine(frame.text);
+        frame.weather = frame.infoField.data() && isWeatherReport(frame.infoField);
         break;
     case kVersionReply:
         frame.kind = FrameKind::Version;
