@@ -1,5 +1,7 @@
 #include "CommandLine.h"
 
+#include "Text.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -93,15 +95,6 @@ std::vector<std::string> splitAtBlanks(std::string_view text)
 }
 
 } // namespace
-
-std::string_view trimSpaces(std::string_view text)
-{
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos)
-        return {};
-    const auto last = text.find_last_not_of(' ');
-    return text.substr(first, last - first + 1);
-}
 
 std::string buildCommandLine(std::string_view path, std::string_view call, std::string_view address)
 {

@@ -8,10 +8,6 @@
 
 namespace quintaro::stations {
 
-// Removes leading and trailing spaces (only the space character, as the text
-// boxes are trimmed); tabs and everything else stay.
-std::string_view trimSpaces(std::string_view text);
-
 // The one command line that starts Brezomat for a station, and the line the
 // batch file repeats: trimmed path + " " + call + " " + trimmed address. The
 // call goes through byte for byte, blanks included; nothing is quoted.

@@ -1,12 +1,18 @@
 #include "StationListFile.h"
 
+#include "AtomicFile.h"
 #include "FieldReader.h"
+#include "StationList.h"
 
 #include <cstdio>
 
 namespace quintaro::stations {
 
 namespace {
+
+// The largest list file: 32 767 calls of up to 9 characters with generous
+// room for blanks and quotes. Anything bigger cannot be a valid list.
+constexpr std::size_t kListFileReadLimit = 4 * 1024 * 1024;
 
 ListFileReadResult rejected(ListFileProblem problem, std::size_t index, std::string_view entry)
 {
@@ -60,7 +66,7 @@ ListFileReadResult readStationList(std::string_view bytes)
         }
         if (field.text.size() < kMinCallBytes || field.text.size() > kMaxCallBytes)
             return rejected(ListFileProblem::EntryLength, index, field.text);
-        if (index >= kMaxListEntries)
+        if (index >= std::size_t(kMaxStations))
             return rejected(ListFileProblem::TooManyEntries, index, field.text);
         result.calls.push_back(field.text);
     }
@@ -79,10 +85,25 @@ std::string describeListFileProblem(const ListFileReadResult &result)
     case ListFileProblem::UnclosedQuote:
         return entry + " opens a quote that is never closed";
     case ListFileProblem::TooManyEntries:
-        return entry + " is beyond the " + std::to_string(kMaxListEntries) +
+        return entry + " is beyond the " + std::to_string(kMaxStations) +
                " stations a list can hold";
     }
     return {};
+}
+
+ListFileLoad loadStationListFile(const std::string &path)
+{
+    ListFileLoad load;
+    std::string bytes;
+    bool tooLarge = false;
+    load.opened = readWholeFile(path, bytes, nullptr, kListFileReadLimit, &tooLarge);
+    if (!load.opened)
+        return load;
+    if (tooLarge)
+        load.read.problem = ListFileProblem::TooManyEntries;
+    else
+        load.read = readStationList(bytes);
+    return load;
 }
 
 } // namespace quintaro::stations

@@ -7,8 +7,6 @@
 
 namespace quintaro::stations {
 
-// The list's indices and count are 16-bit signed numbers.
-inline constexpr std::size_t kMaxListEntries = 32767;
 // A call read from a list file counts as valid with 3 to 9 bytes.
 inline constexpr std::size_t kMinCallBytes = 3;
 inline constexpr std::size_t kMaxCallBytes = 9;
@@ -46,6 +44,17 @@ struct ListFileReadResult
 // calls read before it are dropped, so a caller can check validity before it
 // touches the list on screen. An empty file is a valid, empty list.
 ListFileReadResult readStationList(std::string_view bytes);
+
+// A list file as the load command reads it: at most what a valid list can
+// take up (a file chosen by mistake, a disk image, must not fill the
+// memory). `opened` is false when the file cannot be read at all, or is no
+// regular file (a pipe, a device, a folder).
+struct ListFileLoad
+{
+    bool opened = false;
+    ListFileReadResult read;
+};
+ListFileLoad loadStationListFile(const std::string &path);
 
 // A one-line English account of why a file was rejected ("entry 3 ..."),
 // printable ASCII only: bytes outside it are shown as \xHH. Empty when valid.
