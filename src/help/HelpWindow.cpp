@@ -1,8 +1,9 @@
-#include "frmIstruzioni.h"
+#include "HelpWindow.h"
 
-#include "IstruzioniLayout.h"
-#include "MessageBoxes.h"
+#include "HelpLayout.h"
+#include "MessageBox.h"
 #include "RtfDocument.h"
+#include "Twips.h"
 #include "WindowTitle.h"
 
 #include <QCloseEvent>
@@ -12,26 +13,27 @@
 #include <QScreen>
 #include <QTextEdit>
 
-using namespace quintaro::help;
+namespace quintaro {
+
+using namespace help;
 
 namespace {
 
-frmIstruzioni *g_instance = nullptr;
+HelpWindow *g_instance = nullptr;
 
 const QString kDesignCaption = QStringLiteral("Istruzioni:");
 
 QSize designClientSize()
 {
-    return QSize(kDesignClientWidthTwips / kTwipsPerPixel,
-                 kDesignClientHeightTwips / kTwipsPerPixel);
+    return QSize(twipsToPixels(kDesignClientWidthTwips), twipsToPixels(kDesignClientHeightTwips));
 }
 
 } // namespace
 
-frmIstruzioni &frmIstruzioni::instance()
+HelpWindow &HelpWindow::instance()
 {
     if (!g_instance) {
-        g_instance = new frmIstruzioni;
+        g_instance = new HelpWindow;
         // A window must go before the application object does; the function
         // runs while the application is still there.
         qAddPostRoutine([] { delete g_instance; });
@@ -39,29 +41,29 @@ frmIstruzioni &frmIstruzioni::instance()
     return *g_instance;
 }
 
-frmIstruzioni::frmIstruzioni() : QWidget(nullptr)
+HelpWindow::HelpWindow() : QWidget(nullptr)
 {
     setObjectName(QStringLiteral("frmIstruzioni"));
     setWindowTitle(kDesignCaption);
-    m_rtfIstruzioni = new QTextEdit(this);
-    m_rtfIstruzioni->setObjectName(QStringLiteral("rtfIstruzioni"));
-    m_rtfIstruzioni->setReadOnly(true);
-    m_rtfIstruzioni->setUndoRedoEnabled(false);
+    m_view = new QTextEdit(this);
+    m_view->setObjectName(QStringLiteral("rtfIstruzioni"));
+    m_view->setReadOnly(true);
+    m_view->setUndoRedoEnabled(false);
     resize(designClientSize());
 }
 
-frmIstruzioni::~frmIstruzioni()
+HelpWindow::~HelpWindow()
 {
     if (g_instance == this)
         g_instance = nullptr;
 }
 
-void frmIstruzioni::Apri(QString NFileIstruzioni, QString Titolo)
+void HelpWindow::open(const QString &fileName, const QString &title)
 {
-    m_sFileIstruzioni = NFileIstruzioni;
+    m_fileName = fileName;
     if (!m_loaded)
-        Form_Load();
-    setWindowTitle(quintaro::literalWindowTitle(QLatin1Char(' ') + Titolo));
+        load();
+    setWindowTitle(literalWindowTitle(QLatin1Char(' ') + title));
 
     const bool wasVisible = isVisible();
     const bool wasActive = wasVisible && isActiveWindow();
@@ -81,13 +83,13 @@ void frmIstruzioni::Apri(QString NFileIstruzioni, QString Titolo)
         activated();
 }
 
-void frmIstruzioni::Form_Load()
+void HelpWindow::load()
 {
     m_loaded = true;
     m_activationHandled = false;
     setWindowTitle(kDesignCaption);
     resize(designClientSize());
-    m_rtfIstruzioni->clear();
+    m_view->clear();
 
     // Centring: a window that cannot be placed keeps its position.
     const QScreen *screenHere = screen();
@@ -95,44 +97,44 @@ void frmIstruzioni::Form_Load()
         return;
     const QRect screenRect = screenHere->geometry();
     const QRect outer = frameGeometry();
-    const long long left = centredPosition(double(screenRect.width()) * kTwipsPerPixel,
-                                           double(outer.width()) * kTwipsPerPixel);
-    const long long top = centredPosition(double(screenRect.height()) * kTwipsPerPixel,
-                                          double(outer.height()) * kTwipsPerPixel);
-    move(screenRect.x() + twipsToPixelsNearest(left), screenRect.y() + twipsToPixelsNearest(top));
+    const long long left =
+        centredPosition(pixelsToTwips(screenRect.width()), pixelsToTwips(outer.width()));
+    const long long top =
+        centredPosition(pixelsToTwips(screenRect.height()), pixelsToTwips(outer.height()));
+    move(screenRect.x() + twipsToPixels(left), screenRect.y() + twipsToPixels(top));
 }
 
-void frmIstruzioni::Form_Resize()
+void HelpWindow::layOut()
 {
     // A minimized window has no size to lay out.
     if (isMinimized())
         return;
     const QSize outer = frameGeometry().size();
     m_lastOuterSize = outer;
-    const ViewSize view = viewSizeForOuter(double(outer.width()) * kTwipsPerPixel,
-                                           double(outer.height()) * kTwipsPerPixel);
-    m_rtfIstruzioni->setGeometry(0, 0, twipsToPixelsCeil(view.width),
-                                 twipsToPixelsCeil(view.height));
+    const ViewSize view =
+        viewSizeForOuter(pixelsToTwips(outer.width()), pixelsToTwips(outer.height()));
+    m_view->setGeometry(0, 0, twipsToPixelsRoundingUp(view.width),
+                        twipsToPixelsRoundingUp(view.height));
 }
 
-void frmIstruzioni::Form_Activate()
+void HelpWindow::showReadme()
 {
-    if (EsisteFile(m_sFileIstruzioni)) {
+    if (fileExists(m_fileName)) {
         QString error;
-        if (!loadFileInto(*m_rtfIstruzioni, m_sFileIstruzioni, &error)) {
+        if (!loadFileInto(*m_view, m_fileName, &error)) {
             // Present but unreadable: say so in the view rather than show a
             // blank page.
-            m_rtfIstruzioni->setPlainText(QStringLiteral("Impossibile leggere il file di help ") +
-                                          m_sFileIstruzioni + QStringLiteral(": ") + error);
+            m_view->setPlainText(QStringLiteral("Impossibile leggere il file di help ") +
+                                 m_fileName + QStringLiteral(": ") + error);
         }
         return;
     }
-    quintaro::MsgBox(QStringLiteral("Manca il file di help ") + m_sFileIstruzioni,
-                     quintaro::vbCritical, QStringLiteral("Pennaro"), this);
+    showMessageBox(this, QStringLiteral("Manca il file di help ") + m_fileName, CriticalIcon,
+                   QStringLiteral("Pennaro"));
     close();
 }
 
-bool frmIstruzioni::EsisteFile(const QString &path)
+bool HelpWindow::fileExists(const QString &path)
 {
     // The file's length can be read: an empty file counts, a folder does not.
     if (path.isEmpty())
@@ -141,33 +143,33 @@ bool frmIstruzioni::EsisteFile(const QString &path)
     return info.exists() && info.isFile();
 }
 
-void frmIstruzioni::activated()
+void HelpWindow::activated()
 {
     // One run per activation; none while the missing-file box of a run is
     // open, and none once the window has been unloaded.
-    if (!m_loaded || !isVisible() || m_inActivate || m_activationHandled)
+    if (!m_loaded || !isVisible() || m_inActivation || m_activationHandled)
         return;
     m_activationHandled = true;
-    m_inActivate = true;
-    Form_Activate();
-    m_inActivate = false;
+    m_inActivation = true;
+    showReadme();
+    m_inActivation = false;
 }
 
-bool frmIstruzioni::event(QEvent *event)
+bool HelpWindow::event(QEvent *event)
 {
     switch (event->type()) {
     case QEvent::WindowActivate:
         activated();
         break;
     case QEvent::WindowDeactivate:
-        if (!m_inActivate)
+        if (!m_inActivation)
             m_activationHandled = false;
         break;
     case QEvent::Move:
         // The window system tells the frame's size only once the window is
         // on the screen; the view follows it as it does any resize.
         if (frameGeometry().size() != m_lastOuterSize)
-            Form_Resize();
+            layOut();
         break;
     default:
         break;
@@ -175,20 +177,20 @@ bool frmIstruzioni::event(QEvent *event)
     return QWidget::event(event);
 }
 
-void frmIstruzioni::resizeEvent(QResizeEvent *event)
+void HelpWindow::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
-    Form_Resize();
+    layOut();
 }
 
-void frmIstruzioni::changeEvent(QEvent *event)
+void HelpWindow::changeEvent(QEvent *event)
 {
     QWidget::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange)
-        Form_Resize();
+        layOut();
 }
 
-void frmIstruzioni::closeEvent(QCloseEvent *event)
+void HelpWindow::closeEvent(QCloseEvent *event)
 {
     // Closing unloads the window; it stays in memory for the next Apri.
     QWidget::closeEvent(event);
@@ -197,3 +199,5 @@ void frmIstruzioni::closeEvent(QCloseEvent *event)
         m_activationHandled = false;
     }
 }
+
+} // namespace quintaro

@@ -1,6 +1,6 @@
 #include "RtfDocument.h"
 
-#include "IstruzioniLayout.h"
+#include "Twips.h"
 
 #include <QFile>
 #include <QScrollBar>

@@ -1,6 +1,6 @@
-#include "CommonDialog.h"
+#include "FileDialog.h"
 
-#include "Shutdown.h"
+#include "SessionEnd.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -40,7 +40,7 @@ class QtFileDialogService final : public FileDialogService
 public:
     QString choose(QWidget *parent, const FileDialogRequest &request) override
     {
-        if (isShuttingDown())
+        if (isSessionEnding())
             return {};
         // Qt's own dialog behaves the same on every desktop; it never changes
         // the process's current directory, which the program's relative file
@@ -86,19 +86,19 @@ void setFileDialogService(FileDialogService *service)
     g_service = service;
 }
 
-void CommonDialog::show(FileDialogRequest::Mode mode)
+void FileDialog::show(FileDialogRequest::Mode mode)
 {
     FileDialogRequest request;
     request.mode = mode;
-    request.filter = Filter;
-    request.filterIndex = FilterIndex;
-    request.fileName = FileName;
-    request.initDir = InitDir;
-    request.title = DialogTitle;
-    request.flags = Flags;
+    request.filter = filter;
+    request.filterIndex = filterIndex;
+    request.fileName = fileName;
+    request.initDir = initialDirectory;
+    request.title = title;
+    request.flags = flags;
 
-    FileName = currentService().choose(m_parent, request);
-    FileTitle = FileName.isEmpty() ? QString() : QFileInfo(FileName).fileName();
+    fileName = currentService().choose(m_parent, request);
+    fileTitle = fileName.isEmpty() ? QString() : QFileInfo(fileName).fileName();
 }
 
 } // namespace quintaro

@@ -32,27 +32,28 @@ void setFileDialogService(FileDialogService *service);
 
 // The one file dialog object of the main window. Its request fields keep
 // their values from one use to the next, so a use that does not set a field
-// (the Set-Path command does not set FileName) sees the previous use's value.
-class CommonDialog
+// (the Set-Path command does not set fileName) sees the previous use's value.
+class FileDialog
 {
 public:
-    // Option bits.
-    static constexpr int cdlOFNHideReadOnly = 4;
-    static constexpr int cdlOFNNoChangeDir = 8;
+    // Option bits: the read-only check box hidden, the process's current
+    // directory left as it is.
+    static constexpr int kHideReadOnly = 4;
+    static constexpr int kNoChangeDir = 8;
 
-    explicit CommonDialog(QWidget *parent = nullptr) : m_parent(parent) {}
+    explicit FileDialog(QWidget *parent = nullptr) : m_parent(parent) {}
 
-    QString Filter;
-    int FilterIndex = 0;
-    QString FileName;
-    QString InitDir;
-    QString DialogTitle;
-    int Flags = 0;
+    QString filter;
+    int filterIndex = 0;
+    QString fileName; // on input the proposed name; on output the chosen path
+    QString initialDirectory;
+    QString title;
+    int flags = 0;
     // Output: the chosen file's name without its folder; empty after a cancel.
-    QString FileTitle;
+    QString fileTitle;
 
-    void ShowOpen() { show(FileDialogRequest::Open); }
-    void ShowSave() { show(FileDialogRequest::Save); }
+    void showOpen() { show(FileDialogRequest::Open); }
+    void showSave() { show(FileDialogRequest::Save); }
 
 private:
     void show(FileDialogRequest::Mode mode);

@@ -1,6 +1,6 @@
-#include "MessageBoxes.h"
+#include "MessageBox.h"
 
-#include "Shutdown.h"
+#include "SessionEnd.h"
 #include "WindowTitle.h"
 
 #include <QMessageBox>
@@ -16,9 +16,9 @@ public:
     {
         // Once the session is ending nobody is left to answer: take the
         // default button so that the orderly unload can go on.
-        const bool yesNo = (style & 7) == vbYesNo;
-        if (isShuttingDown())
-            return yesNo ? vbNo : vbOK;
+        const bool yesNo = (style & 7) == YesNoButtons;
+        if (isSessionEnding())
+            return yesNo ? NoAnswer : OkAnswer;
 
         QMessageBox box(parent);
         box.setWindowTitle(literalWindowTitle(title));
@@ -27,10 +27,10 @@ public:
         box.setText(text);
         box.setTextFormat(Qt::PlainText);
         switch (style & 0x70) {
-        case vbCritical:
+        case CriticalIcon:
             box.setIcon(QMessageBox::Critical);
             break;
-        case vbExclamation:
+        case ExclamationIcon:
             box.setIcon(QMessageBox::Warning);
             break;
         default:
@@ -46,8 +46,8 @@ public:
         }
         const int answer = box.exec();
         if (yesNo)
-            return answer == QMessageBox::Yes ? vbYes : vbNo;
-        return vbOK;
+            return answer == QMessageBox::Yes ? YesAnswer : NoAnswer;
+        return OkAnswer;
     }
 };
 
@@ -66,7 +66,7 @@ void setMessageBoxService(MessageBoxService *service)
     g_service = service;
 }
 
-int MsgBox(const QString &prompt, int style, const QString &title, QWidget *parent)
+int showMessageBox(QWidget *parent, const QString &prompt, int style, const QString &title)
 {
     MessageBoxService &service = g_service ? *g_service : realService();
     return service.show(parent, prompt, style, title);

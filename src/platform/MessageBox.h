@@ -7,18 +7,18 @@ class QWidget;
 namespace quintaro {
 
 // Style numbers: a button choice plus an icon choice.
-enum MsgBoxStyle {
-    vbOKOnly = 0,
-    vbYesNo = 4,
-    vbCritical = 16,
-    vbExclamation = 48,
+enum MessageBoxStyle {
+    OkButton = 0,
+    YesNoButtons = 4, // Yes is the default button
+    CriticalIcon = 16,
+    ExclamationIcon = 48,
 };
 
 // Buttons a box reports back.
-enum MsgBoxResult {
-    vbOK = 1,
-    vbYes = 6,
-    vbNo = 7,
+enum MessageBoxAnswer {
+    OkAnswer = 1,
+    YesAnswer = 6,
+    NoAnswer = 7,
 };
 
 // Where modal message boxes come from. The program shows real ones; tests
@@ -35,6 +35,7 @@ public:
 // Installs `service` for every later box; nullptr restores the real boxes.
 void setMessageBoxService(MessageBoxService *service);
 
-int MsgBox(const QString &prompt, int style, const QString &title, QWidget *parent = nullptr);
+// Shows a modal box and returns the button chosen.
+int showMessageBox(QWidget *parent, const QString &prompt, int style, const QString &title);
 
 } // namespace quintaro

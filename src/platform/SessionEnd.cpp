@@ -1,19 +1,19 @@
-#include "Shutdown.h"
+#include "SessionEnd.h"
 
 namespace quintaro {
 
 namespace {
-bool g_shuttingDown = false;
+bool g_sessionEnding = false;
 }
 
-bool isShuttingDown()
+bool isSessionEnding()
 {
-    return g_shuttingDown;
+    return g_sessionEnding;
 }
 
-void setShuttingDown(bool shuttingDown)
+void setSessionEnding(bool ending)
 {
-    g_shuttingDown = shuttingDown;
+    g_sessionEnding = ending;
 }
 
 } // namespace quintaro
