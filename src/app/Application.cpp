@@ -1,9 +1,9 @@
 #include "Application.h"
 
-#include "Shutdown.h"
-#include "StartupProbe.h"
+#include "MainWindow.h"
+#include "QuintaroVersion.h"
+#include "SessionEnd.h"
 #include "UnixSignals.h"
-#include "frmQuintaro.h"
 
 #include <QApplication>
 #include <cstdio>
@@ -12,8 +12,6 @@
 namespace quintaro {
 
 namespace {
-
-const char kVersion[] = "2.01";
 
 const char kUsage[] =
     "Usage: quintaro [--help] [--version]\n"
@@ -28,8 +26,9 @@ const char kUsage[] =
     "  --help      show this text and exit\n"
     "  --version   show the version and exit\n";
 
-// Answers the informational options; -1 when the program should start.
-int informationalOption(int argc, char **argv)
+} // namespace
+
+int answerInformationalOption(int argc, char **argv)
 {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
@@ -37,38 +36,39 @@ int informationalOption(int argc, char **argv)
             return 0;
         }
         if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("Quintaro %s\n", kVersion);
+            std::printf("Quintaro %s\n", kQuintaroVersion);
             return 0;
         }
     }
     return -1;
 }
 
-} // namespace
+int runMainWindow()
+{
+    QApplication::setApplicationName(QStringLiteral("Quintaro"));
+    QApplication::setApplicationVersion(QLatin1String(kQuintaroVersion));
+
+    UnixSignalWatcher signalWatcher;
+    MainWindow window;
+    QObject::connect(&signalWatcher, &UnixSignalWatcher::terminationRequested, &window,
+                     &MainWindow::endSession);
+    window.start();
+    // A signal can arrive while start-up waits in a dialog; then the run ends
+    // here, with the same orderly unload.
+    if (isSessionEnding()) {
+        window.close();
+        return 0;
+    }
+    window.show();
+    return QApplication::exec();
+}
 
 int runQuintaro(int argc, char **argv)
 {
-    if (const int status = informationalOption(argc, argv); status >= 0)
+    if (const int status = answerInformationalOption(argc, argv); status >= 0)
         return status;
-
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Quintaro"));
-    QApplication::setApplicationVersion(QLatin1String(kVersion));
-
-    UnixSignalWatcher signalWatcher;
-    frmQuintaro window;
-    QObject::connect(&signalWatcher, &UnixSignalWatcher::terminationRequested, &window,
-                     &frmQuintaro::unloadForSessionEnd);
-    window.Form_Load();
-    // A signal can arrive while start-up waits in a dialog; then the run ends
-    // here, with the same orderly unload.
-    if (!isShuttingDown())
-        window.show();
-    watchStartupForProbe(window);
-    if (!isShuttingDown())
-        return QApplication::exec();
-    window.close();
-    return 0;
+    return runMainWindow();
 }
 
 } // namespace quintaro

@@ -2,9 +2,15 @@
 
 namespace quintaro {
 
-// Runs the program: answers --help and --version without opening a window,
-// otherwise loads and shows the main window and runs until the last window
-// has closed. Returns the exit status.
+// Answers --help and --version on standard output without opening a window:
+// the exit status, or -1 when the program is to start.
+int answerInformationalOption(int argc, char **argv);
+
+// Loads and shows the main window and runs until the last window has closed;
+// the exit status. The application object must exist.
+int runMainWindow();
+
+// The whole program: the informational options, else the main window.
 int runQuintaro(int argc, char **argv);
 
 } // namespace quintaro

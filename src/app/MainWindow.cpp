@@ -1,451 +1,166 @@
-#include "frmQuintaro.h"
+#include "MainWindow.h"
 
 #include "AppIcon.h"
 #include "AtomicFile.h"
-#include "MessageBoxes.h"
+#include "CommandLine.h"
+#include "HelpWindow.h"
+#include "MessageBox.h"
+#include "ProgramStarter.h"
+#include "QuintaroVersion.h"
+#include "SessionEnd.h"
 #include "SettingsFile.h"
-#include "Shutdown.h"
+#include "Text.h"
 #include "TextCodec.h"
-#include "WindowLayout.h"
-#include "frmIstruzioni.h"
+#include "Twips.h"
+#include "WindowTitle.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QListWidget>
+#include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
-#include <QTcpSocket>
 #include <QTimer>
-#include <QWindow>
+
 #include <cstdio>
 
 namespace quintaro {
 
 namespace {
 
-using layout::pixelsToTwips;
-using layout::twipsToPixels;
+const QString kCrLf = QStringLiteral("\r\n");
+constexpr int kDialogFlags = FileDialog::kHideReadOnly | FileDialog::kNoChangeDir;
 
-const char kSettingsFileName[] = "Quintaro.ini";
-// A settings record is a few hundred bytes; its reader stops after the
-// seventh value, so the rest of an oversized file need not be read at all.
-constexpr std::size_t kSettingsReadLimit = 64 * 1024;
-
-QRect twipsRect(int left, int top, int width, int height)
+geometry::Rect toRect(const QRect &r)
 {
-    return QRect(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width),
-                 twipsToPixels(height));
-}
-
-// A pixel length back in twips: when the window system still reports the
-// pixels that a twips value was turned into, that value is kept, so that the
-// settings file does not drift by rounding from one run to the next.
-int keepTwips(int pixels, int twips)
-{
-    return twipsToPixels(twips) == pixels ? twips : pixelsToTwips(pixels);
+    return {r.x(), r.y(), r.width(), r.height()};
 }
 
 } // namespace
 
-frmQuintaro::frmQuintaro(QWidget *parent) : QMainWindow(parent), m_commonD(this)
+MainWindow::MainWindow(quint16 enginePort, QWidget *parent)
+    : QMainWindow(parent), m_link(this), m_stations(this), m_fileDialog(this),
+      m_files(this, m_fileDialog, m_stations), m_enginePort(enginePort)
 {
-    setObjectName(QStringLiteral("frmQuintaro"));
-    setWindowTitle(QStringLiteral("Quintaro v2.01"));
+    setWindowTitle(QStringLiteral("Quintaro v") + QLatin1String(kQuintaroVersion));
     setWindowIcon(appIcon());
-    // The controls' design sizes were made for an 8-point font; the
-    // system's default family at that size fits them.
-    QFont designFont = font();
-    designFont.setPointSize(8);
-    setFont(designFont);
-    createControls();
-    createMenus();
-    setupAccessibility();
+    m_ui.setupUi(this);
+    m_ui.lstWxCalls->setModel(&m_stations);
+    connectSignals();
 
     // Design size of the client area; start-up replaces the outer geometry.
     resize(twipsToPixels(4785), twipsToPixels(2190) + menuBar()->sizeHint().height());
-    m_outerTwips = QRect(0, 0, pixelsToTwips(width()), pixelsToTwips(height()));
+    m_geometry = geometry::WindowGeometry(toRect(QRect(0, 0, width(), height())));
 }
 
-frmQuintaro::~frmQuintaro()
+MainWindow::~MainWindow() = default;
+
+void MainWindow::connectSignals()
 {
-    // A socket closed by its destructor would report the disconnection to a
-    // window that is half gone.
-    Winsock1->disconnect(this);
-    Winsock1->abort();
-}
-
-void frmQuintaro::createControls()
-{
-    auto *client = new QWidget(this);
-    client->setObjectName(QStringLiteral("client"));
-    setCentralWidget(client);
-
-    List2 = new QListWidget(client);
-    List2->setObjectName(QStringLiteral("List2"));
-    List2->setGeometry(twipsRect(20, 0, 4710, 450));
-    List2->setToolTip(QStringLiteral("Agw Packet Engine Monitor Window"));
-    List2->setSelectionMode(QAbstractItemView::SingleSelection);
-    // Two lines fill the monitor window exactly; a scroll bar for a long
-    // monitor line would hide the second one.
-    List2->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    List2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-
-    lstWxCalls = new QListWidget(client);
-    lstWxCalls->setObjectName(QStringLiteral("lstWxCalls"));
-    lstWxCalls->setGeometry(twipsRect(20, 480, 1335, 1620));
-    lstWxCalls->setToolTip(QStringLiteral("Wx Station List"));
-    lstWxCalls->setSelectionMode(QAbstractItemView::SingleSelection);
-    // Rows of one height let the view place tens of thousands of stations
-    // without measuring each.
-    lstWxCalls->setUniformItemSizes(true);
-    // A new station then costs the view a batch of rows, not all of them.
-    lstWxCalls->setLayoutMode(QListView::Batched);
-
-    lblAGW = new QLabel(QStringLiteral("Status Window"), client);
-    lblAGW->setObjectName(QStringLiteral("lblAGW"));
-    lblAGW->setGeometry(twipsRect(1440, 480, 2655, 255));
-    lblAGW->setAlignment(Qt::AlignCenter);
-    lblAGW->setFrameStyle(QFrame::Box | QFrame::Plain);
-    lblAGW->setLineWidth(1);
-    // Wide enough for every status it shows, in whatever font the system
-    // has: a status cut off in the middle would tell the user nothing.
-    {
-        const QFontMetrics metrics(font());
-        int widest = 0;
-        for (const char *status :
-             {"Status Window", "Connessione ad AGWPE chiusa", "Connesso ad AGWPE v65535.65535"})
-            widest = qMax(widest, metrics.horizontalAdvance(QLatin1String(status)));
-        lblAGW->resize(qMax(lblAGW->width(), widest + 8), lblAGW->height());
-    }
-
-    lblAddr = new QLabel(QStringLiteral("AGW IP Address:"), client);
-    lblAddr->setObjectName(QStringLiteral("lblAddr"));
-    lblAddr->setGeometry(twipsRect(1440, 825, 1455, 255));
-
-    txtAddr = new QLineEdit(QStringLiteral("192.168.1.10"), client);
-    txtAddr->setObjectName(QStringLiteral("txtAddr"));
-    txtAddr->setGeometry(twipsRect(2880, 800, 1215, 285));
-
-    lblPath = new QLabel(QStringLiteral("Brezomat Path:"), client);
-    lblPath->setObjectName(QStringLiteral("lblPath"));
-    lblPath->setGeometry(twipsRect(1440, 1080, 1335, 255));
-
-    txtPath = new QLineEdit(QStringLiteral("C:\\Documenti\\Orbetti.exe"), client);
-    txtPath->setObjectName(QStringLiteral("txtPath"));
-    txtPath->setGeometry(twipsRect(1440, 1290, 3315, 285));
-    txtPath->setEnabled(false);
-
-    chkAutoLoadAll = new QCheckBox(QStringLiteral("Open all Brezomats loading wx list"), client);
-    chkAutoLoadAll->setObjectName(QStringLiteral("chkAutoLoadAll"));
-    chkAutoLoadAll->setGeometry(twipsRect(1440, 1620, 2895, 255));
-    chkAutoLoadAll->setToolTip(QStringLiteral(
-        "Automatically opens Brezomat for all Wx Stations when loading a Wx Station List"));
-
-    chkAutoLoad = new QCheckBox(QStringLiteral("Open Brezomat for new wx station"), client);
-    chkAutoLoad->setObjectName(QStringLiteral("chkAutoLoad"));
-    chkAutoLoad->setGeometry(twipsRect(1440, 1870, 2895, 255));
-    chkAutoLoad->setToolTip(
-        QStringLiteral("Opens Brezomat when a Wx station not in list is heard"));
-
-    // A caption must never be cut off: where the system font is wider than
-    // the design assumed, a check box grows to the right, where nothing else
-    // stands.
-    for (QCheckBox *box : {chkAutoLoadAll, chkAutoLoad})
-        box->resize(qMax(box->width(), box->sizeHint().width()), box->height());
-
+    connect(m_ui.nmuPath, &QAction::triggered, this, &MainWindow::setBrezomatPath);
+    connect(m_ui.nmuLoad, &QAction::triggered, this, &MainWindow::loadStationList);
+    connect(m_ui.nmuSave, &QAction::triggered, this, &MainWindow::saveStationList);
+    connect(m_ui.mnuExit, &QAction::triggered, this, &MainWindow::close);
+    connect(m_ui.nmuLoadItem, &QAction::triggered, this, &MainWindow::openSelected);
+    connect(m_ui.nmuCancelItem, &QAction::triggered, this, &MainWindow::cancelSelected);
+    connect(m_ui.nmuResetItem, &QAction::triggered, this, &MainWindow::resetSelected);
+    connect(m_ui.nmuSetItem, &QAction::triggered, this, &MainWindow::setSelected);
+    connect(m_ui.nmuClearList, &QAction::triggered, this, &MainWindow::clearList);
+    connect(m_ui.nmuLoadAllItems, &QAction::triggered, this, &MainWindow::openAll);
+    connect(m_ui.nmuBatch, &QAction::triggered, this, &MainWindow::generateBatchFile);
+    connect(m_ui.nmuConnect, &QAction::triggered, this, &MainWindow::toggleConnection);
+    connect(m_ui.mnuHelp, &QAction::triggered, this, &MainWindow::showHelp);
     // The options follow the boxes however they change: a click, the space
     // bar, or a screen reader's toggle action, which never "clicks".
-    connect(chkAutoLoad, &QCheckBox::toggled, this, &frmQuintaro::chkAutoLoad_Click);
-    connect(chkAutoLoadAll, &QCheckBox::toggled, this, &frmQuintaro::chkAutoLoadAll_Click);
+    connect(m_ui.chkAutoLoad, &QCheckBox::toggled, this, [this](bool on) { m_autoLoad = on; });
+    connect(m_ui.chkAutoLoadAll, &QCheckBox::toggled, this,
+            [this](bool on) { m_autoLoadAll = on; });
 
-    // Tab order by tab index; labels and the disabled path box take no focus.
-    QWidget::setTabOrder(txtAddr, txtPath);
-    QWidget::setTabOrder(txtPath, lstWxCalls);
-    QWidget::setTabOrder(lstWxCalls, List2);
-    QWidget::setTabOrder(List2, chkAutoLoad);
-    QWidget::setTabOrder(chkAutoLoad, chkAutoLoadAll);
-
-    Winsock1 = new QTcpSocket(this);
-    Winsock1->setObjectName(QStringLiteral("Winsock1"));
-    m_monitorFlushTimer = new QTimer(this);
-    m_monitorFlushTimer->setSingleShot(true);
-    connect(m_monitorFlushTimer, &QTimer::timeout, this, &frmQuintaro::flushMonitorLines);
-    connect(Winsock1, &QTcpSocket::connected, this, &frmQuintaro::Winsock1_Connect);
-    connect(Winsock1, &QTcpSocket::readyRead, this,
-            [this] { Winsock1_DataArrival(Winsock1->bytesAvailable()); });
-    connect(Winsock1, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
-        // The engine closing the link is not a failure to report in a
-        // box; the disconnection handler shows the link as closed.
-        if (error == QAbstractSocket::RemoteHostClosedError)
-            return;
-        Winsock1_Error(static_cast<int>(error), Winsock1->errorString());
-    });
-    connect(Winsock1, &QTcpSocket::disconnected, this, &frmQuintaro::Winsock1_Disconnected);
-}
-
-QAction *frmQuintaro::addMenuAction(QMenu *menu, const char *name, const QString &caption)
-{
-    QAction *action = menu->addAction(caption);
-    action->setObjectName(QLatin1String(name));
-    return action;
-}
-
-void frmQuintaro::createMenus()
-{
-    QMenuBar *bar = menuBar();
-    bar->setObjectName(QStringLiteral("menuBar"));
-
-    nmuFile = bar->addMenu(QStringLiteral("&File"));
-    nmuFile->setObjectName(QStringLiteral("nmuFile"));
-    nmuFile->menuAction()->setObjectName(QStringLiteral("nmuFile"));
-    nmuPath = addMenuAction(nmuFile, "nmuPath", QStringLiteral("Setup Brezomat &Path..."));
-    nmuFile->addSeparator()->setObjectName(QStringLiteral("mnuSep0"));
-    nmuLoad = addMenuAction(nmuFile, "nmuLoad", QStringLiteral("&Load Wx Station List..."));
-    nmuSave = addMenuAction(nmuFile, "nmuSave", QStringLiteral("&Save Wx Station List as..."));
-    nmuSave->setEnabled(false);
-    nmuFile->addSeparator()->setObjectName(QStringLiteral("mnuSep1"));
-    mnuAutoConnect =
-        addMenuAction(nmuFile, "mnuAutoConnect", QStringLiteral("&Connect on Startup"));
-    // Choosing the item inverts its mark; that is all it does.
-    mnuAutoConnect->setCheckable(true);
-    nmuFile->addSeparator()->setObjectName(QStringLiteral("mnuSep2"));
-    mnuExit = addMenuAction(nmuFile, "mnuExit", QStringLiteral("&Exit"));
-
-    nmuListCommands = bar->addMenu(QStringLiteral("&Wx List"));
-    nmuListCommands->setObjectName(QStringLiteral("nmuListCommands"));
-    nmuListCommands->menuAction()->setObjectName(QStringLiteral("nmuListCommands"));
-    nmuListCommands->menuAction()->setEnabled(false);
-    nmuLoadItem = addMenuAction(nmuListCommands, "nmuLoadItem",
-                                QStringLiteral("&Open Brezomat for selected item"));
-    nmuCancelItem =
-        addMenuAction(nmuListCommands, "nmuCancelItem", QStringLiteral("&Cancel selected item"));
-    nmuResetItem = addMenuAction(nmuListCommands, "nmuResetItem",
-                                 QStringLiteral("&Reset open status of selected item"));
-    nmuSetItem = addMenuAction(nmuListCommands, "nmuSetItem",
-                               QStringLiteral("&Set open status of selected item"));
-    nmuListCommands->addSeparator()->setObjectName(QStringLiteral("mnuSep3"));
-    nmuClearList =
-        addMenuAction(nmuListCommands, "nmuClearList", QStringLiteral("Cl&ear Wx Station List"));
-    nmuLoadAllItems = addMenuAction(nmuListCommands, "nmuLoadAllItems",
-                                    QStringLiteral("Open Brezomat for &All items"));
-    nmuListCommands->addSeparator()->setObjectName(QStringLiteral("mnuSep4"));
-    nmuBatch =
-        addMenuAction(nmuListCommands, "nmuBatch", QStringLiteral("&Generate Batch File..."));
-
-    nmuConnect = bar->addAction(QStringLiteral("&Connect"));
-    nmuConnect->setObjectName(QStringLiteral("nmuConnect"));
-    mnuHelp = bar->addAction(QStringLiteral("&Help"));
-    mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
-
-    connect(nmuPath, &QAction::triggered, this, &frmQuintaro::nmuPath_Click);
-    connect(nmuLoad, &QAction::triggered, this, &frmQuintaro::nmuLoad_Click);
-    connect(nmuSave, &QAction::triggered, this, &frmQuintaro::nmuSave_Click);
-    connect(mnuExit, &QAction::triggered, this, &frmQuintaro::mnuExit_Click);
-    connect(nmuLoadItem, &QAction::triggered, this, &frmQuintaro::nmuLoadItem_Click);
-    connect(nmuCancelItem, &QAction::triggered, this, &frmQuintaro::nmuCancelItem_Click);
-    connect(nmuResetItem, &QAction::triggered, this, &frmQuintaro::nmuResetItem_Click);
-    connect(nmuSetItem, &QAction::triggered, this, &frmQuintaro::nmuSetItem_Click);
-    connect(nmuClearList, &QAction::triggered, this, &frmQuintaro::nmuClearList_Click);
-    connect(nmuLoadAllItems, &QAction::triggered, this, &frmQuintaro::nmuLoadAllItems_Click);
-    connect(nmuBatch, &QAction::triggered, this, &frmQuintaro::nmuBatch_Click);
-    connect(nmuConnect, &QAction::triggered, this, &frmQuintaro::nmuConnect_Click);
-    connect(mnuHelp, &QAction::triggered, this, &frmQuintaro::mnuHelp_Click);
-}
-
-void frmQuintaro::setupAccessibility()
-{
-    List2->setAccessibleName(List2->toolTip());
-    lstWxCalls->setAccessibleName(lstWxCalls->toolTip());
-    // lblAGW has no fixed name: its text is the link's state, which a screen
-    // reader announces as it changes.
-    for (QLabel *label : {lblAddr, lblPath})
-        label->setAccessibleName(label->text());
-    // A text box is announced by its label.
-    lblAddr->setBuddy(txtAddr);
-    lblPath->setBuddy(txtPath);
-    txtAddr->setAccessibleName(lblAddr->text());
-    txtPath->setAccessibleName(lblPath->text());
-    for (QCheckBox *box : {chkAutoLoadAll, chkAutoLoad}) {
-        box->setAccessibleName(box->text());
-        box->setAccessibleDescription(box->toolTip());
-    }
+    connect(&m_link, &EngineLink::connected, this, &MainWindow::onConnected);
+    connect(&m_link, &EngineLink::versionReceived, this, &MainWindow::onVersionReceived);
+    connect(&m_link, &EngineLink::monitorLinesChanged, this, &MainWindow::showMonitorLines);
+    connect(&m_link, &EngineLink::weatherReportsHeard, this, &MainWindow::onWeatherReportsHeard);
+    connect(&m_link, &EngineLink::closedByEngine, this, &MainWindow::onClosedByEngine);
+    connect(&m_link, &EngineLink::failed, this, &MainWindow::onLinkFailed);
 }
 
 // ---------------------------------------------------------------------------
-// Start-up, settings file and shutdown
+// Start-up and shutdown
 
-void frmQuintaro::writeDefaultSettings()
+void MainWindow::start()
 {
-    const FileWriteResult written = writeFileAtomically(kSettingsFileName, defaultSettingsRecord());
-    if (!written.ok)
+    const LoadedSettings loaded = loadSettingsFile(kSettingsFileName);
+    bool defaultsWritten = loaded.defaultsWritten;
+    if (!loaded.writeError.empty())
         std::fprintf(stderr, "quintaro: cannot write %s: %s\n", kSettingsFileName,
-                     written.error.c_str());
-}
+                     loaded.writeError.c_str());
+    const Settings &values = loaded.read.values;
+    m_ui.txtAddr->setText(decodeLocalText(values.host));
+    m_ui.txtPath->setText(decodeLocalText(values.path));
 
-void frmQuintaro::Form_Load()
-{
-    m_iAgwPort = 8000;
-
-    std::string bytes;
-    bool rewritten = false;
-    if (!readWholeFile(kSettingsFileName, bytes, nullptr, kSettingsReadLimit)) {
-        writeDefaultSettings();
-        rewritten = true;
-        // When even the new file cannot be read back, the run starts with the
-        // defaults themselves rather than with nothing.
-        if (!readWholeFile(kSettingsFileName, bytes, nullptr, kSettingsReadLimit))
-            bytes = defaultSettingsRecord();
+    if (!m_geometry.restore(values) && !defaultsWritten) {
+        const FileWriteResult written = writeDefaultSettingsFile(kSettingsFileName);
+        if (!written.ok)
+            std::fprintf(stderr, "quintaro: cannot write %s: %s\n", kSettingsFileName,
+                         written.error.c_str());
     }
-    const SettingsReadResult read = readSettings(bytes);
-    if (!read.complete() && !rewritten) {
-        writeDefaultSettings();
-        rewritten = true;
-    }
+    std::vector<geometry::Rect> screens;
+    for (const QScreen *screen : QGuiApplication::screens())
+        screens.push_back(toRect(screen->availableGeometry()));
+    if (const QScreen *primary = QGuiApplication::primaryScreen())
+        m_geometry.keepOnSomeScreen(screens, toRect(primary->availableGeometry()));
+    applyGeometry();
 
-    const Settings &values = read.values;
-    txtAddr->setText(decodeLocalText(values.host));
-    txtPath->setText(decodeLocalText(values.path));
-
-    const int geometry[4] = {values.left, values.top, values.width, values.height};
-    for (int i = 0; i < 4; ++i) {
-        if (!setOuterValue(i, geometry[i]) && !rewritten) {
-            writeDefaultSettings();
-            rewritten = true;
-        }
-    }
-    keepOnSomeScreen();
-    applyOuterGeometry();
-
-    mnuAutoConnect->setChecked(values.autoConnect);
-
-    // The link's start-up step.
-    if (mnuAutoConnect->isChecked())
-        nmuConnect_Click();
+    m_ui.mnuAutoConnect->setChecked(values.autoConnect);
+    if (m_ui.mnuAutoConnect->isChecked())
+        toggleConnection();
 }
 
-bool frmQuintaro::setOuterValue(int index, int twips)
-{
-    // A window cannot have a negative size; positions are taken as they are.
-    if (index >= 2 && twips < 0)
-        return false;
-    switch (index) {
-    case 0:
-        m_outerTwips.moveLeft(twips);
-        break;
-    case 1:
-        m_outerTwips.moveTop(twips);
-        break;
-    case 2:
-        m_outerTwips.setWidth(twips);
-        break;
-    default:
-        m_outerTwips.setHeight(twips);
-        break;
-    }
-    return true;
-}
-
-void frmQuintaro::keepOnSomeScreen()
-{
-    // Judged at the size the window will have: never below its minimum.
-    const layout::PixelRect outer{
-        twipsToPixels(m_outerTwips.left()), twipsToPixels(m_outerTwips.top()),
-        twipsToPixels(qMax(m_outerTwips.width(), layout::kMinOuterWidth)),
-        twipsToPixels(qMax(m_outerTwips.height(), layout::kMinOuterHeight))};
-    std::vector<layout::PixelRect> screens;
-    for (const QScreen *screen : QGuiApplication::screens()) {
-        const QRect area = screen->availableGeometry();
-        screens.push_back({area.x(), area.y(), area.width(), area.height()});
-    }
-    const QScreen *primary = QGuiApplication::primaryScreen();
-    if (!primary || layout::isOnSomeScreen(outer, screens))
-        return;
-    // Stored for a screen that is not there now: the window starts in the
-    // corner where a first start puts it, with the size it had.
-    const QRect area = primary->availableGeometry();
-    m_outerTwips.moveTopLeft(QPoint(pixelsToTwips(area.x()), pixelsToTwips(area.y())));
-}
-
-QMargins frmQuintaro::frameMarginsPx() const
-{
-    if (!m_framed)
-        return {};
-    const QRect frame = frameGeometry();
-    const QRect client = geometry();
-    return QMargins(client.left() - frame.left(), client.top() - frame.top(),
-                    frame.right() - client.right(), frame.bottom() - client.bottom());
-}
-
-void frmQuintaro::applyOuterGeometry()
-{
-    const QMargins margins = frameMarginsPx();
-    const QSize frameExtra(margins.left() + margins.right(), margins.top() + margins.bottom());
-    m_settingGeometry = true;
-    setMinimumSize(twipsToPixels(layout::kMinOuterWidth) - frameExtra.width(),
-                   twipsToPixels(layout::kMinOuterHeight) - frameExtra.height());
-    move(twipsToPixels(m_outerTwips.left()), twipsToPixels(m_outerTwips.top()));
-    resize(qMax(1, twipsToPixels(m_outerTwips.width()) - frameExtra.width()),
-           qMax(1, twipsToPixels(m_outerTwips.height()) - frameExtra.height()));
-    m_settingGeometry = false;
-    Form_Resize();
-}
-
-QRect frmQuintaro::outerGeometryTwips() const
-{
-    return m_outerTwips;
-}
-
-void frmQuintaro::Form_Unload()
+void MainWindow::unload()
 {
     if (m_unloaded)
         return;
     m_unloaded = true;
+    // The link goes first; nothing on screen follows it any more.
+    if (!m_link.isClosed())
+        m_link.disconnectFromEngine();
+    saveSettings();
+}
 
-    // The link's unload step.
-    if (Winsock1->state() != QAbstractSocket::UnconnectedState) {
-        m_closingLink = true;
-        Winsock1->abort();
-        m_closingLink = false;
-    }
-
+void MainWindow::saveSettings()
+{
     Settings values;
-    values.host = encodeLocalText(txtAddr->text());
-    values.path = encodeLocalText(txtPath->text());
-    const QRect outer = outerGeometryTwips();
-    values.left = outer.left();
-    values.top = outer.top();
-    values.width = outer.width();
-    values.height = outer.height();
-    values.autoConnect = mnuAutoConnect->isChecked();
+    values.host = encodeLocalText(m_ui.txtAddr->text());
+    values.path = encodeLocalText(m_ui.txtPath->text());
+    m_geometry.store(values);
+    values.autoConnect = m_ui.mnuAutoConnect->isChecked();
 
     const FileWriteResult written = writeFileAtomically(kSettingsFileName, writeSettings(values));
     if (!written.ok) {
         std::fprintf(stderr, "quintaro: cannot save %s: %s\n", kSettingsFileName,
                      written.error.c_str());
-        MsgBox(QStringLiteral("The settings could not be saved to ") +
-                   QLatin1String(kSettingsFileName) + QStringLiteral(":\r\n") +
-                   QString::fromLocal8Bit(written.error.c_str()),
-               vbExclamation, QStringLiteral("Quintaro"), this);
+        showMessageBox(this,
+                       QStringLiteral("The settings could not be saved to ") +
+                           QLatin1String(kSettingsFileName) + QLatin1Char(':') + kCrLf +
+                           QString::fromLocal8Bit(written.error.c_str()),
+                       ExclamationIcon, QStringLiteral("Quintaro"));
     }
 }
 
-void frmQuintaro::closeEvent(QCloseEvent *event)
+void MainWindow::closeEvent(QCloseEvent *event)
 {
-    Form_Unload();
+    unload();
     event->accept();
 }
 
-void frmQuintaro::mnuExit_Click()
+void MainWindow::endSession()
 {
-    close();
-}
-
-void frmQuintaro::unloadForSessionEnd()
-{
-    setShuttingDown(true);
+    setSessionEnding(true);
     // Dialogs answer at once from now on; close those already open so that
     // the code waiting for them goes on and returns.
     while (QWidget *modal = QApplication::activeModalWidget()) {
@@ -464,127 +179,372 @@ void frmQuintaro::unloadForSessionEnd()
 }
 
 // ---------------------------------------------------------------------------
-// Layout
+// Geometry and layout
 
-void frmQuintaro::showEvent(QShowEvent *event)
+geometry::Margins MainWindow::frameMargins() const
+{
+    const QRect frame = frameGeometry();
+    const QRect client = geometry();
+    return {client.left() - frame.left(), client.top() - frame.top(),
+            frame.right() - client.right(), frame.bottom() - client.bottom()};
+}
+
+void MainWindow::applyGeometry()
+{
+    const geometry::Rect request = m_geometry.clientRequest();
+    m_settingGeometry = true;
+    setMinimumSize(m_geometry.minimumClientWidth(), m_geometry.minimumClientHeight());
+    move(request.left, request.top);
+    resize(request.width, request.height);
+    m_settingGeometry = false;
+    layOut();
+}
+
+void MainWindow::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
-    if (m_framed)
+    if (m_geometry.isFramed())
         return;
     // Frame sizes are known only once the window system has framed the
     // window, which happens after the event loop has turned once.
     QTimer::singleShot(0, this, [this] {
-        m_framed = true;
-        applyOuterGeometry();
+        m_geometry.setFramed(frameMargins());
+        applyGeometry();
     });
 }
 
-void frmQuintaro::moveEvent(QMoveEvent *event)
+void MainWindow::moveEvent(QMoveEvent *event)
 {
     QMainWindow::moveEvent(event);
-    if (m_framed && !m_settingGeometry && !isMinimized()) {
-        const QRect frame = frameGeometry();
-        m_outerTwips.moveTopLeft(QPoint(keepTwips(frame.left(), m_outerTwips.left()),
-                                        keepTwips(frame.top(), m_outerTwips.top())));
-    }
+    if (m_geometry.isFramed() && !m_settingGeometry && !isMinimized())
+        m_geometry.frameMoved(frameGeometry().left(), frameGeometry().top());
 }
 
-void frmQuintaro::resizeEvent(QResizeEvent *event)
+void MainWindow::resizeEvent(QResizeEvent *event)
 {
     QMainWindow::resizeEvent(event);
-    if (m_settingGeometry)
-        return;
-    Form_Resize();
+    if (!m_settingGeometry)
+        layOut();
 }
 
-void frmQuintaro::changeEvent(QEvent *event)
+void MainWindow::changeEvent(QEvent *event)
 {
     QMainWindow::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange)
-        Form_Resize();
+        layOut();
 }
 
-void frmQuintaro::Form_Resize()
+void MainWindow::layOut()
 {
+    // A minimized window has no sizes to set.
     if (isMinimized())
         return;
-    if (m_framed && !m_settingGeometry) {
-        const QRect frame = frameGeometry();
-        m_outerTwips.setSize(QSize(keepTwips(frame.width(), m_outerTwips.width()),
-                                   keepTwips(frame.height(), m_outerTwips.height())));
+    if (m_geometry.isFramed()) {
+        m_geometry.setFramed(frameMargins());
+        if (!m_settingGeometry)
+            m_geometry.frameResized(frameGeometry().width(), frameGeometry().height());
     }
-    const QMargins margins = frameMarginsPx();
-    const int extraWidth = margins.left() + margins.right();
-    const int extraHeight = margins.top() + margins.bottom();
-
-    int H = m_outerTwips.height();
-    if (H < layout::kMinOuterHeight) {
-        m_outerTwips.setHeight(layout::kMinOuterHeight);
-        resize(width(), twipsToPixels(layout::kMinOuterHeight) - extraHeight);
+    const geometry::WindowGeometry::ResizeStep step = m_geometry.resizeStep();
+    if (step.clientHeight)
+        resize(width(), *step.clientHeight);
+    if (step.stationListHeight) {
+        QRect list = m_ui.lstWxCalls->geometry();
+        list.setHeight(*step.stationListHeight);
+        m_ui.lstWxCalls->setGeometry(list);
     }
-    if (const auto listHeight = layout::stationListHeight(H)) {
-        QRect g = lstWxCalls->geometry();
-        g.setHeight(twipsToPixels(*listHeight));
-        lstWxCalls->setGeometry(g);
-    }
-
-    int W = m_outerTwips.width();
-    if (W < layout::kMinOuterWidth) {
-        resize(twipsToPixels(layout::kMinOuterWidth) - extraWidth, height());
-        if (width() + extraWidth < twipsToPixels(layout::kMinOuterWidth))
+    if (step.clientWidth) {
+        resize(*step.clientWidth, height());
+        if (!m_geometry.widthRaisedTo(width()))
             return;
-        m_outerTwips.setWidth(layout::kMinOuterWidth);
-        W = layout::kMinOuterWidth;
     }
 
-    const layout::ControlPlacement p = layout::placeControls(W);
-    auto setWidth = [](QWidget *w, int twips) { w->resize(twipsToPixels(twips), w->height()); };
-    auto setLeft = [](QWidget *w, int twips) { w->move(twipsToPixels(twips), w->y()); };
-    setWidth(List2, p.list2Width);
-    setWidth(txtPath, p.txtPathWidth);
-    setWidth(lstWxCalls, p.lstWxCallsWidth);
-    for (QWidget *w : {static_cast<QWidget *>(lblAGW), static_cast<QWidget *>(lblAddr),
-                       static_cast<QWidget *>(lblPath), static_cast<QWidget *>(txtPath),
-                       static_cast<QWidget *>(chkAutoLoadAll), static_cast<QWidget *>(chkAutoLoad)})
+    const geometry::ControlPlacement p = m_geometry.placement();
+    const auto setWidth = [](QWidget *w, int twips) {
+        w->resize(twipsToPixels(twips), w->height());
+    };
+    const auto setLeft = [](QWidget *w, int twips) { w->move(twipsToPixels(twips), w->y()); };
+    setWidth(m_ui.List2, p.list2Width);
+    setWidth(m_ui.txtPath, p.txtPathWidth);
+    setWidth(m_ui.lstWxCalls, p.lstWxCallsWidth);
+    for (QWidget *w :
+         std::initializer_list<QWidget *>{m_ui.lblAGW, m_ui.lblAddr, m_ui.lblPath, m_ui.txtPath,
+                                          m_ui.chkAutoLoadAll, m_ui.chkAutoLoad})
         setLeft(w, p.columnLeft);
-    setLeft(txtAddr, p.txtAddrLeft);
+    setLeft(m_ui.txtAddr, p.txtAddrLeft);
 }
 
 // ---------------------------------------------------------------------------
-// Options and window commands
+// Window commands
 
-void frmQuintaro::chkAutoLoad_Click()
+void MainWindow::setBrezomatPath()
 {
-    m_bAutoLoad = chkAutoLoad->checkState() == Qt::Checked;
+    m_fileDialog.filter = QStringLiteral("Application Files (*.exe)|*.exe");
+    m_fileDialog.filterIndex = 1;
+    m_fileDialog.initialDirectory = QStringLiteral(".\\");
+    m_fileDialog.title = QStringLiteral("Set Brezomat Path");
+    m_fileDialog.flags = kDialogFlags;
+    m_fileDialog.showOpen();
+    if (!m_fileDialog.fileName.isEmpty())
+        m_ui.txtPath->setText(m_fileDialog.fileName);
 }
 
-void frmQuintaro::chkAutoLoadAll_Click()
+void MainWindow::showHelp()
 {
-    m_bAutoLoadAll = chkAutoLoadAll->checkState() == Qt::Checked;
+    HelpWindow::instance().open(QStringLiteral("Leggimi_Quintaro.rtf"),
+                                QStringLiteral("Quintaro - Istruzioni"));
 }
 
-void frmQuintaro::mnuAutoConnect_Click()
+// ---------------------------------------------------------------------------
+// The engine link
+
+void MainWindow::toggleConnection()
 {
-    // Triggering a checkable item inverts its mark, as the menu does.
-    mnuAutoConnect->trigger();
+    if (!m_link.isClosed()) {
+        m_link.disconnectFromEngine();
+        showLinkClosed();
+        return;
+    }
+    const QString host = decodeLocalText(trimSpaces(encodeLocalText(m_ui.txtAddr->text())));
+    if (!host.isEmpty())
+        m_host = host;
+    if (m_host.isEmpty()) {
+        onLinkFailed(QStringLiteral("No AGWPE address: type the address of the packet engine "
+                                    "into the AGW IP Address box."));
+        return;
+    }
+    m_link.connectToEngine(m_host, m_enginePort);
+    // A failure reported at once has already shown the link as closed.
+    if (!m_link.isClosed())
+        m_ui.nmuConnect->setText(QStringLiteral("&Disconnect"));
 }
 
-void frmQuintaro::nmuPath_Click()
+void MainWindow::showLinkClosed()
 {
-    m_commonD.Filter = QStringLiteral("Application Files (*.exe)|*.exe");
-    m_commonD.FilterIndex = 1;
-    m_commonD.InitDir = QStringLiteral(".\\");
-    m_commonD.DialogTitle = QStringLiteral("Set Brezomat Path");
-    m_commonD.Flags = CommonDialog::cdlOFNHideReadOnly | CommonDialog::cdlOFNNoChangeDir;
-    m_commonD.ShowOpen();
-    if (!m_commonD.FileName.isEmpty())
-        txtPath->setText(m_commonD.FileName);
+    m_ui.nmuConnect->setText(QStringLiteral("&Connect"));
+    m_ui.lblAGW->setText(QStringLiteral("Connessione ad AGWPE chiusa"));
 }
 
-void frmQuintaro::mnuHelp_Click()
+void MainWindow::onConnected()
 {
-    frmIstruzioni::instance().Apri(QStringLiteral("Leggimi_Quintaro.rtf"),
-                                   QStringLiteral("Quintaro - Istruzioni"));
+    m_stations.connectionMade();
+    showListState();
+}
+
+void MainWindow::onVersionReceived(quint16 majorVersion, quint16 minorVersion)
+{
+    m_ui.lblAGW->setText(QStringLiteral("Connesso ad AGWPE v") + QString::number(majorVersion) +
+                         QLatin1Char('.') + QString::number(minorVersion));
+}
+
+void MainWindow::showMonitorLines(const QStringList &lines)
+{
+    // The rows are kept and only their texts change: a flood of frames
+    // would otherwise make and destroy two rows at every redraw.
+    QListWidget *monitor = m_ui.List2;
+    while (monitor->count() > lines.size())
+        delete monitor->takeItem(monitor->count() - 1);
+    for (int i = 0; i < lines.size(); ++i) {
+        if (i >= monitor->count())
+            monitor->addItem(lines.at(i));
+        else if (monitor->item(i)->text() != lines.at(i))
+            monitor->item(i)->setText(lines.at(i));
+    }
+}
+
+void MainWindow::onWeatherReportsHeard(std::span<const agw::HeardReport> reports)
+{
+    for (const agw::HeardReport &report : reports) {
+        if (m_stations.stations().contains(report.call) || m_stations.stations().isFull())
+            continue;
+        // The monitor window shows the frame that brought the new station.
+        const agw::MonitorLines lines = agw::lastTwoLines(report.monitorText);
+        QStringList shown;
+        for (std::size_t i = 0; i < lines.count; ++i)
+            shown << fromRadioBytes(lines.lines[i]);
+        showMonitorLines(shown);
+        addStation(report.call);
+    }
+}
+
+void MainWindow::onClosedByEngine()
+{
+    showLinkClosed();
+}
+
+void MainWindow::onLinkFailed(const QString &reason)
+{
+    showMessageBox(this, reason, ExclamationIcon, QStringLiteral("Errore collegamento con AGWPE"));
+    showLinkClosed();
+}
+
+// ---------------------------------------------------------------------------
+// The station list
+
+void MainWindow::showListState()
+{
+    const stations::StationList &list = m_stations.stations();
+    if (const std::optional<std::string> title = list.title())
+        setWindowTitle(literalWindowTitle(decodeLocalText(*title)));
+    m_ui.nmuListCommands->menuAction()->setEnabled(list.menusEnabled());
+    m_ui.nmuSave->setEnabled(list.menusEnabled());
+}
+
+int MainWindow::selectedIndex() const
+{
+    const QModelIndex current = m_ui.lstWxCalls->currentIndex();
+    return current.isValid() && m_ui.lstWxCalls->selectionModel()->isSelected(current)
+               ? current.row()
+               : -1;
+}
+
+void MainWindow::selectNothing()
+{
+    // The view would otherwise move the selection to the next entry.
+    m_ui.lstWxCalls->selectionModel()->clear();
+}
+
+void MainWindow::addStation(std::string_view call)
+{
+    if (m_stations.add(call) != stations::StationList::AddResult::Added)
+        return;
+    showListState();
+    if (!m_autoLoad)
+        return;
+    const int index = m_stations.stations().count() - 1;
+    const stations::StationList::EntryId id = m_stations.stations().entryId(index);
+    const bool started = launchBrezomat(std::string(call));
+    // A box may have let other commands change the list meanwhile.
+    if (const int now = m_stations.stations().indexOf(id, index); now >= 0)
+        m_stations.setOpen(now, started);
+}
+
+void MainWindow::cancelSelected()
+{
+    const int index = selectedIndex();
+    m_stations.remove(index);
+    if (index > -1)
+        selectNothing();
+    showListState();
+}
+
+void MainWindow::clearList()
+{
+    m_stations.clear();
+    showListState();
+}
+
+void MainWindow::resetSelected()
+{
+    if (const int index = selectedIndex(); index > -1)
+        m_stations.setOpen(index, false);
+}
+
+void MainWindow::setSelected()
+{
+    if (const int index = selectedIndex(); index > -1)
+        m_stations.setOpen(index, true);
+}
+
+// ---------------------------------------------------------------------------
+// Starting Brezomat
+
+bool MainWindow::launchBrezomat(const std::string &call)
+{
+    long long taskId = 0;
+    try {
+        taskId = stations::programStarter().start(stations::buildCommandLine(
+            encodeLocalText(m_ui.txtPath->text()), call, encodeLocalText(m_ui.txtAddr->text())));
+    } catch (...) {
+        taskId = 0;
+    }
+    if (taskId != 0)
+        return true;
+    showMessageBox(this,
+                   QStringLiteral("Application Brezomat not found") + kCrLf +
+                       QStringLiteral("Please set path in File->Set Brezomat Path"),
+                   ExclamationIcon,
+                   QStringLiteral("Wx Station ") + fromRadioBytes(call) +
+                       QStringLiteral(" not loaded"));
+    return false;
+}
+
+void MainWindow::openSelected()
+{
+    const int index = selectedIndex();
+    if (index == -1)
+        return;
+    const stations::StationList &list = m_stations.stations();
+    const std::string call = list.call(index);
+    const stations::StationList::EntryId id = list.entryId(index);
+    if (!list.isOpen(index)) {
+        if (launchBrezomat(call)) {
+            if (const int now = list.indexOf(id, index); now >= 0)
+                m_stations.setOpen(now, true);
+        }
+        return;
+    }
+    const QString shown = fromRadioBytes(call);
+    const int answer = showMessageBox(this,
+                                      QStringLiteral("The Wx Station ") + shown +
+                                          QStringLiteral(" has been Already Loaded.") + kCrLf +
+                                          QStringLiteral("Load anyway ?"),
+                                      YesNoButtons, shown + QStringLiteral(" Already Loaded"));
+    if (answer == YesAnswer)
+        launchBrezomat(call);
+}
+
+void MainWindow::launchAll()
+{
+    const stations::StationList &list = m_stations.stations();
+    const int last = list.count() - 1;
+    for (int i = 0; i <= last; ++i) {
+        // Entries removed during a pause must not be read or set: the run
+        // ends at the list's current end.
+        if (i >= list.count() || isSessionEnding())
+            break;
+        const std::string call = list.call(i);
+        const stations::StationList::EntryId id = list.entryId(i);
+        if (launchBrezomat(call)) {
+            if (const int now = list.indexOf(id, i); now >= 0)
+                m_stations.setOpen(now, true);
+        }
+        QCoreApplication::processEvents();
+    }
+}
+
+void MainWindow::openAll()
+{
+    launchAll();
+}
+
+// ---------------------------------------------------------------------------
+// Station list files and the batch file
+
+void MainWindow::loadStationList()
+{
+    const StationListFiles::LoadOutcome outcome = m_files.load();
+    // A rejected file leaves the list on screen as it was; none of those
+    // stations was asked for by this load, so none is started.
+    if (outcome == StationListFiles::Rejected)
+        return;
+    if (outcome != StationListFiles::Unreadable) {
+        if (m_stations.stations().count() >= 1)
+            m_ui.lstWxCalls->setCurrentIndex(m_stations.index(0));
+        showListState();
+    }
+    if (m_autoLoadAll)
+        launchAll();
+}
+
+void MainWindow::saveStationList()
+{
+    if (m_stations.stations().count() >= 1 && m_files.save())
+        showListState();
+}
+
+void MainWindow::generateBatchFile()
+{
+    m_files.generateBatchFile(m_ui.txtPath->text(), m_ui.txtAddr->text());
 }
 
 } // namespace quintaro
