@@ -1,22 +1,23 @@
 #pragma once
 
-// The main window as the AGWPE link tests drive it: its outside effects
-// scripted, in a directory of its own, with the link's controls at hand.
-// Tests may leave it with the link open: the window must go without
-// reporting to controls it has already destroyed.
+// The main window as the engine link tests drive it: its outside effects
+// scripted, in a directory of its own, pointed at the test's engine port,
+// with the link's controls at hand. Tests may leave it with the link open:
+// the window must go without reporting to controls it has already destroyed.
 
 #include "AgwTestEngine.h"
 #include "EventWait.h"
 #include "FakeDialogs.h"
+#include "MainWindow.h"
 #include "RecordingProgramStarter.h"
 #include "WorkDir.h"
-#include "frmQuintaro.h"
 
 #include <QAbstractItemModel>
 #include <QAction>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QListWidget>
 #include <QMetaEnum>
 #include <QTcpSocket>
@@ -37,20 +38,21 @@ inline const QString kLinkClosed =
 
 struct LinkWindow
 {
-    // NotLoaded leaves the load step to the test, for what it must set first
-    // (a settings file, the engine's port).
-    enum Start { Loaded, NotLoaded };
+    // NotStarted leaves start-up to the test, for what it must set first
+    // (a settings file).
+    enum Start { Started, NotStarted };
 
-    explicit LinkWindow(Start start = Loaded)
+    // `port`: where the window's engine listens (a stand-in's or Direwolf's).
+    explicit LinkWindow(quint16 port, Start start = Started) : window(port)
     {
-        if (start == Loaded)
-            window.Form_Load();
+        if (start == Started)
+            window.start();
     }
 
     WorkDir dir;
     FakeMessageBoxes boxes;
     RecordingProgramStarter starter;
-    quintaro::frmQuintaro window;
+    quintaro::MainWindow window;
 
     template <typename T> T *child(const char *name)
     {
@@ -61,9 +63,10 @@ struct LinkWindow
     QString label() { return child<QLabel>("lblAGW")->text(); }
     QTcpSocket *socket() { return child<QTcpSocket>("Winsock1"); }
     QLineEdit *txtAddr() { return child<QLineEdit>("txtAddr"); }
-    QListWidget *list() { return child<QListWidget>("lstWxCalls"); }
+    QListView *list() { return child<QListView>("lstWxCalls"); }
     QStringList stations() { return items(list()); }
     QStringList monitor() { return items(child<QListWidget>("List2")); }
+    QString title() { return window.windowTitle(); }
     void clickAutoLoad() { child<QCheckBox>("chkAutoLoad")->click(); }
 
     // The link as the window shows it: the Connect command's caption, the
@@ -77,10 +80,9 @@ struct LinkWindow
     // Nothing on screen claims a live link.
     bool showsClosed() { return linkShown() == kLinkClosed; }
 
-    // Points the link at a port on this machine and runs the Connect command.
-    void connectTo(quint16 port, const QString &host = QStringLiteral("127.0.0.1"))
+    // Runs the Connect command with this address.
+    void connectTo(const QString &host = QStringLiteral("127.0.0.1"))
     {
-        window.setAgwPortForTesting(port);
         txtAddr()->setText(host);
         connectItem()->trigger();
     }
@@ -89,8 +91,14 @@ struct LinkWindow
     QTcpSocket *connectTo(agwtest::Engine &engine,
                           const QString &host = QStringLiteral("127.0.0.1"))
     {
-        connectTo(engine.port(), host);
+        connectTo(host);
         return engine.acceptLink();
+    }
+    // Writes the chunks to the window one read at a time (agwtest::deliver).
+    std::size_t deliver(QTcpSocket *peer, const std::vector<std::string> &chunks,
+                        int *reads = nullptr)
+    {
+        return agwtest::deliver(socket(), peer, chunks, reads);
     }
 };
 
@@ -110,30 +118,5 @@ struct AddedStations
     QStringList calls;
     QList<QStringList> monitorAtAdd;
 };
-
-// Writes each chunk once the window has read the one before, so that each
-// chunk reaches the data-arrival handler as a read of its own; how many
-// chunks went so before one was not read in time. *reads, when given, counts
-// the window's reads.
-inline std::size_t deliver(LinkWindow &w, QTcpSocket *peer, const std::vector<std::string> &chunks,
-                           int *reads = nullptr)
-{
-    QTcpSocket *socket = w.socket();
-    int counted = 0;
-    const QMetaObject::Connection counting =
-        QObject::connect(socket, &QTcpSocket::readyRead, socket, [&] { ++counted; });
-    std::size_t delivered = 0;
-    for (const std::string &chunk : chunks) {
-        const int before = counted;
-        agwtest::send(peer, chunk);
-        if (!waitUntil([&] { return counted > before && socket->bytesAvailable() == 0; }))
-            break;
-        ++delivered;
-    }
-    QObject::disconnect(counting);
-    if (reads)
-        *reads = counted;
-    return delivered;
-}
 
 } // namespace testsupport

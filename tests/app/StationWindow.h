@@ -1,26 +1,28 @@
 #pragma once
 
 // The main window with every outside effect scripted: its own current
-// directory, message boxes, file dialogs and (unless a test wants the real
-// one) program starts. Steps written as short texts ("add IK1ABC", "select 0",
-// "load two.txt") let the station-list tests read like tables of events.
+// directory, message boxes, file dialogs, program starts (unless a test wants
+// the real starter) and a stand-in engine of its own. Steps written as short
+// texts ("hear IK1ABC", "select 0", "load two.txt") let the tests read like
+// tables of events; each step is what a user (or the radio) does.
 
 #include "AgwTestEngine.h"
 #include "EventWait.h"
 #include "FakeDialogs.h"
+#include "MainWindow.h"
 #include "RecordingProgramStarter.h"
+#include "StationListModel.h"
 #include "WorkDir.h"
-#include "frmQuintaro.h"
 
 #include <QAccessible>
 #include <QAction>
 #include <QByteArrayList>
 #include <QCheckBox>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
+#include <QMenu>
 #include <QTcpSocket>
 #include <QTest>
-#include <memory>
 #include <optional>
 
 namespace testsupport {
@@ -31,6 +33,12 @@ inline const QByteArray kBatchHeader = "@Echo Off\r\n"
                                        "REM Batch file for opening Brezomat\r\n"
                                        "REM several times with different Wx Calls\r\n";
 
+// A positionless weather report from `call`, as the engine monitors it.
+inline std::string weatherReportFrom(const std::string &call)
+{
+    return agwtest::monitoredFrame('U', call, agwtest::kWxPositionless);
+}
+
 class StationWindow
 {
 public:
@@ -40,22 +48,15 @@ public:
     {
         if (starts == Recorded)
             starter.emplace();
-        window.Form_Load();
-    }
-    ~StationWindow()
-    {
-        // The link is closed while the window is whole: the socket's end
-        // notifies the window.
-        auto *socket = window.findChild<QTcpSocket *>(QStringLiteral("Winsock1"));
-        if (socket && socket->state() != QAbstractSocket::UnconnectedState)
-            window.nmuConnect_Click();
+        window.start();
     }
 
     WorkDir dir;
     FakeMessageBoxes boxes;
     FakeFileDialogs dialogs;
     std::optional<RecordingProgramStarter> starter;
-    quintaro::frmQuintaro window;
+    agwtest::Engine engine;
+    quintaro::MainWindow window{engine.port()};
 
     template <typename T> T *child(const char *name)
     {
@@ -64,16 +65,20 @@ public:
             qWarning("no child %s", name);
         return found;
     }
-    QListWidget *list() { return child<QListWidget>("lstWxCalls"); }
+    QAction *action(const char *name)
+    {
+        // A menu's own action shares the menu's name.
+        for (QAction *a : window.findChildren<QAction *>(QLatin1String(name)))
+            return a;
+        qWarning("no action %s", name);
+        return nullptr;
+    }
+    void trigger(const char *name) { action(name)->trigger(); }
+
+    QListView *list() { return child<QListView>("lstWxCalls"); }
     QLineEdit *txtPath() { return child<QLineEdit>("txtPath"); }
     QLineEdit *txtAddr() { return child<QLineEdit>("txtAddr"); }
-    QAction *listMenu()
-    {
-        const QList<QAction *> found =
-            window.findChildren<QAction *>(QStringLiteral("nmuListCommands"));
-        return found.isEmpty() ? nullptr : found.first();
-    }
-    QAction *saveItem() { return child<QAction>("nmuSave"); }
+    QTcpSocket *socket() { return child<QTcpSocket>("Winsock1"); }
     QString title() const { return window.windowTitle(); }
     // The title as the title bar shows it and a screen reader reads it.
     QString shownTitle()
@@ -86,29 +91,29 @@ public:
     QList<int> statuses()
     {
         QList<int> values;
-        for (int i = 0; i < list()->count(); ++i)
-            values << list()->item(i)->data(Qt::UserRole).toInt();
+        const QAbstractItemModel *model = list()->model();
+        for (int i = 0; i < model->rowCount(); ++i)
+            values << model->index(i, 0).data(quintaro::StationListModel::OpenStatusRole).toInt();
         return values;
     }
     // "+" or "-" for "&Wx List", then for "&Save Wx Station List as...".
     QString menus()
     {
-        return QString(listMenu()->isEnabled() ? '+' : '-') + (saveItem()->isEnabled() ? '+' : '-');
+        return QString(action("nmuListCommands")->isEnabled() ? '+' : '-') +
+               (action("nmuSave")->isEnabled() ? '+' : '-');
     }
     // The selected entry as the user sees it, -1 for none.
     int selected()
     {
-        const QList<QListWidgetItem *> items = list()->selectedItems();
-        return items.isEmpty() ? -1 : list()->row(items.first());
+        const QModelIndexList rows = list()->selectionModel()->selectedRows();
+        return rows.isEmpty() ? -1 : rows.first().row();
     }
     void select(int row)
     {
-        if (row < 0) {
-            list()->setCurrentRow(-1);
-            list()->clearSelection();
-        } else {
-            list()->setCurrentRow(row);
-        }
+        if (row < 0)
+            list()->selectionModel()->clear();
+        else
+            list()->setCurrentIndex(list()->model()->index(row, 0));
     }
     QByteArrayList started() const
     {
@@ -140,29 +145,44 @@ public:
     void load(const QString &name)
     {
         dialogs.answerNext(dir.filePath(name));
-        window.nmuLoad_Click();
+        trigger("nmuLoad");
     }
     void save(const QString &name)
     {
         dialogs.answerNext(dir.filePath(name));
-        window.nmuSave_Click();
+        trigger("nmuSave");
     }
     void batch(const QString &name)
     {
         dialogs.answerNext(dir.filePath(name));
-        window.nmuBatch_Click();
+        trigger("nmuBatch");
     }
 
-    // Connects the link to a stand-in engine of the window's own; the
-    // engine's side once the window's two requests are in, nullptr when they
-    // do not come.
+    // Connects the link to the window's stand-in engine; the engine's side
+    // once the window's two requests are in, nullptr when they do not come.
+    // The address box keeps its text: the link remembers the host.
     QTcpSocket *connectLink()
     {
-        engine = std::make_unique<agwtest::Engine>();
-        window.setAgwPortForTesting(engine->port());
+        const QString address = txtAddr()->text();
         txtAddr()->setText(QStringLiteral("127.0.0.1"));
-        window.nmuConnect_Click();
-        return engine->acceptLink();
+        trigger("nmuConnect");
+        txtAddr()->setText(address);
+        m_peer = engine.acceptLink();
+        return m_peer;
+    }
+    // The engine's side of the link, connecting first when needed.
+    QTcpSocket *peer()
+    {
+        if (!m_peer || m_peer->state() != QAbstractSocket::ConnectedState)
+            connectLink();
+        return m_peer;
+    }
+    // The radio brings a weather report from `call`; true once the window
+    // has read it.
+    bool hear(const std::string &call)
+    {
+        QTcpSocket *to = peer();
+        return to && agwtest::deliver(socket(), to, {weatherReportFrom(call)}) == 1;
     }
 
     // One step of a scripted session. Files named in steps must exist in the
@@ -171,32 +191,32 @@ public:
     {
         const QString verb = step.section(QLatin1Char(' '), 0, 0);
         const QString arg = step.section(QLatin1Char(' '), 1);
-        if (verb == QLatin1String("add"))
-            window.AddWxStation(arg);
-        else if (verb == QLatin1String("select"))
+        if (verb == QLatin1String("hear"))
+            return hear(arg.toStdString());
+        if (verb == QLatin1String("select"))
             select(arg.toInt());
         else if (verb == QLatin1String("cancel"))
-            window.nmuCancelItem_Click();
+            trigger("nmuCancelItem");
         else if (verb == QLatin1String("clear"))
-            window.nmuClearList_Click();
+            trigger("nmuClearList");
         else if (verb == QLatin1String("set"))
-            window.nmuSetItem_Click();
+            trigger("nmuSetItem");
         else if (verb == QLatin1String("reset"))
-            window.nmuResetItem_Click();
+            trigger("nmuResetItem");
         else if (verb == QLatin1String("loaditem"))
-            window.nmuLoadItem_Click();
+            trigger("nmuLoadItem");
         else if (verb == QLatin1String("loadall"))
-            window.nmuLoadAllItems_Click();
+            trigger("nmuLoadAllItems");
         else if (verb == QLatin1String("load"))
             load(arg);
         else if (verb == QLatin1String("load-cancel")) {
             dialogs.cancelNext();
-            window.nmuLoad_Click();
+            trigger("nmuLoad");
         } else if (verb == QLatin1String("save"))
             save(arg);
         else if (verb == QLatin1String("save-cancel")) {
             dialogs.cancelNext();
-            window.nmuSave_Click();
+            trigger("nmuSave");
         } else if (verb == QLatin1String("autoload"))
             clickAutoLoad();
         else if (verb == QLatin1String("ok"))
@@ -204,11 +224,12 @@ public:
         else if (verb == QLatin1String("fail"))
             starter->failNext(arg.isEmpty() ? 1 : arg.toInt());
         else if (verb == QLatin1String("answer"))
-            boxes.answerNext(arg == QLatin1String("yes") ? quintaro::vbYes : quintaro::vbNo);
+            boxes.answerNext(arg == QLatin1String("yes") ? quintaro::YesAnswer
+                                                         : quintaro::NoAnswer);
         else if (verb == QLatin1String("connect"))
             return connectLink() != nullptr;
         else if (verb == QLatin1String("disconnect"))
-            window.nmuConnect_Click();
+            trigger("nmuConnect");
         else {
             qWarning("unknown step %s", qPrintable(step));
             return false;
@@ -217,7 +238,7 @@ public:
     }
 
 private:
-    std::unique_ptr<agwtest::Engine> engine;
+    QTcpSocket *m_peer = nullptr;
 };
 
 } // namespace testsupport

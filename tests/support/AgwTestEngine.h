@@ -9,6 +9,7 @@
 #include <QTcpSocket>
 
 #include <string>
+#include <vector>
 
 namespace agwtest {
 
@@ -27,6 +28,30 @@ inline void send(QTcpSocket *peer, const std::string &bytes)
 {
     peer->write(qbytes(bytes));
     peer->flush();
+}
+
+// Writes each chunk once the window has read the one before, so that each
+// reaches the window as a read of its own; how many went so before one was
+// not read in time. *reads, when given, counts the window's reads.
+inline std::size_t deliver(QTcpSocket *windowSide, QTcpSocket *peer,
+                           const std::vector<std::string> &chunks, int *reads = nullptr)
+{
+    int counted = 0;
+    const QMetaObject::Connection counting =
+        QObject::connect(windowSide, &QTcpSocket::readyRead, windowSide, [&] { ++counted; });
+    std::size_t delivered = 0;
+    for (const std::string &chunk : chunks) {
+        const int before = counted;
+        agwtest::send(peer, chunk);
+        if (!testsupport::waitUntil(
+                [&] { return counted > before && windowSide->bytesAvailable() == 0; }))
+            break;
+        ++delivered;
+    }
+    QObject::disconnect(counting);
+    if (reads)
+        *reads = counted;
+    return delivered;
 }
 
 // The engine's side of the link: a server on a free loopback port, inside

@@ -1,8 +1,8 @@
 #pragma once
 
+#include <QAbstractItemView>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QListWidget>
 #include <QStringList>
 #include <QTimer>
 #include <functional>
@@ -26,12 +26,13 @@ inline bool waitUntil(const std::function<bool()> &pred, int timeoutMs = kWait)
     return true;
 }
 
-// The texts of a list box's rows, in order.
-inline QStringList items(const QListWidget *list)
+// The texts of a list's rows, in order, as its view shows them.
+inline QStringList items(const QAbstractItemView *list)
 {
     QStringList texts;
-    for (int i = 0; i < list->count(); ++i)
-        texts << list->item(i)->text();
+    const QAbstractItemModel *model = list->model();
+    for (int i = 0; model && i < model->rowCount(); ++i)
+        texts << model->index(i, 0).data().toString();
     return texts;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "CommonDialog.h"
-#include "MessageBoxes.h"
+#include "FileDialog.h"
+#include "MessageBox.h"
 
 #include <QList>
 #include <QQueue>
@@ -39,7 +39,7 @@ public:
             whileShown(request);
         if (!m_answers.isEmpty())
             return m_answers.dequeue();
-        return (style & 7) == quintaro::vbYesNo ? quintaro::vbNo : quintaro::vbOK;
+        return (style & 7) == quintaro::YesNoButtons ? quintaro::NoAnswer : quintaro::OkAnswer;
     }
 
 private:
