@@ -95,7 +95,6 @@ void MainWindow::connectSignals()
 void MainWindow::start()
 {
     const LoadedSettings loaded = loadSettingsFile(kSettingsFileName);
-    bool defaultsWritten = loaded.defaultsWritten;
     if (!loaded.writeError.empty())
         std::fprintf(stderr, "quintaro: cannot write %s: %s\n", kSettingsFileName,
                      loaded.writeError.c_str());
@@ -103,7 +102,7 @@ void MainWindow::start()
     m_ui.txtAddr->setText(decodeLocalText(values.host));
     m_ui.txtPath->setText(decodeLocalText(values.path));
 
-    if (!m_geometry.restore(values) && !defaultsWritten) {
+    if (!m_geometry.restore(values) && !loaded.defaultsWritten) {
         const FileWriteResult written = writeDefaultSettingsFile(kSettingsFileName);
         if (!written.ok)
             std::fprintf(stderr, "quintaro: cannot write %s: %s\n", kSettingsFileName,
