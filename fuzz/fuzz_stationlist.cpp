@@ -9,6 +9,7 @@
 
 #include "FuzzCheck.h"
 
+#include "StationList.h"
 #include "StationListFile.h"
 
 #include <cstddef>
@@ -43,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const ListFileReadResult read = readStationList(bytes);
 
     if (read.valid()) {
-        FUZZ_CHECK(read.calls.size() <= kMaxListEntries);
+        FUZZ_CHECK(read.calls.size() <= std::size_t(kMaxStations));
         for (const std::string &call : read.calls)
             FUZZ_CHECK(call.size() >= kMinCallBytes && call.size() <= kMaxCallBytes);
         FUZZ_CHECK(describeListFileProblem(read).empty());
@@ -60,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     } else {
         FUZZ_CHECK(read.calls.empty());
         FUZZ_CHECK(read.badEntry.size() <= kMaxReportedEntryBytes);
-        FUZZ_CHECK(read.badIndex <= kMaxListEntries);
+        FUZZ_CHECK(read.badIndex <= std::size_t(kMaxStations));
         const std::string message = describeListFileProblem(read);
         FUZZ_CHECK(!message.empty());
         for (const char c : message)

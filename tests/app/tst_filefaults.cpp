@@ -4,22 +4,26 @@
 // a full disk or a refused write keeps the old file byte for byte and tells
 // the user what was not saved and why.
 
+#include "AgwTestEngine.h"
 #include "FakeDialogs.h"
 #include "FileBytes.h"
 #include "FileSizeLimit.h"
+#include "MainWindow.h"
 #include "ProcessRun.h"
 #include "RecordingProgramStarter.h"
+#include "SessionEnd.h"
 #include "SettingsFile.h"
-#include "Shutdown.h"
 #include "StationListFile.h"
 #include "WorkDir.h"
-#include "frmQuintaro.h"
 
+#include <QAbstractItemModel>
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
+#include <QListView>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -194,9 +198,46 @@ private:
 // The session is ending while it lives.
 struct SessionEnding
 {
-    SessionEnding() { setShuttingDown(true); }
-    ~SessionEnding() { setShuttingDown(false); }
+    SessionEnding() { setSessionEnding(true); }
+    ~SessionEnding() { setSessionEnding(false); }
 };
+
+// Chooses a menu command of the window, as the user does.
+void trigger(MainWindow &window, const char *name)
+{
+    // A menu's own action shares the menu's name.
+    const QList<QAction *> actions = window.findChildren<QAction *>(QLatin1String(name));
+    QVERIFY2(!actions.isEmpty(), name);
+    actions.first()->trigger();
+}
+
+int stationCount(MainWindow &window)
+{
+    const auto *list = window.findChild<QListView *>(QStringLiteral("lstWxCalls"));
+    return list ? list->model()->rowCount() : -1;
+}
+
+// The engine brings weather reports from `count` new stations in one burst,
+// with the link connected to it for the purpose; the address box keeps its
+// text. False when they were not all listed in time.
+bool hearStations(MainWindow &window, agwtest::Engine &engine, int count)
+{
+    auto *address = window.findChild<QLineEdit *>(QStringLiteral("txtAddr"));
+    const QString typed = address->text();
+    address->setText(QStringLiteral("127.0.0.1"));
+    trigger(window, "nmuConnect");
+    address->setText(typed);
+    QTcpSocket *peer = engine.acceptLink();
+    if (!peer)
+        return false;
+    const int wanted = stationCount(window) + count;
+    std::string burst;
+    for (int i = 0; i < count; ++i)
+        burst += agwtest::monitoredFrame('U', "IK" + std::to_string(10000 + i),
+                                         agwtest::kWxPositionless);
+    agwtest::send(peer, burst);
+    return testsupport::waitUntil([&] { return stationCount(window) == wanted; });
+}
 
 const QByteArray kOldSettings = "\"old.host\",\"/opt/old/Orbetti\",15,30,4900,2950,#FALSE#\r\n";
 const QByteArray kOldList = "OLD1AA\r\nOLD2BB\r\n";
@@ -356,15 +397,16 @@ void TestFileFaults::fullDiskOrRefusedWrite()
         boxes.emplace();
     FakeFileDialogs dialogs;
     RecordingProgramStarter starter;
-    frmQuintaro window;
-    window.Form_Load();
+    agwtest::Engine engine;
+    MainWindow window(engine.port());
+    window.start();
     QCOMPARE(readFile(QStringLiteral("Quintaro.ini")), kOldSettings);
     auto *txtPath = window.findChild<QLineEdit *>(QStringLiteral("txtPath"));
 
     QString title;
     if (file == QLatin1String("list")) {
         dialogs.answerNext(QDir::current().filePath(QStringLiteral("WxList.txt")));
-        window.nmuLoad_Click();
+        trigger(window, "nmuLoad");
         QCOMPARE(window.windowTitle(), QStringLiteral("Quintaro - WxList.txt - 2 stations"));
     }
     // Far more than the full disk has room for, but no more than the empty
@@ -372,8 +414,8 @@ void TestFileFaults::fullDiskOrRefusedWrite()
     const int stations = file == QLatin1String("list")    ? 2000
                          : file == QLatin1String("batch") ? 1000
                                                           : 0;
-    for (int i = 0; i < stations; ++i)
-        window.AddWxStation(QStringLiteral("IK%1").arg(10000 + i));
+    if (stations > 0)
+        QVERIFY(hearStations(window, engine, stations));
     const int listed = stations + (file == QLatin1String("list") ? 2 : 0);
     if (file == QLatin1String("settings"))
         txtPath->setText(QStringLiteral("/opt/new/") + QString(20000, QLatin1Char('p')));
@@ -393,10 +435,10 @@ void TestFileFaults::fullDiskOrRefusedWrite()
         const QStringList filled = entries(diskPath);
         if (file == QLatin1String("list")) {
             dialogs.answerNext(QDir::current().filePath(QStringLiteral("WxList.txt")));
-            window.nmuSave_Click();
+            trigger(window, "nmuSave");
         } else if (file == QLatin1String("batch")) {
             dialogs.answerNext(QDir::current().filePath(QStringLiteral("WxLoad.bat")));
-            window.nmuBatch_Click();
+            trigger(window, "nmuBatch");
         } else {
             // A box that waited for an answer nobody gives is closed after a
             // while, and counted.
@@ -458,7 +500,7 @@ void TestFileFaults::fullDiskOrRefusedWrite()
     QCOMPARE(entries(diskPath), before);
     if (file == QLatin1String("list")) {
         dialogs.answerNext(QDir::current().filePath(QStringLiteral("WxList.txt")));
-        window.nmuSave_Click();
+        trigger(window, "nmuSave");
         const stations::ListFileReadResult read =
             stations::readStationList(readFile(QStringLiteral("WxList.txt")).toStdString());
         QVERIFY(read.valid());
@@ -467,7 +509,7 @@ void TestFileFaults::fullDiskOrRefusedWrite()
                  QStringLiteral("Quintaro - WxList.txt - %1 stations").arg(listed));
     } else {
         dialogs.answerNext(QDir::current().filePath(QStringLiteral("WxLoad.bat")));
-        window.nmuBatch_Click();
+        trigger(window, "nmuBatch");
         const QByteArray batch = readFile(QStringLiteral("WxLoad.bat"));
         QCOMPARE(batch.count("\r\n"), 3 + stations);
         QVERIFY(batch.endsWith("/opt/old/Orbetti IK10999 old.host\r\n"));

@@ -27,10 +27,10 @@ namespace {
 // and the second selected, titled as heard.
 void prepareList(StationWindow &w)
 {
-    w.window.AddWxStation(QStringLiteral("PRE1AA"));
-    w.window.AddWxStation(QStringLiteral("PRE2BB"));
+    QVERIFY(w.hear("PRE1AA"));
+    QVERIFY(w.hear("PRE2BB"));
     w.select(0);
-    w.window.nmuSetItem_Click();
+    w.trigger("nmuSetItem");
     w.select(1);
 }
 
@@ -41,6 +41,24 @@ void checkListUnchanged(StationWindow &w)
     QCOMPARE(w.selected(), 1);
     QCOMPARE(w.title(), QStringLiteral("Quintaro - 2 stations (list not saved)"));
     QCOMPARE(w.menus(), QStringLiteral("++"));
+}
+
+// The list file title the window keeps, as a cancelled load shows it in the
+// title (the cancel changes nothing else that these tests look at later).
+QString fileTitleShown(StationWindow &w)
+{
+    w.run(QStringLiteral("load-cancel"));
+    const QString title = w.title();
+    const QString prefix = QStringLiteral("Quintaro - ");
+    const QString suffix = QStringLiteral(" - %1 stations").arg(w.calls().size());
+    if (!title.startsWith(prefix) || !title.endsWith(suffix))
+        return QStringLiteral("<title %1>").arg(title);
+    return title.mid(prefix.size(), title.size() - prefix.size() - suffix.size());
+}
+
+std::string radioBytes(const QString &call)
+{
+    return call.toLatin1().toStdString();
 }
 
 QByteArray manyCalls(int count)
@@ -83,10 +101,10 @@ void TestListFiles::roundTrip()
 {
     StationWindow w;
     w.clickAutoLoad();
-    w.window.AddWxStation(QStringLiteral("IK1ABC-13"));
+    QVERIFY(w.hear("IK1ABC-13"));
     w.clickAutoLoad();
-    w.window.AddWxStation(QStringLiteral("ik2def"));
-    w.window.AddWxStation(QStringLiteral("IK3GHI"));
+    QVERIFY(w.hear("ik2def"));
+    QVERIFY(w.hear("IK3GHI"));
     QVERIFY(w.dir.write(QStringLiteral("WxList.txt"), "OLD1AA\r\nOLD2BB\r\nOLD3CC\r\nOLD4DD\r\n"));
 
     // Saving onto an existing file replaces it without a question.
@@ -94,26 +112,24 @@ void TestListFiles::roundTrip()
     QCOMPARE(w.dir.read(QStringLiteral("WxList.txt")),
              QByteArray("IK1ABC-13\r\nik2def\r\nIK3GHI\r\n"));
     QCOMPARE(w.title(), QStringLiteral("Quintaro - WxList.txt - 3 stations"));
-    QCOMPARE(w.window.sListFileTitle(), QStringLiteral("WxList.txt"));
     QCOMPARE(w.boxes.requests.size(), 0);
     QCOMPARE(w.files(), QStringList{"WxList.txt"});
 
-    w.window.nmuClearList_Click();
-    QCOMPARE(w.window.sListFileTitle(), QString());
+    w.trigger("nmuClearList");
+    QCOMPARE(fileTitleShown(w), QString());
     w.load(QStringLiteral("WxList.txt"));
     QCOMPARE(w.calls(), (QStringList{"IK1ABC-13", "ik2def", "IK3GHI"}));
     QCOMPARE(w.statuses(), (QList<int>{0, 0, 0}));
     QCOMPARE(w.title(), QStringLiteral("Quintaro - WxList.txt - 3 stations"));
-    QCOMPARE(w.window.sListFileTitle(), QStringLiteral("WxList.txt"));
     QCOMPARE(w.menus(), QStringLiteral("++"));
     QCOMPARE(w.selected(), 0);
 
     // The selection after a load is the one the commands use.
-    w.window.nmuLoadItem_Click();
+    w.trigger("nmuLoadItem");
     QCOMPARE(w.started().last(), QByteArray("Orbetti.exe IK1ABC-13 localhost"));
     QCOMPARE(w.statuses(), (QList<int>{1, 0, 0}));
     // Loaded calls are known to the list: hearing one again adds nothing.
-    w.window.AddWxStation(QStringLiteral("ik2def"));
+    QVERIFY(w.hear("ik2def"));
     QCOMPARE(w.calls().size(), 3);
 }
 
@@ -188,14 +204,12 @@ void TestListFiles::reads()
         // The stations on screen survive a bad file, and are never shown
         // as the rejected file's, not even by a later cancelled load.
         checkListUnchanged(w);
-        QCOMPARE(w.window.sListFileTitle(), QString());
-        w.window.AddWxStation(QStringLiteral("PRE1AA"));
+        QVERIFY(w.hear("PRE1AA"));
         QCOMPARE(w.calls().size(), 2);
         w.run(QStringLiteral("load-cancel"));
         QCOMPARE(w.title(), QStringLiteral("Quintaro -  - 2 stations"));
         return;
     }
-    QCOMPARE(w.window.sListFileTitle(), QStringLiteral("list.txt"));
     QCOMPARE(w.boxes.requests.size(), 0);
     QCOMPARE(w.calls(), calls);
     QCOMPARE(w.statuses(), QList<int>(calls.size(), 0));
@@ -203,7 +217,7 @@ void TestListFiles::reads()
     QCOMPARE(w.menus(), QStringLiteral("++"));
     QCOMPARE(w.selected(), calls.isEmpty() ? -1 : 0);
     // The stations of the old list are gone from it: heard again, they are new.
-    w.window.AddWxStation(QStringLiteral("PRE1AA"));
+    QVERIFY(w.hear("PRE1AA"));
     QCOMPARE(w.calls().size(), qMin<qsizetype>(calls.size() + 1, 32767));
 }
 
@@ -229,14 +243,14 @@ void TestListFiles::unreadableFile()
         if (!QFileInfo(name).isFile())
             QSKIP("no such file here");
         w.dialogs.answerNext(name);
-        w.window.nmuLoad_Click();
+        w.trigger("nmuLoad");
     } else {
         w.load(name);
     }
 
     QCOMPARE(w.boxes.requests.size(), 0);
     checkListUnchanged(w);
-    QCOMPARE(w.window.sListFileTitle(), QFileInfo(name).fileName());
+    QCOMPARE(fileTitleShown(w), QFileInfo(name).fileName());
 }
 
 void TestListFiles::endlessFile()
@@ -246,10 +260,10 @@ void TestListFiles::endlessFile()
     StationWindow w;
     prepareList(w);
     w.dialogs.answerNext(QStringLiteral("/dev/zero"));
-    w.window.nmuLoad_Click();
+    w.trigger("nmuLoad");
     QCOMPARE(w.boxes.requests.size(), 0);
     checkListUnchanged(w);
-    QCOMPARE(w.window.sListFileTitle(), QStringLiteral("zero"));
+    QCOMPARE(fileTitleShown(w), QStringLiteral("zero"));
 }
 
 void TestListFiles::namedPipe()
@@ -281,7 +295,7 @@ void TestListFiles::namedPipe()
     QVERIFY(!wrote);
     QCOMPARE(w.boxes.requests.size(), 0);
     checkListUnchanged(w);
-    QCOMPARE(w.window.sListFileTitle(), QStringLiteral("pipe.txt"));
+    QCOMPARE(fileTitleShown(w), QStringLiteral("pipe.txt"));
 }
 
 void TestListFiles::dialogCancel_data()
@@ -318,25 +332,22 @@ void TestListFiles::dialogCancel()
 
     StationWindow w;
     prepareList(w);
-    // Whatever an earlier use left in the one dialog object is set anew.
-    CommonDialog &d = w.window.CommonD();
-    d.Filter = QStringLiteral("Application Files (*.exe)|*.exe");
-    d.FilterIndex = 3;
-    d.FileName = QStringLiteral("/opt/elsewhere/Orbetti.exe");
-    d.InitDir = QStringLiteral("/opt");
-    d.DialogTitle = QStringLiteral("Set Brezomat Path");
-    d.Flags = 0;
+    // Whatever an earlier use left in the window's one dialog is set anew:
+    // here the path command's filter, file name and title.
+    w.dialogs.answerNext(QStringLiteral("/opt/elsewhere/Orbetti.exe"));
+    w.trigger("nmuPath");
+    QCOMPARE(w.txtPath()->text(), QStringLiteral("/opt/elsewhere/Orbetti.exe"));
 
     w.dialogs.cancelNext();
     if (command == QLatin1String("load"))
-        w.window.nmuLoad_Click();
+        w.trigger("nmuLoad");
     else if (command == QLatin1String("save"))
-        w.window.nmuSave_Click();
+        w.trigger("nmuSave");
     else
-        w.window.nmuBatch_Click();
+        w.trigger("nmuBatch");
 
-    QCOMPARE(w.dialogs.requests.size(), 1);
-    const FileDialogRequest &r = w.dialogs.requests.first();
+    QCOMPARE(w.dialogs.requests.size(), 2);
+    const FileDialogRequest &r = w.dialogs.requests.last();
     QCOMPARE(int(r.mode), mode);
     QCOMPARE(r.filter, filter);
     QCOMPARE(r.filterIndex, 1);
@@ -347,22 +358,22 @@ void TestListFiles::dialogCancel()
 
     QCOMPARE(w.boxes.requests.size(), 0);
     QCOMPARE(w.files(), QStringList{});
-    QCOMPARE(w.window.sListFileTitle(), QString());
     QCOMPARE(w.title(), titleAfter);
     QCOMPARE(w.calls(), (QStringList{"PRE1AA", "PRE2BB"}));
     QCOMPARE(w.statuses(), (QList<int>{1, 0}));
     QCOMPARE(w.menus(), QStringLiteral("++"));
     // A cancelled load still selects the first entry.
     QCOMPARE(w.selected(), command == QLatin1String("load") ? 0 : 1);
+    QCOMPARE(fileTitleShown(w), QString());
 }
 
 void TestListFiles::saveWithEmptyList()
 {
     StationWindow w;
-    w.window.nmuSave_Click();
-    w.window.AddWxStation(QStringLiteral("IK1ABC"));
-    w.window.nmuClearList_Click();
-    w.window.nmuSave_Click();
+    w.trigger("nmuSave");
+    QVERIFY(w.hear("IK1ABC"));
+    w.trigger("nmuClearList");
+    w.trigger("nmuSave");
     QCOMPARE(w.dialogs.requests.size(), 0);
     QCOMPARE(w.files(), QStringList{});
     QCOMPARE(w.title(), QStringLiteral("Quintaro - 0 stations"));
@@ -372,7 +383,7 @@ void TestListFiles::saveWritesEveryEntryUnchanged()
 {
     StationWindow w;
     for (const char *call : {"AB", "IK1ABC", "IK1ABCD-15", " IK2 DEF ", "IK3,GHI"})
-        w.window.AddWxStation(QLatin1String(call));
+        QVERIFY(w.hear(call));
     w.save(QStringLiteral("odd.txt"));
     QCOMPARE(w.dir.read(QStringLiteral("odd.txt")),
              QByteArray("AB\r\nIK1ABC\r\nIK1ABCD-15\r\n IK2 DEF \r\nIK3,GHI\r\n"));
@@ -415,17 +426,16 @@ void TestListFiles::launchAllAfterLoad()
     QVERIFY(w.dir.write(QStringLiteral("empty.txt"), ""));
     w.txtPath()->setText(QStringLiteral("b"));
     w.txtAddr()->setText(QStringLiteral("h"));
-    w.window.AddWxStation(QStringLiteral("PRE1AA"));
-    w.window.AddWxStation(QStringLiteral("PRE2BB"));
+    QVERIFY(w.hear("PRE1AA"));
+    QVERIFY(w.hear("PRE2BB"));
     if (autoLoadAll)
         w.clickAutoLoadAll();
-    QCOMPARE(w.window.bAutoLoadAll(), autoLoadAll);
 
     if (file.isEmpty())
         w.dialogs.cancelNext();
     else
         w.dialogs.answerNext(w.dir.filePath(file));
-    w.window.nmuLoad_Click();
+    w.trigger("nmuLoad");
 
     QCOMPARE(w.started(), started);
     QCOMPARE(w.boxTitles(), boxTitles);
@@ -470,8 +480,8 @@ void TestListFiles::failedSave()
     QVERIFY(QDir(w.dir.path()).mkdir(QStringLiteral("folder.bat")));
     const QStringList filesBefore = w.files();
 
-    w.window.AddWxStation(QStringLiteral("IK1ABC"));
-    w.window.AddWxStation(QStringLiteral("IK2DEF"));
+    QVERIFY(w.hear("IK1ABC"));
+    QVERIFY(w.hear("IK2DEF"));
     w.save(QStringLiteral("good.txt"));
     QCOMPARE(w.title(), QStringLiteral("Quintaro - good.txt - 2 stations"));
     QCOMPARE(w.boxes.requests.size(), 0);
@@ -495,8 +505,8 @@ void TestListFiles::failedSave()
     QVERIFY2(box.prompt.contains(reason), qPrintable(box.prompt));
     // A failed save is not taken for a saved list.
     QCOMPARE(w.title(), QStringLiteral("Quintaro - good.txt - 2 stations"));
-    QCOMPARE(w.window.sListFileTitle(), QStringLiteral("good.txt"));
     QCOMPARE(w.calls(), (QStringList{"IK1ABC", "IK2DEF"}));
+    QCOMPARE(fileTitleShown(w), QStringLiteral("good.txt"));
     // Old files as they were, and nothing half-written left behind.
     QCOMPARE(w.dir.read(QStringLiteral("plain.dat")), oldBytes);
     QCOMPARE(w.dir.read(QStringLiteral("old.txt")), oldBytes);
@@ -582,11 +592,14 @@ void TestListFiles::batchBytes()
     w.txtPath()->setText(path);
     w.txtAddr()->setText(address);
     w.load(QStringLiteral("missing.txt")); // a list file title to keep
+    bool autoLoad = false;
     for (int i = 0; i < calls.size(); ++i) {
         // Every other entry open: the batch file does not look.
-        if ((i % 2 == 0) != w.window.bAutoLoad())
+        if ((i % 2 == 0) != autoLoad) {
             w.clickAutoLoad();
-        w.window.AddWxStation(calls.at(i));
+            autoLoad = !autoLoad;
+        }
+        QVERIFY(w.hear(radioBytes(calls.at(i))));
     }
     const QList<int> statusesBefore = w.statuses();
     const QString titleBefore = w.title();
@@ -607,8 +620,8 @@ void TestListFiles::batchBytes()
     QCOMPARE(w.calls(), calls);
     QCOMPARE(w.statuses(), statusesBefore);
     QCOMPARE(w.title(), titleBefore);
-    QCOMPARE(w.window.sListFileTitle(), QStringLiteral("missing.txt"));
     QCOMPARE(w.files(), QStringList{"WxLoad.bat"});
+    QCOMPARE(fileTitleShown(w), QStringLiteral("missing.txt"));
 }
 
 void TestListFiles::fileNameShownAsItIs_data()
