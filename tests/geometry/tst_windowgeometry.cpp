@@ -1,53 +1,74 @@
-// The layout rule's numbers, in twips.
+// The main window's geometry: the layout rule's numbers in twips, the check
+// that a window is on some screen, and the outer geometry as the settings
+// file and the window system hand it over.
 
-#include "WindowLayout.h"
+#include "SettingsFile.h"
+#include "WindowGeometry.h"
 
 #include <QRect>
 #include <QTest>
 
-using namespace quintaro::layout;
+using namespace quintaro::geometry;
+using quintaro::Settings;
 
-class TestWindowLayout : public QObject
+namespace {
+
+QRect qrect(const Rect &r)
+{
+    return QRect(r.left, r.top, r.width, r.height);
+}
+
+// The window as the main window makes it before start-up: 319 x 146 pixels,
+// 4785 x 2190 twips.
+WindowGeometry designGeometry()
+{
+    return WindowGeometry(Rect{0, 0, 319, 146});
+}
+
+Settings stored(const QRect &twips)
+{
+    Settings values;
+    values.left = twips.left();
+    values.top = twips.top();
+    values.width = twips.width();
+    values.height = twips.height();
+    return values;
+}
+
+WindowGeometry restored(const QRect &twips)
+{
+    WindowGeometry geometry = designGeometry();
+    geometry.restore(stored(twips));
+    return geometry;
+}
+
+} // namespace
+
+class TestWindowGeometry : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void roundHalfToEven_data();
-    void roundHalfToEven();
     void placement_data();
     void placement();
     void stationListHeight_data();
     void stationListHeight();
-    void twipsToPixels_data();
-    void twipsToPixels();
     void onSomeScreen_data();
     void onSomeScreen();
+
+    void restoreAndStore_data();
+    void restoreAndStore();
+    void keepOnSomeScreen_data();
+    void keepOnSomeScreen();
+    void clientRequestLeavesTheFrameOut();
+    void reportedFrameKeepsTwips();
+    void resizeStep_data();
+    void resizeStep();
+    void widthRaisedTo_data();
+    void widthRaisedTo();
 };
 
-void TestWindowLayout::roundHalfToEven_data()
-{
-    QTest::addColumn<int>("numerator");
-    QTest::addColumn<int>("denominator");
-    QTest::addColumn<int>("rounded");
-    QTest::newRow("exact") << 4900 << 50 << 98;
-    QTest::newRow("half down to even") << 4225 << 50 << 84;
-    QTest::newRow("half up to even") << 4275 << 50 << 86;
-    QTest::newRow("below half") << 4224 << 50 << 84;
-    QTest::newRow("above half") << 4226 << 50 << 85;
-    QTest::newRow("negative half to even") << -25 << 50 << 0;
-    QTest::newRow("negative half to even, odd") << -75 << 50 << -2;
-    QTest::newRow("negative below half") << -20 << 15 << -1;
-}
-
-void TestWindowLayout::roundHalfToEven()
-{
-    QFETCH(int, numerator);
-    QFETCH(int, denominator);
-    QFETCH(int, rounded);
-    QCOMPARE(quintaro::layout::roundHalfToEven(numerator, denominator), rounded);
-}
-
-void TestWindowLayout::placement_data()
+void TestWindowGeometry::placement_data()
 {
     QTest::addColumn<int>("width");
     QTest::addColumn<int>("B");
@@ -64,7 +85,7 @@ void TestWindowLayout::placement_data()
     QTest::newRow("4275: half to even 86") << 4275 << 86 << 4125 << 2669 << 1341 << 1446 << 2886;
 }
 
-void TestWindowLayout::placement()
+void TestWindowGeometry::placement()
 {
     QFETCH(int, width);
     const ControlPlacement p = placeControls(width);
@@ -80,7 +101,7 @@ void TestWindowLayout::placement()
     QCOMPARE(20 + p.list2Width, width - 130);
 }
 
-void TestWindowLayout::stationListHeight_data()
+void TestWindowGeometry::stationListHeight_data()
 {
     QTest::addColumn<int>("height");
     QTest::addColumn<int>("listHeight"); // -1: unchanged
@@ -90,33 +111,15 @@ void TestWindowLayout::stationListHeight_data()
     QTest::newRow("minimum") << 1260 << -1;
 }
 
-void TestWindowLayout::stationListHeight()
+void TestWindowGeometry::stationListHeight()
 {
     QFETCH(int, height);
     QFETCH(int, listHeight);
-    const auto h = quintaro::layout::stationListHeight(height);
+    const auto h = quintaro::geometry::stationListHeight(height);
     QCOMPARE(h.has_value() ? *h : -1, listHeight);
 }
 
-void TestWindowLayout::twipsToPixels_data()
-{
-    QTest::addColumn<int>("twips");
-    QTest::addColumn<int>("pixels");
-    QTest::newRow("15 per pixel") << 4800 << 320;
-    QTest::newRow("rounds down") << 20 << 1;
-    QTest::newRow("rounds up") << 1870 << 125;
-    QTest::newRow("exact") << 7695 << 513;
-    QTest::newRow("negative") << -1500 << -100;
-}
-
-void TestWindowLayout::twipsToPixels()
-{
-    QFETCH(int, twips);
-    QFETCH(int, pixels);
-    QCOMPARE(quintaro::layout::twipsToPixels(twips), pixels);
-}
-
-void TestWindowLayout::onSomeScreen_data()
+void TestWindowGeometry::onSomeScreen_data()
 {
     QTest::addColumn<QRect>("window");
     QTest::addColumn<bool>("seen");
@@ -132,14 +135,188 @@ void TestWindowLayout::onSomeScreen_data()
     QTest::newRow("geometry near the integer limits") << QRect(2147483000, 0, 640, 480) << false;
 }
 
-void TestWindowLayout::onSomeScreen()
+void TestWindowGeometry::onSomeScreen()
 {
     QFETCH(QRect, window);
     QFETCH(bool, seen);
-    const std::vector<PixelRect> screens{{0, 0, 1920, 1080}, {1920, 0, 3840, 2160}};
+    const std::vector<Rect> screens{{0, 0, 1920, 1080}, {1920, 0, 3840, 2160}};
     QCOMPARE(isOnSomeScreen({window.x(), window.y(), window.width(), window.height()}, screens),
              seen);
 }
 
-QTEST_APPLESS_MAIN(TestWindowLayout)
-#include "tst_windowlayout.moc"
+void TestWindowGeometry::restoreAndStore_data()
+{
+    QTest::addColumn<QRect>("fromFile"); // twips
+    QTest::addColumn<bool>("accepted");
+    QTest::addColumn<QRect>("kept");
+
+    QTest::newRow("all taken") << QRect(150, 300, 6000, 4000) << true
+                               << QRect(150, 300, 6000, 4000);
+    QTest::newRow("negative positions are taken")
+        << QRect(-120, -90, 57840, 32640) << true << QRect(-120, -90, 57840, 32640);
+    // The window keeps its design size for a value it rejects.
+    QTest::newRow("negative width rejected, the rest taken")
+        << QRect(45, 60, -5000, 3000) << false << QRect(45, 60, 4785, 3000);
+    QTest::newRow("negative height rejected, the rest taken")
+        << QRect(45, 60, 5000, -1) << false << QRect(45, 60, 5000, 2190);
+    QTest::newRow("zero size taken") << QRect(0, 0, 0, 0) << true << QRect(0, 0, 0, 0);
+}
+
+void TestWindowGeometry::restoreAndStore()
+{
+    QFETCH(QRect, fromFile);
+    QFETCH(bool, accepted);
+    QFETCH(QRect, kept);
+
+    WindowGeometry geometry = designGeometry();
+    Settings values = stored(fromFile);
+    values.host = "h";
+    QCOMPARE(geometry.restore(values), accepted);
+    QCOMPARE(qrect(geometry.outerTwips()), kept);
+
+    // Storing touches the geometry only.
+    Settings back;
+    back.host = "kept";
+    back.autoConnect = true;
+    geometry.store(back);
+    QCOMPARE(QRect(back.left, back.top, back.width, back.height), kept);
+    QCOMPARE(back.host, std::string("kept"));
+    QVERIFY(back.autoConnect);
+}
+
+void TestWindowGeometry::keepOnSomeScreen_data()
+{
+    QTest::addColumn<QRect>("fromFile"); // twips
+    QTest::addColumn<QRect>("kept");
+    // One 800 x 600 screen whose usable area starts below a 20-pixel panel.
+    QTest::newRow("on the screen: left alone")
+        << QRect(150, 300, 6000, 4000) << QRect(150, 300, 6000, 4000);
+    QTest::newRow("off every screen: to the usable area's corner, same size")
+        << QRect(300000, -90000, 6000, 4000) << QRect(0, 300, 6000, 4000);
+    // 40 pixels of it show at its minimum width, none at its stored width.
+    QTest::newRow("too small a size is judged at the minimum")
+        << QRect(11400, 300, 0, 0) << QRect(11400, 300, 0, 0);
+}
+
+void TestWindowGeometry::keepOnSomeScreen()
+{
+    QFETCH(QRect, fromFile);
+    QFETCH(QRect, kept);
+    WindowGeometry geometry = restored(fromFile);
+    geometry.keepOnSomeScreen({{0, 0, 800, 600}}, {0, 20, 800, 580});
+    QCOMPARE(qrect(geometry.outerTwips()), kept);
+
+    // With no screen known there is nothing to judge by.
+    WindowGeometry unknown = restored(fromFile);
+    unknown.keepOnSomeScreen({}, {0, 20, 800, 580});
+    QCOMPARE(qrect(unknown.outerTwips()), fromFile);
+}
+
+void TestWindowGeometry::clientRequestLeavesTheFrameOut()
+{
+    WindowGeometry geometry = restored(QRect(150, 300, 6000, 4000));
+    // Before the window is framed its outer size is taken as the client's.
+    QVERIFY(!geometry.isFramed());
+    QCOMPARE(qrect(geometry.clientRequest()), QRect(10, 20, 400, 267));
+    QCOMPARE(geometry.minimumClientWidth(), 281);
+    QCOMPARE(geometry.minimumClientHeight(), 84);
+
+    geometry.setFramed({4, 30, 4, 4});
+    QVERIFY(geometry.isFramed());
+    QCOMPARE(qrect(geometry.clientRequest()), QRect(10, 20, 392, 233));
+    QCOMPARE(geometry.minimumClientWidth(), 273);
+    QCOMPARE(geometry.minimumClientHeight(), 50);
+
+    // A frame larger than the window still leaves a client area.
+    WindowGeometry tiny = restored(QRect(0, 0, 30, 30));
+    tiny.setFramed({4, 30, 4, 4});
+    QCOMPARE(qrect(tiny.clientRequest()), QRect(0, 0, 1, 1));
+}
+
+void TestWindowGeometry::reportedFrameKeepsTwips()
+{
+    // 7, 8, 4901 and 2951 twips are 0, 1, 327 and 197 pixels.
+    WindowGeometry geometry = restored(QRect(7, 8, 4901, 2951));
+    geometry.frameMoved(0, 1);
+    geometry.frameResized(327, 197);
+    QCOMPARE(qrect(geometry.outerTwips()), QRect(7, 8, 4901, 2951));
+
+    // Pixels that moved count in whole pixels from then on.
+    geometry.frameMoved(1, 1);
+    QCOMPARE(qrect(geometry.outerTwips()), QRect(15, 8, 4901, 2951));
+    geometry.frameResized(327, 200);
+    QCOMPARE(qrect(geometry.outerTwips()), QRect(15, 8, 4901, 3000));
+    geometry.frameMoved(1, -3);
+    geometry.frameResized(400, 200);
+    QCOMPARE(qrect(geometry.outerTwips()), QRect(15, -45, 6000, 3000));
+}
+
+void TestWindowGeometry::resizeStep_data()
+{
+    QTest::addColumn<QSize>("outer");           // twips
+    QTest::addColumn<int>("clientHeight");      // -1: left as it is
+    QTest::addColumn<int>("stationListHeight"); // -1: left as it is
+    QTest::addColumn<int>("clientWidth");       // -1: left as it is
+    QTest::addColumn<QSize>("after");
+
+    QTest::newRow("default size") << QSize(4900, 2950) << -1 << -1 << -1 << QSize(4900, 2950);
+    QTest::newRow("taller: the list grows")
+        << QSize(6000, 4000) << -1 << 183 << -1 << QSize(6000, 4000);
+    QTest::newRow("at the minimum") << QSize(4220, 1260) << -1 << -1 << -1 << QSize(4220, 1260);
+    // The height is raised at once; the width only once the window is wider.
+    QTest::newRow("below both minimums")
+        << QSize(4000, 1000) << 84 << -1 << 281 << QSize(4000, 1260);
+    QTest::newRow("one twip below the minimum height")
+        << QSize(4220, 1259) << 84 << -1 << -1 << QSize(4220, 1260);
+    QTest::newRow("one twip below the minimum width")
+        << QSize(4219, 3000) << -1 << 116 << 281 << QSize(4219, 3000);
+}
+
+void TestWindowGeometry::resizeStep()
+{
+    QFETCH(QSize, outer);
+    QFETCH(int, clientHeight);
+    QFETCH(int, stationListHeight);
+    QFETCH(int, clientWidth);
+    QFETCH(QSize, after);
+
+    WindowGeometry geometry = restored(QRect(QPoint(0, 0), outer));
+    const WindowGeometry::ResizeStep step = geometry.resizeStep();
+    QCOMPARE(step.clientHeight.value_or(-1), clientHeight);
+    QCOMPARE(step.stationListHeight.value_or(-1), stationListHeight);
+    QCOMPARE(step.clientWidth.value_or(-1), clientWidth);
+    QCOMPARE(QSize(geometry.outerTwips().width, geometry.outerTwips().height), after);
+}
+
+void TestWindowGeometry::widthRaisedTo_data()
+{
+    QTest::addColumn<bool>("framed");
+    QTest::addColumn<int>("clientWidth");
+    QTest::addColumn<bool>("raised");
+    // The minimum outer width, 4220 twips, is 281 pixels.
+    QTest::newRow("unframed, at the minimum") << false << 281 << true;
+    QTest::newRow("unframed, one pixel short") << false << 280 << false;
+    QTest::newRow("framed, at the minimum") << true << 273 << true;
+    QTest::newRow("framed, one pixel short") << true << 272 << false;
+}
+
+void TestWindowGeometry::widthRaisedTo()
+{
+    QFETCH(bool, framed);
+    QFETCH(int, clientWidth);
+    QFETCH(bool, raised);
+
+    WindowGeometry geometry = restored(QRect(0, 0, 4000, 2950));
+    if (framed)
+        geometry.setFramed({4, 30, 4, 4});
+    QVERIFY(geometry.resizeStep().clientWidth.has_value());
+    QCOMPARE(geometry.widthRaisedTo(clientWidth), raised);
+    // Raised, the window counts at the minimum width and the controls are
+    // placed for it; kept narrower, it keeps the width it was given.
+    QCOMPARE(geometry.outerTwips().width, raised ? kMinOuterWidth : 4000);
+    if (raised)
+        QCOMPARE(geometry.placement().txtAddrLeft, placeControls(kMinOuterWidth).txtAddrLeft);
+}
+
+QTEST_APPLESS_MAIN(TestWindowGeometry)
+#include "tst_windowgeometry.moc"

@@ -1,7 +1,11 @@
+// The instructions window as the user meets it: opened by the Help command,
+// read again at every activation, resized, minimized, closed and opened
+// again; and the twips arithmetic of its layout.
+
 #include "FakeDialogs.h"
 #include "FileBytes.h"
-#include "IstruzioniLayout.h"
-#include "frmIstruzioni.h"
+#include "HelpLayout.h"
+#include "HelpWindow.h"
 
 #include <QApplication>
 #include <QDir>
@@ -14,6 +18,7 @@
 
 #include <cmath>
 
+using quintaro::HelpWindow;
 using namespace quintaro::help;
 using testsupport::writeFile;
 
@@ -31,9 +36,9 @@ QByteArray longReadme(const char *version)
     return rtf + "}";
 }
 
-frmIstruzioni &window()
+HelpWindow &window()
 {
-    return frmIstruzioni::instance();
+    return HelpWindow::instance();
 }
 
 QTextEdit *view()
@@ -43,7 +48,7 @@ QTextEdit *view()
 
 } // namespace
 
-class TestFrmIstruzioni : public QObject
+class TestHelpWindow : public QObject
 {
     Q_OBJECT
 
@@ -53,8 +58,6 @@ private slots:
     void cleanup();
     void cleanupTestCase();
 
-    void roundsHalfToEven_data();
-    void roundsHalfToEven();
     void viewSizeArithmetic_data();
     void viewSizeArithmetic();
     void centringArithmetic_data();
@@ -79,7 +82,7 @@ private:
     testsupport::FakeMessageBoxes m_boxes;
 };
 
-void TestFrmIstruzioni::initTestCase()
+void TestHelpWindow::initTestCase()
 {
     QVERIFY(m_dir.isValid());
     m_startDir = QDir::currentPath();
@@ -87,70 +90,47 @@ void TestFrmIstruzioni::initTestCase()
     QVERIFY(QDir::setCurrent(m_dir.path()));
 }
 
-void TestFrmIstruzioni::init()
+void TestHelpWindow::init()
 {
     m_boxes.requests.clear();
     QFile::remove(kReadme);
     QDir().rmdir(kReadme);
 }
 
-void TestFrmIstruzioni::cleanup()
+void TestHelpWindow::cleanup()
 {
     window().close();
     QFile::remove(kReadme);
     QDir().rmdir(kReadme);
 }
 
-void TestFrmIstruzioni::cleanupTestCase()
+void TestHelpWindow::cleanupTestCase()
 {
     QDir::setCurrent(m_startDir);
 }
 
-void TestFrmIstruzioni::roundsHalfToEven_data()
+void TestHelpWindow::viewSizeArithmetic_data()
 {
-    QTest::addColumn<double>("value");
-    QTest::addColumn<qlonglong>("expected");
-    QTest::newRow("2.5") << 2.5 << 2LL;
-    QTest::newRow("3.5") << 3.5 << 4LL;
-    QTest::newRow("2.4") << 2.4 << 2LL;
-    QTest::newRow("2.6") << 2.6 << 3LL;
-    QTest::newRow("-2.5") << -2.5 << -2LL;
-    QTest::newRow("-3.5") << -3.5 << -4LL;
-    QTest::newRow("whole") << 7680.0 << 7680LL;
-    QTest::newRow("not a number") << std::nan("") << 0LL;
-}
-
-void TestFrmIstruzioni::roundsHalfToEven()
-{
-    QFETCH(double, value);
-    QFETCH(qlonglong, expected);
-    QCOMPARE(roundHalfEven(value), expected);
-}
-
-void TestFrmIstruzioni::viewSizeArithmetic_data()
-{
-    QTest::addColumn<double>("outerWidth");
-    QTest::addColumn<double>("outerHeight");
+    QTest::addColumn<qlonglong>("outerWidth");
+    QTest::addColumn<qlonglong>("outerHeight");
     QTest::addColumn<qlonglong>("width");
     QTest::addColumn<qlonglong>("height");
 
-    QTest::newRow("design window with frame") << 7800.0 << 4440.0 << 7680LL << 3960LL;
-    QTest::newRow("640 by 480 pixels") << 9600.0 << 7200.0 << 9480LL << 6720LL;
-    QTest::newRow("122 wide, 482 high") << 122.0 << 482.0 << 2LL << 2LL;
-    QTest::newRow("121 wide, 481 high") << 121.0 << 481.0 << 1LL << 1LL;
-    QTest::newRow("120 wide, 480 high") << 120.0 << 480.0 << 1LL << 1LL;
-    QTest::newRow("narrow only") << 100.0 << 4440.0 << 1LL << 3960LL;
-    QTest::newRow("low only") << 7800.0 << 300.0 << 7680LL << 1LL;
-    QTest::newRow("nothing") << 0.0 << 0.0 << 1LL << 1LL;
-    QTest::newRow("negative") << -500.0 << -500.0 << 1LL << 1LL;
-    QTest::newRow("half goes down to even") << 7800.5 << 4440.5 << 7680LL << 3960LL;
-    QTest::newRow("half goes up to even") << 7801.5 << 4441.5 << 7682LL << 3962LL;
+    QTest::newRow("design window with frame") << 7800LL << 4440LL << 7680LL << 3960LL;
+    QTest::newRow("640 by 480 pixels") << 9600LL << 7200LL << 9480LL << 6720LL;
+    QTest::newRow("122 wide, 482 high") << 122LL << 482LL << 2LL << 2LL;
+    QTest::newRow("121 wide, 481 high") << 121LL << 481LL << 1LL << 1LL;
+    QTest::newRow("120 wide, 480 high") << 120LL << 480LL << 1LL << 1LL;
+    QTest::newRow("narrow only") << 100LL << 4440LL << 1LL << 3960LL;
+    QTest::newRow("low only") << 7800LL << 300LL << 7680LL << 1LL;
+    QTest::newRow("nothing") << 0LL << 0LL << 1LL << 1LL;
+    QTest::newRow("negative") << -500LL << -500LL << 1LL << 1LL;
 }
 
-void TestFrmIstruzioni::viewSizeArithmetic()
+void TestHelpWindow::viewSizeArithmetic()
 {
-    QFETCH(double, outerWidth);
-    QFETCH(double, outerHeight);
+    QFETCH(qlonglong, outerWidth);
+    QFETCH(qlonglong, outerHeight);
     QFETCH(qlonglong, width);
     QFETCH(qlonglong, height);
     const ViewSize size = viewSizeForOuter(outerWidth, outerHeight);
@@ -158,31 +138,31 @@ void TestFrmIstruzioni::viewSizeArithmetic()
     QCOMPARE(size.height, height);
 }
 
-void TestFrmIstruzioni::centringArithmetic_data()
+void TestHelpWindow::centringArithmetic_data()
 {
-    QTest::addColumn<double>("screen");
-    QTest::addColumn<double>("window");
+    QTest::addColumn<qlonglong>("screen");
+    QTest::addColumn<qlonglong>("window");
     QTest::addColumn<qlonglong>("expected");
 
-    QTest::newRow("1280 pixel screen") << 19200.0 << 7800.0 << 5700LL;
-    QTest::newRow("half goes up to even") << 19215.0 << 7800.0 << 5708LL;
-    QTest::newRow("half goes down to even") << 19245.0 << 7800.0 << 5722LL;
-    QTest::newRow("odd twips") << 19201.0 << 7800.0 << 5700LL;
-    QTest::newRow("window wider than the screen") << 7000.0 << 7800.0 << -400LL;
+    QTest::newRow("1280 pixel screen") << 19200LL << 7800LL << 5700LL;
+    QTest::newRow("half goes up to even") << 19215LL << 7800LL << 5708LL;
+    QTest::newRow("half goes down to even") << 19245LL << 7800LL << 5722LL;
+    QTest::newRow("odd twips") << 19201LL << 7800LL << 5700LL;
+    QTest::newRow("window wider than the screen") << 7000LL << 7800LL << -400LL;
 }
 
-void TestFrmIstruzioni::centringArithmetic()
+void TestHelpWindow::centringArithmetic()
 {
-    QFETCH(double, screen);
-    QFETCH(double, window);
+    QFETCH(qlonglong, screen);
+    QFETCH(qlonglong, window);
     QFETCH(qlonglong, expected);
     QCOMPARE(centredPosition(screen, window), expected);
 }
 
-void TestFrmIstruzioni::showsTheReadmeWithItsCaption()
+void TestHelpWindow::showsTheReadmeWithItsCaption()
 {
     QVERIFY(writeFile(kReadme, "{\\rtf1\\ansi Benvenuti in {\\b Quintaro}\\par}"));
-    window().Apri(kReadme, kTitle);
+    window().open(kReadme, kTitle);
 
     QCOMPARE(window().windowTitle(), QStringLiteral(" Quintaro - Istruzioni"));
     QCOMPARE(window().objectName(), QStringLiteral("frmIstruzioni"));
@@ -190,20 +170,19 @@ void TestFrmIstruzioni::showsTheReadmeWithItsCaption()
     QCOMPARE(window().parentWidget(), nullptr);
     QCOMPARE(window().windowModality(), Qt::NonModal);
     QVERIFY(window().isVisible());
-    QCOMPARE(window().sFileIstruzioni(), kReadme);
     QVERIFY(view());
     QVERIFY(view()->isReadOnly());
     QCOMPARE(view()->toPlainText(), QStringLiteral("Benvenuti in Quintaro"));
     QVERIFY(m_boxes.requests.isEmpty());
 }
 
-void TestFrmIstruzioni::keepsOneInstance()
+void TestHelpWindow::keepsOneInstance()
 {
     QVERIFY(writeFile(kReadme, "{\\rtf1 Uno}"));
-    frmIstruzioni *first = &frmIstruzioni::instance();
-    first->Apri(kReadme, kTitle);
-    frmIstruzioni::instance().Apri(kReadme, kTitle);
-    QCOMPARE(&frmIstruzioni::instance(), first);
+    HelpWindow *first = &HelpWindow::instance();
+    first->open(kReadme, kTitle);
+    HelpWindow::instance().open(kReadme, kTitle);
+    QCOMPARE(&HelpWindow::instance(), first);
 
     int windows = 0;
     for (QWidget *widget : QApplication::topLevelWidgets())
@@ -213,10 +192,10 @@ void TestFrmIstruzioni::keepsOneInstance()
     QCOMPARE(first->windowTitle(), QStringLiteral(" Quintaro - Istruzioni"));
 }
 
-void TestFrmIstruzioni::reloadsAtEveryActivation()
+void TestHelpWindow::reloadsAtEveryActivation()
 {
     QVERIFY(writeFile(kReadme, longReadme("Prima")));
-    window().Apri(kReadme, kTitle);
+    window().open(kReadme, kTitle);
     QVERIFY(view()->toPlainText().startsWith(QStringLiteral("Prima riga 0")));
 
     // The platform's report of the activation that the first show brought
@@ -249,18 +228,18 @@ void TestFrmIstruzioni::reloadsAtEveryActivation()
     other.activateWindow();
     QTRY_VERIFY(other.isActiveWindow());
     QVERIFY(writeFile(kReadme, longReadme("Terza")));
-    window().Apri(kReadme, kTitle);
+    window().open(kReadme, kTitle);
     QTRY_VERIFY(view()->toPlainText().startsWith(QStringLiteral("Terza riga 0")));
     QCOMPARE(bar->value(), bar->minimum());
 
     // The Help command while the window is the active one: read again.
     QTRY_VERIFY(window().isActiveWindow());
     QVERIFY(writeFile(kReadme, longReadme("Quarta")));
-    window().Apri(kReadme, kTitle);
+    window().open(kReadme, kTitle);
     QVERIFY(view()->toPlainText().startsWith(QStringLiteral("Quarta riga 0")));
 }
 
-void TestFrmIstruzioni::missingFileReportsAndUnloads_data()
+void TestHelpWindow::missingFileReportsAndUnloads_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<bool>("makeFolder");
@@ -269,28 +248,27 @@ void TestFrmIstruzioni::missingFileReportsAndUnloads_data()
     QTest::newRow("no file name") << QString() << false;
 }
 
-void TestFrmIstruzioni::missingFileReportsAndUnloads()
+void TestHelpWindow::missingFileReportsAndUnloads()
 {
     QFETCH(QString, path);
     QFETCH(bool, makeFolder);
     if (makeFolder)
         QVERIFY(QDir().mkdir(path));
 
-    window().Apri(path, kTitle);
+    window().open(path, kTitle);
 
     QCOMPARE(m_boxes.requests.size(), 1);
     QCOMPARE(m_boxes.requests[0].prompt, QStringLiteral("Manca il file di help ") + path);
     QCOMPARE(m_boxes.requests[0].style, 16);
     QCOMPARE(m_boxes.requests[0].title, QStringLiteral("Pennaro"));
     QVERIFY(!window().isVisible());
-    QVERIFY(!window().isLoaded());
     // Late notices of the platform about the short-lived window ask nothing more.
     QTest::qWait(100);
     QCOMPARE(m_boxes.requests.size(), 1);
     QVERIFY(!window().isVisible());
 
     // The next Help command asks again; once the file is there it is shown.
-    window().Apri(path, kTitle);
+    window().open(path, kTitle);
     QCOMPARE(m_boxes.requests.size(), 2);
     QVERIFY(!window().isVisible());
     if (path.isEmpty())
@@ -298,34 +276,38 @@ void TestFrmIstruzioni::missingFileReportsAndUnloads()
     if (makeFolder)
         QVERIFY(QDir().rmdir(path));
     QVERIFY(writeFile(path, "{\\rtf1 Eccolo}"));
-    window().Apri(path, kTitle);
+    // The box unloaded the window: whatever size it was given meanwhile, it
+    // loads anew at its design size.
+    window().resize(700, 500);
+    window().open(path, kTitle);
     QCOMPARE(m_boxes.requests.size(), 2);
     QVERIFY(window().isVisible());
+    QCOMPARE(window().size(), QSize(512, 264));
     QCOMPARE(view()->toPlainText(), QStringLiteral("Eccolo"));
 }
 
-void TestFrmIstruzioni::emptyFileCountsAsPresent()
+void TestHelpWindow::emptyFileCountsAsPresent()
 {
     QVERIFY(writeFile(kReadme, longReadme("Vecchia")));
-    window().Apri(kReadme, kTitle);
+    window().open(kReadme, kTitle);
     QVERIFY(!view()->toPlainText().isEmpty());
     window().close();
 
     QVERIFY(writeFile(kReadme, QByteArray()));
-    window().Apri(kReadme, kTitle);
+    window().open(kReadme, kTitle);
     QVERIFY(m_boxes.requests.isEmpty());
     QVERIFY(window().isVisible());
     QCOMPARE(view()->toPlainText(), QString());
 }
 
-void TestFrmIstruzioni::notRtfShowsAsPlainText()
+void TestHelpWindow::notRtfShowsAsPlainText()
 {
     QVERIFY(writeFile(kReadme, "Leggimi\r\nscritto a mano: perch\xc3\xa9 no"));
-    window().Apri(kReadme, kTitle);
+    window().open(kReadme, kTitle);
     QCOMPARE(view()->toPlainText(), QStringLiteral("Leggimi\nscritto a mano: perch\u00e9 no"));
 }
 
-void TestFrmIstruzioni::laysOutTheView_data()
+void TestHelpWindow::laysOutTheView_data()
 {
     QTest::addColumn<QSize>("client");
     QTest::newRow("design size") << QSize(512, 264);
@@ -335,11 +317,11 @@ void TestFrmIstruzioni::laysOutTheView_data()
     QTest::newRow("tiny") << QSize(2, 2);
 }
 
-void TestFrmIstruzioni::laysOutTheView()
+void TestHelpWindow::laysOutTheView()
 {
     QFETCH(QSize, client);
     QVERIFY(writeFile(kReadme, "{\\rtf1 x}"));
-    window().Apri(kReadme, kTitle);
+    window().open(kReadme, kTitle);
     window().resize(client);
     QTRY_COMPARE(window().size(), client);
 
@@ -349,10 +331,10 @@ void TestFrmIstruzioni::laysOutTheView()
     QCOMPARE(view()->geometry(), QRect(QPoint(0, 0), expected));
 }
 
-void TestFrmIstruzioni::minimizingLeavesTheViewAlone()
+void TestHelpWindow::minimizingLeavesTheViewAlone()
 {
     QVERIFY(writeFile(kReadme, "{\\rtf1 x}"));
-    window().Apri(kReadme, kTitle);
+    window().open(kReadme, kTitle);
     window().resize(400, 300);
     QTRY_COMPARE(window().size(), QSize(400, 300));
     const QRect laidOut = view()->geometry();
@@ -361,7 +343,6 @@ void TestFrmIstruzioni::minimizingLeavesTheViewAlone()
     QTRY_VERIFY(window().isMinimized());
     window().resize(200, 150);
     QTRY_COMPARE(window().size(), QSize(200, 150));
-    window().Form_Resize();
     QCOMPARE(view()->geometry(), laidOut);
 
     window().showNormal();
@@ -371,11 +352,11 @@ void TestFrmIstruzioni::minimizingLeavesTheViewAlone()
                  QRect(0, 0, std::max(1, outer.width() - 8), std::max(1, outer.height() - 32)));
 }
 
-void TestFrmIstruzioni::loadsAgainCentredAfterClosing()
+void TestHelpWindow::loadsAgainCentredAfterClosing()
 {
     QVERIFY(writeFile(kReadme, "{\\rtf1 x}"));
-    frmIstruzioni *first = &window();
-    window().Apri(kReadme, kTitle);
+    HelpWindow *first = &window();
+    window().open(kReadme, kTitle);
 
     const QRect screen = window().screen()->geometry();
     const auto checkCentred = [&] {
@@ -392,18 +373,16 @@ void TestFrmIstruzioni::loadsAgainCentredAfterClosing()
     window().resize(700, 500);
     window().close();
     QVERIFY(!window().isVisible());
-    QVERIFY(!window().isLoaded());
     QCOMPARE(&window(), first);
 
     // The next Help command loads it anew: design size, centred again.
-    window().Apri(kReadme, kTitle);
+    window().open(kReadme, kTitle);
     QVERIFY(window().isVisible());
-    QVERIFY(window().isLoaded());
     QCOMPARE(window().size(), QSize(512, 264));
     checkCentred();
     QCOMPARE(window().windowTitle(), QStringLiteral(" Quintaro - Istruzioni"));
 }
 
-QTEST_MAIN(TestFrmIstruzioni)
+QTEST_MAIN(TestHelpWindow)
 
-#include "tst_frmistruzioni.moc"
+#include "tst_helpwindow.moc"

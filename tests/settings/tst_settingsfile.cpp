@@ -1,8 +1,12 @@
-// The free-format reader and the settings record it reads and writes.
+// The settings record, read and written, and start-up's recovery from a
+// missing, damaged or unreadable settings file.
 
-#include "FieldReader.h"
+#include "FileBytes.h"
 #include "SettingsFile.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace quintaro;
@@ -14,26 +18,7 @@ QByteArray bytes(const std::string &s)
     return QByteArray(s.data(), static_cast<qsizetype>(s.size()));
 }
 
-// Every value the reader gives, as "text" or "[quoted]", then "!" for an
-// unclosed quote.
-QStringList readAll(const QByteArray &input)
-{
-    FieldReader reader(std::string_view(input.constData(), static_cast<size_t>(input.size())));
-    QStringList out;
-    Field field;
-    for (int guard = 0; guard < 1000; ++guard) {
-        const auto result = reader.next(field);
-        if (result == FieldReader::Result::End)
-            return out;
-        if (result == FieldReader::Result::UnclosedQuote) {
-            out << QStringLiteral("!");
-            return out;
-        }
-        const QString text = QString::fromLatin1(field.text.data(), qsizetype(field.text.size()));
-        out << (field.quoted ? QLatin1Char('[') + text + QLatin1Char(']') : text);
-    }
-    return out << QStringLiteral("runaway");
-}
+const QByteArray kDefaultRecord = "\"localhost\",\"Orbetti.exe\",0,0,4900,2950,\"#FALSE#\"\r\n";
 
 } // namespace
 
@@ -42,8 +27,6 @@ class TestSettingsFile : public QObject
     Q_OBJECT
 
 private slots:
-    void fieldReader_data();
-    void fieldReader();
     void readRecord_data();
     void readRecord();
     void writeRecord();
@@ -52,48 +35,9 @@ private slots:
     void defaultRecord();
     void int32_data();
     void int32();
+    void loadAtStartUp_data();
+    void loadAtStartUp();
 };
-
-void TestSettingsFile::fieldReader_data()
-{
-    QTest::addColumn<QByteArray>("input");
-    QTest::addColumn<QStringList>("values");
-
-    QTest::newRow("empty input") << QByteArray() << QStringList();
-    QTest::newRow("one line, CR LF") << QByteArray("ABC\r\n") << QStringList{"ABC"};
-    QTest::newRow("last line without CR LF")
-        << QByteArray("ABC\r\nDEF") << QStringList{"ABC", "DEF"};
-    QTest::newRow("lone LF ends a line") << QByteArray("ABC\nDEF\n") << QStringList{"ABC", "DEF"};
-    QTest::newRow("lone CR ends a line") << QByteArray("ABC\rDEF\r") << QStringList{"ABC", "DEF"};
-    QTest::newRow("commas") << QByteArray("A,B,C") << QStringList{"A", "B", "C"};
-    QTest::newRow("blank line is an empty value")
-        << QByteArray("ABC\r\n\r\nDEF\r\n") << QStringList{"ABC", "", "DEF"};
-    QTest::newRow("trailing blank line") << QByteArray("ABC\r\n\r\n") << QStringList{"ABC", ""};
-    QTest::newRow("nothing between commas") << QByteArray("A,,B") << QStringList{"A", "", "B"};
-    QTest::newRow("blanks and tabs around a value")
-        << QByteArray("  \tABC \t,DEF") << QStringList{"ABC", "DEF"};
-    QTest::newRow("quoted value") << QByteArray("\"ABC\"\r\n") << QStringList{"[ABC]"};
-    QTest::newRow("comma inside quotes") << QByteArray("\"A,B\",C") << QStringList{"[A,B]", "C"};
-    QTest::newRow("line end inside quotes")
-        << QByteArray("\"A\r\nB\",C") << QStringList{"[A\r\nB]", "C"};
-    QTest::newRow("blanks kept inside quotes") << QByteArray("\" A \"") << QStringList{"[ A ]"};
-    QTest::newRow("text after a closing quote is ignored")
-        << QByteArray("\"AB\"CD,EF") << QStringList{"[AB]", "EF"};
-    QTest::newRow("quote inside an unquoted value")
-        << QByteArray("AB\"CD\",EF") << QStringList{"AB\"CD\"", "EF"};
-    QTest::newRow("unclosed quote") << QByteArray("A,\"BC\r\n") << QStringList{"A", "!"};
-    QTest::newRow("NUL and high bytes are characters")
-        << QByteArray("A\0B\xE9,C", 6) << QStringList{QString::fromLatin1("A\0B\xE9", 4), "C"};
-    QTest::newRow("only blanks") << QByteArray("   ") << QStringList{""};
-    QTest::newRow("comma then line end") << QByteArray("A,\r\nB") << QStringList{"A", "", "B"};
-}
-
-void TestSettingsFile::fieldReader()
-{
-    QFETCH(QByteArray, input);
-    QFETCH(QStringList, values);
-    QCOMPARE(readAll(input), values);
-}
 
 void TestSettingsFile::readRecord_data()
 {
@@ -287,6 +231,75 @@ void TestSettingsFile::int32()
     QCOMPARE(parseInt32(std::string_view(text.constData(), size_t(text.size())), parsed), ok);
     if (ok)
         QCOMPARE(int(parsed), value);
+}
+
+void TestSettingsFile::loadAtStartUp_data()
+{
+    // "<missing>": no file; "<folder>": a folder of that name, which cannot
+    // be read nor replaced.
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<bool>("defaultsWritten");
+    QTest::addColumn<int>("valuesRead");
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QList<int>>("geometry");
+    QTest::addColumn<bool>("autoConnect");
+    QTest::addColumn<QByteArray>("after");
+
+    QTest::newRow("missing: default record written and read back")
+        << QByteArray("<missing>") << true << 7 << "localhost"
+        << "Orbetti.exe" << QList<int>{0, 0, 4900, 2950} << false << kDefaultRecord;
+    const QByteArray good = "\"10.0.0.2\",\"/opt/brez\",150,300,6000,4000,#TRUE#\r\n";
+    QTest::newRow("complete record read and left alone")
+        << good << false << 7 << "10.0.0.2"
+        << "/opt/brez" << QList<int>{150, 300, 6000, 4000} << true << good;
+    QTest::newRow("empty: default record written, nothing read")
+        << QByteArray() << true << 0 << ""
+        << "" << QList<int>{0, 0, 0, 0} << false << kDefaultRecord;
+    QTest::newRow("damaged: default record written, values as far as read")
+        << QByteArray("\"host.lan\",\"/x\",30,abc,6000,4000,#TRUE#\r\n") << true << 3 << "host.lan"
+        << "/x" << QList<int>{30, 0, 0, 0} << false << kDefaultRecord;
+    QTest::newRow("number out of range: default record written")
+        << QByteArray("\"h\",\"p\",0,0,2147483648,3000,#TRUE#\r\n") << true << 4 << "h"
+        << "p" << QList<int>{0, 0, 0, 0} << false << kDefaultRecord;
+    QTest::newRow("unreadable (a folder): the defaults themselves")
+        << QByteArray("<folder>") << true << 7 << "localhost"
+        << "Orbetti.exe" << QList<int>{0, 0, 4900, 2950} << false << QByteArray("<folder>");
+}
+
+void TestSettingsFile::loadAtStartUp()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(bool, defaultsWritten);
+    QFETCH(int, valuesRead);
+    QFETCH(QString, host);
+    QFETCH(QString, path);
+    QFETCH(QList<int>, geometry);
+    QFETCH(bool, autoConnect);
+    QFETCH(QByteArray, after);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString file = dir.filePath(QStringLiteral("Quintaro.ini"));
+    if (before == "<folder>")
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("Quintaro.ini")));
+    else if (before != "<missing>")
+        QVERIFY(testsupport::writeFile(file, before));
+
+    const LoadedSettings loaded = loadSettingsFile(QFile::encodeName(file).toStdString());
+    QCOMPARE(loaded.defaultsWritten, defaultsWritten);
+    // Only the folder cannot be replaced, and the reason is told.
+    QCOMPARE(!loaded.writeError.empty(), before == "<folder>");
+    QCOMPARE(loaded.read.valuesRead, valuesRead);
+    const Settings &v = loaded.read.values;
+    QCOMPARE(QString::fromStdString(v.host), host);
+    QCOMPARE(QString::fromStdString(v.path), path);
+    QCOMPARE((QList<int>{v.left, v.top, v.width, v.height}), geometry);
+    QCOMPARE(v.autoConnect, autoConnect);
+    if (after == "<folder>")
+        QVERIFY(QFileInfo(file).isDir());
+    else
+        QCOMPARE(testsupport::readFile(file), after);
 }
 
 QTEST_APPLESS_MAIN(TestSettingsFile)
