@@ -9,15 +9,17 @@
 #include "BenchSupport.h"
 #include "FakeDialogs.h"
 #include "FrameStream.h"
+#include "MainWindow.h"
 #include "MonitorParser.h"
 #include "RecordingProgramStarter.h"
-#include "frmQuintaro.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QListWidget>
 #include <QTcpSocket>
 #include <QTimer>
@@ -203,24 +205,68 @@ const Stream &theStream()
 // The engine's side: plain POSIX sockets in a thread of their own, so that
 // the sender never waits for the Qt event loop it is measuring.
 
-class Sender
+// A listening socket on 127.0.0.1 kept for the whole run: the main window is
+// made for one engine port, and each of its runs connects there again.
+class Listener
 {
 public:
-    explicit Sender(const std::string &bytes) : m_bytes(bytes)
+    Listener()
     {
-        m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         socklen_t length = sizeof address;
-        if (m_listener < 0 ||
-            ::bind(m_listener, reinterpret_cast<sockaddr *>(&address), length) != 0 ||
-            ::listen(m_listener, 1) != 0 ||
-            ::getsockname(m_listener, reinterpret_cast<sockaddr *>(&address), &length) != 0) {
+        if (m_fd < 0 || ::bind(m_fd, reinterpret_cast<sockaddr *>(&address), length) != 0 ||
+            ::listen(m_fd, 1) != 0 ||
+            ::getsockname(m_fd, reinterpret_cast<sockaddr *>(&address), &length) != 0) {
             m_error = std::string("cannot listen on 127.0.0.1: ") + std::strerror(errno);
             return;
         }
         m_port = ntohs(address.sin_port);
+    }
+    ~Listener()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Listener(const Listener &) = delete;
+    Listener &operator=(const Listener &) = delete;
+
+    int fd() const { return m_fd; }
+    quint16 port() const { return m_port; }
+    const std::string &error() const { return m_error; }
+
+private:
+    int m_fd = -1;
+    quint16 m_port = 0;
+    std::string m_error;
+};
+
+// One per receiver, so that neither ever meets the other's connection.
+Listener &plainListener()
+{
+    static Listener listener;
+    return listener;
+}
+
+Listener &windowListener()
+{
+    static Listener listener;
+    return listener;
+}
+
+// Sends the stream once to the next client of the listener.
+class Sender
+{
+public:
+    Sender(const std::string &bytes, const Listener &listener)
+        : m_bytes(bytes), m_listener(listener)
+    {
+        if (!listener.error().empty()) {
+            m_error = listener.error();
+            return;
+        }
         m_thread = std::thread([this] { serve(); });
     }
 
@@ -228,11 +274,9 @@ public:
     {
         if (m_thread.joinable())
             m_thread.join();
-        if (m_listener >= 0)
-            ::close(m_listener);
     }
 
-    quint16 port() const { return m_port; }
+    quint16 port() const { return m_listener.port(); }
     // After the thread has ended (the destructor, or finish()).
     void finish()
     {
@@ -251,11 +295,11 @@ private:
 
     void serve()
     {
-        if (!waitFor(m_listener, POLLIN)) {
+        if (!waitFor(m_listener.fd(), POLLIN)) {
             m_error = "no client connected";
             return;
         }
-        const int fd = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
+        const int fd = ::accept4(m_listener.fd(), nullptr, nullptr, SOCK_CLOEXEC);
         if (fd < 0) {
             m_error = std::string("accept: ") + std::strerror(errno);
             return;
@@ -290,8 +334,7 @@ private:
     }
 
     const std::string &m_bytes;
-    int m_listener = -1;
-    quint16 m_port = 0;
+    const Listener &m_listener;
     std::thread m_thread;
     std::string m_error;
     std::size_t m_sent = 0;
@@ -341,7 +384,7 @@ private:
 Outcome runPlainReader(const Stream &stream)
 {
     Outcome outcome;
-    Sender sender(stream.bytes);
+    Sender sender(stream.bytes, plainListener());
     if (!sender.error().empty()) {
         outcome.error = sender.error();
         return outcome;
@@ -392,39 +435,45 @@ Outcome runPlainReader(const Stream &stream)
     return outcome;
 }
 
-// The real main window, kept for the whole run as the program keeps it.
+// The real main window, kept for the whole run as the program keeps it,
+// made for the port its engine listens on.
 struct LinkWindow
 {
     benchsupport::WorkDir dir;
     testsupport::FakeMessageBoxes boxes;
     testsupport::RecordingProgramStarter starter;
-    quintaro::frmQuintaro window;
-    QListWidget *stations = nullptr;
+    quintaro::MainWindow window{windowListener().port()};
+    QListView *stations = nullptr;
     QListWidget *monitor = nullptr;
     QLabel *status = nullptr;
     QTcpSocket *socket = nullptr;
+    QAction *connectAction = nullptr;
+    QAction *clearList = nullptr;
 
     LinkWindow()
     {
-        window.Form_Load();
+        window.start();
         window.findChild<QLineEdit *>(QStringLiteral("txtAddr"))
             ->setText(QStringLiteral("127.0.0.1"));
         window.show();
         QCoreApplication::processEvents();
-        stations = window.findChild<QListWidget *>(QStringLiteral("lstWxCalls"));
+        stations = window.findChild<QListView *>(QStringLiteral("lstWxCalls"));
         monitor = window.findChild<QListWidget *>(QStringLiteral("List2"));
         status = window.findChild<QLabel *>(QStringLiteral("lblAGW"));
         socket = window.findChild<QTcpSocket *>(QStringLiteral("Winsock1"));
+        connectAction = window.findChild<QAction *>(QStringLiteral("nmuConnect"));
+        clearList = window.findChild<QAction *>(QStringLiteral("nmuClearList"));
     }
 };
 
 std::unique_ptr<LinkWindow> g_window;
 
-QStringList texts(QListWidget *list)
+QStringList texts(const QAbstractItemView *list)
 {
     QStringList result;
-    for (int i = 0; i < list->count(); ++i)
-        result << list->item(i)->text();
+    const QAbstractItemModel *model = list->model();
+    for (int i = 0; i < model->rowCount(); ++i)
+        result << model->index(i, 0).data().toString();
     return result;
 }
 
@@ -434,27 +483,27 @@ Outcome runWindow(const Stream &stream)
     if (!g_window)
         g_window = std::make_unique<LinkWindow>();
     LinkWindow &w = *g_window;
-    if (!w.stations || !w.monitor || !w.status || !w.socket) {
-        outcome.error = "the window lacks lstWxCalls, List2, lblAGW or Winsock1";
+    if (!w.stations || !w.monitor || !w.status || !w.socket || !w.connectAction || !w.clearList) {
+        outcome.error =
+            "the window lacks lstWxCalls, List2, lblAGW, Winsock1, nmuConnect or nmuClearList";
         return outcome;
     }
     // Every run starts as from a fresh start-up of the link.
-    w.window.nmuClearList_Click();
+    w.clearList->trigger();
     w.monitor->clear();
     w.status->setText(QStringLiteral("Status Window"));
     w.boxes.requests.clear();
     QCoreApplication::processEvents();
 
-    Sender sender(stream.bytes);
+    Sender sender(stream.bytes, windowListener());
     if (!sender.error().empty()) {
         outcome.error = sender.error();
         return outcome;
     }
-    w.window.setAgwPortForTesting(sender.port());
 
-    // Connected after the window's own handler, so it runs once the window
-    // has dealt with the closing; the timer covers a close reported any other
-    // way.
+    // Connected after the engine link's own handler, so it runs once the
+    // window has shown the closing; the timer covers a close reported any
+    // other way.
     QEventLoop loop;
     auto checkClosed = [&] {
         if (w.status->text() == kLinkClosed)
@@ -472,7 +521,7 @@ Outcome runWindow(const Stream &stream)
     LoopActivity activity(w.socket, &loop);
     QElapsedTimer clock;
     clock.start();
-    w.window.nmuConnect_Click();
+    w.connectAction->trigger();
     loop.exec();
     outcome.seconds = double(clock.nsecsElapsed()) / 1e9;
     activity.fill(outcome);
@@ -488,7 +537,7 @@ Outcome runWindow(const Stream &stream)
     else if (texts(w.stations) != stream.weatherCalls)
         outcome.error = benchsupport::format(
             "the station list holds %d entries, expected the %d distinct weather calls",
-            int(w.stations->count()), int(stream.weatherCalls.size()));
+            int(w.stations->model()->rowCount()), int(stream.weatherCalls.size()));
     else if (texts(w.monitor) != stream.lastLines)
         outcome.error = "List2 does not show the last frame's two lines";
     return outcome;

@@ -1,21 +1,19 @@
-// The AGWPE stream cutter and the frame parser, fed the way a socket feeds
-// them: bytes in chunks of any size, through append() or prepare()/commit(),
-// a cut after each read, connections reset, and frame handlers that add
-// bytes, reset or cut again while they run (as a modal box does).
+// The AGWPE stream cutter and the frame parser, fed the way the engine link
+// feeds them: the stream split into reads of any size, each through append()
+// or prepare()/commit(), a cut after each, and now and then a new connection
+// (reset).
 //
-// Input layout: byte 0 is the count K of control bytes, bytes 1..K are the
-// controls, the rest is the byte stream. Each control byte is one step:
-//   00aaaaaa  append a chunk of size(a), then cut
-//   01aaaaaa  prepare()/commit() a chunk of size(a), then cut
-//   10aaaaaa  append a chunk of size(a) without cutting; a = 63: reset
-//   11xxyyyy  the next frame handler does xx with y: 0 append a chunk of
-//             nestedSize(y), 1 prepare()/commit() it, 2 reset, 3 cut
-// When the controls run out the rest of the stream is appended and cut.
+// Input layout: byte 0 is the count K of read bytes, bytes 1..K describe one
+// read each, the rest is the byte stream. A read byte is pxxxxxxx: p set
+// reads through prepare()/commit(), clear through append(); x < 112 reads
+// x + 1 bytes (every split of a header and of a short frame), 112..126 reads
+// 128 << (x - 112) bytes, 127 resets the stream instead of reading. What the
+// reads leave of the stream comes in one last read.
 //
-// Every frame handed out, and whether it is the last whole one received so
-// far, is checked against a plain model of the stream, walked byte by byte;
-// the frame's parse, with two lines and with the last only, is checked
-// against naive readings of the same bytes.
+// The frames handed out are checked against a plain model of the stream,
+// walked frame by frame; views into them must still hold the same bytes
+// after the cut has returned, until the next read; and every frame's parse
+// is checked against naive readings of the same bytes.
 
 #include "FuzzCheck.h"
 
@@ -31,30 +29,20 @@
 #include <span>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 namespace {
 
 using namespace quintaro::agw;
 
-std::size_t chunkSize(unsigned a)
+constexpr unsigned kReset = 127;
+
+std::size_t readSize(unsigned x)
 {
-    if (a < 48)
-        return a + 1; // every split of a header and of a short frame
-    if (a < 62)
-        return std::size_t(64) << (a - 48);
-    return SIZE_MAX; // the rest of the stream
+    return x < 112 ? x + 1 : std::size_t(128) << (x - 112);
 }
 
-std::size_t nestedSize(unsigned y)
-{
-    static constexpr std::size_t kSizes[16] = {1, 2,  3,  4,   5,    6,     7,     8,
-                                               9, 10, 36, 100, 4096, 16384, 65536, SIZE_MAX};
-    return kSizes[y & 0xF];
-}
-
-// The stream as one string since the last reset, walked frame by frame with
+// The stream since the last reset as one string, walked frame by frame with
 // no cleverness: the reference for what the cutter must hand out.
 struct Model
 {
@@ -99,24 +87,6 @@ struct Model
         }
         return std::nullopt;
     }
-    // Whether a whole frame with data follows pos, before any header that
-    // breaks the stream.
-    bool dataFrameAhead() const
-    {
-        std::size_t at = pos;
-        while (bytes.size() - at >= kHeaderSize) {
-            const auto *h = reinterpret_cast<const std::uint8_t *>(bytes.data()) + at;
-            if (h[30] != 0 || h[31] != 0)
-                return false;
-            const std::uint32_t length = h[28] + 256u * h[29];
-            if (bytes.size() - at - kHeaderSize < length)
-                return false;
-            if (length > 0)
-                return true;
-            at += kHeaderSize;
-        }
-        return false;
-    }
     std::size_t buffered() const { return bytes.size() - pos; }
     void compact()
     {
@@ -157,17 +127,18 @@ bool naiveWeather(std::string_view info)
     return false;
 }
 
-void checkParse(const std::uint8_t *block, std::size_t headerPos, std::uint32_t length,
-                LineDetail detail)
+bool sameView(std::string_view a, std::string_view b)
 {
-    const ParsedFrame parsed = parseFrame(block, headerPos, length, detail);
-    const std::uint8_t *header = block + headerPos;
+    return a.data() == b.data() && a.size() == b.size();
+}
+
+void checkParse(const ParsedFrame &parsed, const std::uint8_t *header, std::uint32_t length)
+{
     const char *data = reinterpret_cast<const char *>(header) + kHeaderSize;
 
     std::size_t callSize = 0;
     while (callSize < kCallFieldSize && header[kCallFromOffset + callSize] != 0)
         ++callSize;
-    FUZZ_CHECK(parsed.dataKind == header[4]);
     FUZZ_CHECK(parsed.call.data() == reinterpret_cast<const char *>(header) + kCallFromOffset);
     FUZZ_CHECK(parsed.call.size() == callSize);
 
@@ -175,7 +146,7 @@ void checkParse(const std::uint8_t *block, std::size_t headerPos, std::uint32_t 
     case 'U':
     case 'T': {
         FUZZ_CHECK(parsed.kind == FrameKind::Monitored);
-        FUZZ_CHECK(parsed.text.data() == data && parsed.text.size() == length);
+        FUZZ_CHECK(sameView(parsed.text, {data, length}));
         // Every non-empty line ended by a carriage return, byte by byte.
         std::vector<std::string_view> lines;
         std::size_t start = 0;
@@ -186,16 +157,18 @@ void checkParse(const std::uint8_t *block, std::size_t headerPos, std::uint32_t 
                 start = i + 1;
             }
         }
-        const std::size_t count =
-            std::min<std::size_t>(lines.size(), detail == LineDetail::TwoLines ? 2 : 1);
-        FUZZ_CHECK(parsed.lines.count == count);
-        for (std::size_t k = 0; k < count; ++k) {
-            const std::string_view got = parsed.lines.lines[k];
-            const std::string_view want = lines[lines.size() - count + k];
-            FUZZ_CHECK(got.data() >= data && got.data() + got.size() <= data + length);
-            FUZZ_CHECK(got.data() == want.data() && got.size() == want.size());
+        if (lines.empty()) {
+            FUZZ_CHECK(!parsed.infoField.data());
+            FUZZ_CHECK(!parsed.weather);
+        } else {
+            FUZZ_CHECK(sameView(parsed.infoField, lines.back()));
+            FUZZ_CHECK(parsed.weather == naiveWeather(lines.back()));
         }
-        FUZZ_CHECK(parsed.weather == (count > 0 && naiveWeather(lines.back())));
+        const MonitorLines shown = lastTwoLines(parsed.text);
+        const std::size_t count = std::min<std::size_t>(lines.size(), 2);
+        FUZZ_CHECK(shown.count == count);
+        for (std::size_t k = 0; k < count; ++k)
+            FUZZ_CHECK(sameView(shown.lines[k], lines[lines.size() - count + k]));
         break;
     }
     case 'R': {
@@ -205,10 +178,12 @@ void checkParse(const std::uint8_t *block, std::size_t headerPos, std::uint32_t 
         };
         FUZZ_CHECK(parsed.version.majorVersion == at(0) + 256u * at(1));
         FUZZ_CHECK(parsed.version.minorVersion == at(4) + 256u * at(5));
+        FUZZ_CHECK(!parsed.text.data() && !parsed.infoField.data() && !parsed.weather);
         break;
     }
     default:
         FUZZ_CHECK(parsed.kind == FrameKind::Other);
+        FUZZ_CHECK(!parsed.text.data() && !parsed.infoField.data() && !parsed.weather);
         break;
     }
 }
@@ -219,49 +194,47 @@ public:
     Driver(const std::uint8_t *data, std::size_t size)
     {
         const std::size_t k = size > 0 ? std::min<std::size_t>(data[0], size - 1) : 0;
-        m_controls = {data + (size > 0 ? 1 : 0), k};
+        m_reads = {data + (size > 0 ? 1 : 0), k};
         m_data = data + (size > 0 ? 1 + k : 0);
         m_dataLeft = size > 0 ? size - 1 - k : 0;
     }
 
     void run()
     {
-        for (const std::uint8_t c : m_controls) {
-            const unsigned a = c & 0x3F;
-            switch (c >> 6) {
-            case 0:
-                feed(chunkSize(a), false);
-                cutAndCheck();
-                break;
-            case 1:
-                feed(chunkSize(a), true);
-                cutAndCheck();
-                break;
-            case 2:
-                if (a == 0x3F) {
-                    m_stream.reset();
-                    m_model.reset();
-                    FUZZ_CHECK(m_stream.bufferedBytes() == 0 && !m_stream.isBroken());
-                } else {
-                    feed(chunkSize(a), false);
-                }
-                break;
-            default:
-                m_armed = int(a);
-                break;
+        for (const std::uint8_t r : m_reads) {
+            const unsigned x = r & 0x7F;
+            if (x == kReset) {
+                m_stream.reset();
+                m_model.reset();
+                m_kept.clear();
+                FUZZ_CHECK(m_stream.bufferedBytes() == 0 && !m_stream.isBroken());
+                continue;
             }
+            read(readSize(x), (r & 0x80) != 0);
+            cutAndCheck();
         }
-        feed(SIZE_MAX, false);
+        read(m_dataLeft, false);
         cutAndCheck();
     }
 
 private:
-    void feed(std::size_t n, bool viaPrepare)
+    // What a reader kept of a frame handed out: a view, the bytes it held
+    // then, and the parse made during the walk.
+    struct Kept
+    {
+        std::string_view frame;
+        std::string copy;
+        ParsedFrame parsed;
+    };
+
+    void read(std::size_t n, bool viaPrepare)
     {
         n = std::min(n, m_dataLeft);
         const std::uint8_t *bytes = m_data;
         m_data += n;
         m_dataLeft -= n;
+        // The next read may move what was handed out: nothing kept counts.
+        m_kept.clear();
         if (viaPrepare) {
             // Room for more than arrives, as a socket read gives; a commit
             // of more than was prepared must be cut to it.
@@ -278,72 +251,61 @@ private:
 
     void cutAndCheck()
     {
-        m_delivered = 0;
+        std::size_t delivered = 0;
         const FrameStream::CutResult result = m_stream.cut(
-            [this](const std::uint8_t *block, std::size_t headerPos, std::uint32_t length,
-                   bool lastInBlock) { onFrame(block, headerPos, length, lastInBlock); });
-        FUZZ_CHECK(result.frames == m_delivered);
+            [&](const std::uint8_t *block, std::size_t headerPos, std::uint32_t length) {
+                ++delivered;
+                onFrame(block, headerPos, length);
+            });
+        FUZZ_CHECK(result.frames == delivered);
         FUZZ_CHECK(!m_model.next()); // every whole frame was handed out
         FUZZ_CHECK(result.broken == m_model.broken);
         FUZZ_CHECK(m_stream.isBroken() == m_model.broken);
         FUZZ_CHECK(m_stream.bufferedBytes() == m_model.buffered());
         FUZZ_CHECK(m_stream.bufferedBytes() < kMaxFrameSize);
         m_model.compact();
+
+        // A second cut with nothing new hands out nothing and moves nothing.
+        const FrameStream::CutResult again =
+            m_stream.cut([](const std::uint8_t *, std::size_t, std::uint32_t) {
+                FUZZ_CHECK(!"a cut without new bytes hands out no frame");
+            });
+        FUZZ_CHECK(again.frames == 0 && again.broken == result.broken);
+
+        // The frames stay where they were handed out until the next read.
+        for (const Kept &k : m_kept) {
+            FUZZ_CHECK(std::memcmp(k.frame.data(), k.copy.data(), k.copy.size()) == 0);
+            const auto *header = reinterpret_cast<const std::uint8_t *>(k.frame.data());
+            const auto length = std::uint32_t(k.frame.size() - kHeaderSize);
+            const ParsedFrame now = parseFrame(header, 0, length);
+            FUZZ_CHECK(now.kind == k.parsed.kind && now.weather == k.parsed.weather);
+            FUZZ_CHECK(sameView(now.call, k.parsed.call) && sameView(now.text, k.parsed.text) &&
+                       sameView(now.infoField, k.parsed.infoField));
+        }
     }
 
-    void onFrame(const std::uint8_t *block, std::size_t headerPos, std::uint32_t length,
-                 bool lastInBlock)
+    void onFrame(const std::uint8_t *block, std::size_t headerPos, std::uint32_t length)
     {
-        ++m_delivered;
         FUZZ_CHECK(length > 0 && length <= kMaxDataLength);
         const std::optional<Model::Frame> expected = m_model.next();
         FUZZ_CHECK(expected.has_value());
         FUZZ_CHECK(expected->length == length);
-        const std::uint8_t *frame = block + headerPos;
+        const std::uint8_t *header = block + headerPos;
         const std::size_t frameSize = kHeaderSize + length;
-        FUZZ_CHECK(std::memcmp(frame, m_model.bytes.data() + expected->pos, frameSize) == 0);
-        FUZZ_CHECK(lastInBlock == !m_model.dataFrameAhead());
-        checkParse(block, headerPos, length, LineDetail::TwoLines);
-        checkParse(block, headerPos, length, LineDetail::LastLineOnly);
+        FUZZ_CHECK(std::memcmp(header, m_model.bytes.data() + expected->pos, frameSize) == 0);
 
-        if (m_armed < 0)
-            return;
-        const unsigned action = unsigned(m_armed);
-        m_armed = -1;
-        const std::string before(reinterpret_cast<const char *>(frame), frameSize);
-        switch ((action >> 4) & 3) {
-        case 0:
-            feed(nestedSize(action), false);
-            break;
-        case 1:
-            feed(nestedSize(action), true);
-            break;
-        case 2:
-            m_stream.reset();
-            m_model.reset();
-            break;
-        default: {
-            const std::size_t delivered = m_delivered;
-            const FrameStream::CutResult nested =
-                m_stream.cut([](const std::uint8_t *, std::size_t, std::uint32_t) {
-                    FUZZ_CHECK(!"a nested cut hands out no frame");
-                });
-            FUZZ_CHECK(nested.frames == 0 && m_delivered == delivered);
-            FUZZ_CHECK(nested.broken == m_stream.isBroken());
-            break;
-        }
-        }
-        // The handler's block stays valid and unchanged whatever it did.
-        FUZZ_CHECK(std::memcmp(frame, before.data(), frameSize) == 0);
+        const ParsedFrame parsed = parseFrame(block, headerPos, length);
+        checkParse(parsed, header, length);
+        const std::string_view frame(reinterpret_cast<const char *>(header), frameSize);
+        m_kept.push_back({frame, std::string(frame), parsed});
     }
 
     FrameStream m_stream;
     Model m_model;
-    std::span<const std::uint8_t> m_controls;
+    std::vector<Kept> m_kept;
+    std::span<const std::uint8_t> m_reads;
     const std::uint8_t *m_data = nullptr;
     std::size_t m_dataLeft = 0;
-    int m_armed = -1;
-    std::size_t m_delivered = 0;
 };
 
 } // namespace

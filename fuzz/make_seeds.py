@@ -21,7 +21,9 @@ def write(target, name, data):
 
 
 # --- AGW stream -----------------------------------------------------------
-# Layout of a fuzz_agw input: count of control bytes, the controls, the stream.
+# Layout of a fuzz_agw input: count of read bytes, the reads, the stream. A
+# read byte below 112 reads that many bytes plus one, 112..126 read 128 <<
+# (x - 112), 127 resets; 0x80 added reads through prepare()/commit().
 
 def frame(kind, call, data):
     if isinstance(data, str):
@@ -42,37 +44,33 @@ def monitor(call, info, via="", to="APRS"):
             f"{info}\r\0")
 
 
-def agw(controls, stream):
-    assert len(controls) < 256
-    return bytes([len(controls)]) + bytes(controls) + stream
+def agw(reads, stream):
+    assert len(reads) < 256
+    return bytes([len(reads)]) + bytes(reads) + stream
 
 
-def append(a):
-    return a & 0x3F
+def appended(n):
+    """A read of exactly n bytes (1..112) through append()."""
+    assert 1 <= n <= 112
+    return n - 1
 
 
-def prepared(a):
-    return 0x40 | (a & 0x3F)
+def prepared(n):
+    """The same through prepare()/commit()."""
+    return 0x80 | appended(n)
 
 
-def no_cut(a):
-    return 0x80 | (a & 0x3F)
+def reads_of(n):
+    """Reads that take exactly n bytes, in pieces of at most 112."""
+    reads = []
+    while n > 112:
+        reads.append(appended(112))
+        n -= 112
+    return reads + [appended(n)]
 
 
-RESET = 0xBF
-
-
-def nested(action, y):
-    return 0xC0 | (action << 4) | (y & 0xF)
-
-
-def exact(n):
-    """Controls that append exactly n bytes and then cut."""
-    controls = []
-    while n > 48:
-        controls.append(no_cut(47))
-        n -= 48
-    return controls + [append(n - 1)]
+RESET = 127
+LARGE = 112 + 5  # 4096 bytes
 
 
 VERSION = frame("R", "", b"\xD0\x07\x00\x00\x4E\x00\x00\x00")
@@ -93,28 +91,24 @@ def write_agw():
     stream = VERSION + wx + wxpos + mobile + sent + empty + other + long_call
 
     write("agw", "version-and-monitored-whole", agw([], stream))
-    # Header split at every early byte, then frame by frame.
-    write("agw", "split-in-headers", agw([append(0)] * 8 + [append(27), append(35), append(47)]
-                                         + [prepared(47)] * 6 + [prepared(60)], stream))
-    write("agw", "one-byte-reads", agw([append(0)] * 200, wx + sent))
-    write("agw", "reads-without-cut", agw([no_cut(10), no_cut(40), append(62)], stream))
-    # Handlers that add bytes, reset or cut while they run.
-    write("agw", "handler-appends", agw([nested(0, 12), append(62)], wx + wxpos + mobile))
-    write("agw", "handler-prepares", agw([nested(1, 14), append(62)], wx + mobile + sent))
-    write("agw", "handler-resets", agw([nested(2, 0)] + exact(len(wx)) + [append(62)],
-                                       wx + sent + wxpos))
-    write("agw", "handler-resets-tail", agw([nested(2, 0)] + exact(len(wx) + 40) + [append(62)],
-                                            wx + sent + wxpos))
-    write("agw", "handler-cuts", agw([nested(3, 0), append(62)], wx + wx))
+    # Header split at every early byte, then in pieces that end inside frames.
+    write("agw", "split-in-headers", agw([appended(1)] * 8 + [appended(20), appended(8),
+                                          appended(100)] + [prepared(37)] * 6, stream))
+    write("agw", "one-byte-reads", agw([appended(1)] * 200, wx + sent))
+    write("agw", "frame-by-frame", agw(reads_of(len(VERSION)) + reads_of(len(wx)) +
+                                       [prepared(len(empty))], VERSION + wx + empty + sent))
+    # A new connection in the middle of a frame: its tail must not complete
+    # the next connection's bytes.
+    write("agw", "reset-inside-a-frame", agw([appended(50), RESET], wx + sent))
     # A header announcing more than 65 535 bytes breaks the stream; a reset
     # starts a new one.
     bad = bytearray(frame("U", "BAD", ""))
     bad[30] = 1
     write("agw", "broken-then-reset",
-          agw(exact(len(wx) + 36) + [RESET, append(62)], wx + bytes(bad) + wx))
+          agw(reads_of(len(wx) + 36) + [RESET], wx + bytes(bad) + wx))
     write("agw", "broken-header-byte31", agw([], wx + bytes(bad[:31]) + b"\x01" + bytes(bad[32:])))
     big = frame("U", "BIG", "x" * 4000 + "\r" + monitor("BIG", WX))
-    write("agw", "big-frame-prepared", agw([prepared(50), prepared(55), prepared(62)], big + sent))
+    write("agw", "big-frame-prepared", agw([prepared(40), 0x80 | LARGE], big + sent))
     write("agw", "incomplete-tail", agw([], wx + sent[:50]))
     write("agw", "http-peer", agw([], b"HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\n\r\n"))
     lines = frame("U", "LINES", "\r\r one\r\rtwo\n\0\rthree")

@@ -130,6 +130,11 @@ void EngineLink::readWaiting()
         emitEvents(generation);
         if (generation != m_generation)
             continue;
+        // Of a run of frames read together only the last monitored one stays
+        // in the monitor window, so only its lines are taken out; not before
+        // the events are out, which may first show lines of earlier reads.
+        if (m_latestMonitorText.data())
+            takeLatestMonitorLines(m_latestMonitorText);
         if (broken) {
             // Nothing more of this peer is read: closed before the report,
             // its later bytes or its closing cannot report the fault again.
@@ -173,10 +178,6 @@ bool EngineLink::readPiece()
                 break;
             }
         });
-    // Of a run of frames read together only the last monitored one stays in
-    // the monitor window, so only its lines are taken out.
-    if (m_latestMonitorText.data())
-        takeLatestMonitorLines(m_latestMonitorText);
     return !cut.broken;
 }
 
@@ -195,13 +196,17 @@ void EngineLink::emitEvents(quint64 generation)
     for (const VersionEvent &event : m_versions) {
         if (!(current = reportUpTo(event.reportsBefore)))
             break;
-        // The monitor window first shows what came before the reply.
-        if (const agw::MonitorLines lines = agw::lastTwoLines(event.monitorTextBefore);
-            lines.count > 0) {
+        // The monitor window first shows what came before the reply: a frame
+        // of this read, or one of an earlier read still waiting for the
+        // next redraw of a flood.
+        if (event.monitorTextBefore.data()) {
+            const agw::MonitorLines lines = agw::lastTwoLines(event.monitorTextBefore);
             QStringList shown;
             for (std::size_t i = 0; i < lines.count; ++i)
                 shown << fromRadioBytes(lines.lines[i]);
             emit monitorLinesChanged(shown);
+        } else {
+            flushMonitorLines();
         }
         emit versionReceived(event.version.majorVersion, event.version.minorVersion);
         if (!(current = generation == m_generation))

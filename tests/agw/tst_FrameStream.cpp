@@ -107,10 +107,8 @@ private slots:
     void memoryBoundedByOneFrame();
     void resetForgetsTail();
     void commitTakesNoMoreThanPrepared();
-    void handlerReceivesMoreData();
-    void handlerResetsConnection();
-    void lastInBlock_data();
-    void lastInBlock();
+    void framesStayUntilNextRead_data();
+    void framesStayUntilNextRead();
 };
 
 void TestFrameStream::splits_data()
@@ -319,97 +317,69 @@ void TestFrameStream::commitTakesNoMoreThanPrepared()
     QCOMPARE(stream.bufferedBytes(), std::size_t(10));
 }
 
-void TestFrameStream::handlerReceivesMoreData()
-{
-    // A handler that shows a modal message box lets the socket deliver
-    // more bytes, and the window appends and cuts them from inside.
-    FrameStream stream;
-    const std::string first = makeFrame('U', "ONE", "first\r") + makeFrame('U', "TWO", "second\r");
-    const std::string later =
-        makeFrame('U', "THREE", filler(60000, '3')) + makeFrame('U', "FOUR", filler(30000, '4'));
-    appendString(stream, first);
-    std::vector<std::string> calls;
-    bool nestedCutGaveNothing = false;
-    bool viewSurvived = false;
-    const FrameStream::CutResult result =
-        stream.cut([&](const std::uint8_t *block, std::size_t pos, std::uint32_t) {
-            const std::string_view call = callFrom(block + pos);
-            calls.emplace_back(call);
-            if (calls.size() == 1) {
-                appendString(stream, later); // grows the block
-                Collector nested;
-                nestedCutGaveNothing = cutInto(stream, nested).frames == 0 && nested.frames.empty();
-                viewSurvived = agwtest::qbytes(call) == "ONE";
-            }
-        });
-    QVERIFY(nestedCutGaveNothing);
-    QVERIFY(viewSurvived);
-    QCOMPARE(result.frames, std::size_t(4));
-    const std::vector<std::string> expected{"ONE", "TWO", "THREE", "FOUR"};
-    QCOMPARE(calls, expected);
-    QCOMPARE(stream.bufferedBytes(), std::size_t(0));
-}
-
-void TestFrameStream::handlerResetsConnection()
-{
-    // The user reconnects from inside a modal box: the old connection's
-    // remaining frames are gone, the new connection's bytes are cut.
-    FrameStream stream;
-    appendString(stream, makeFrame('U', "OLD1", "a\r") + makeFrame('U', "OLD2", "b\r") +
-                             makeFrame('U', "OLD3", "c\r"));
-    std::vector<std::string> calls;
-    bool viewSurvived = false;
-    stream.cut([&](const std::uint8_t *block, std::size_t pos, std::uint32_t length) {
-        const ParsedFrame frame = parseFrame(block, pos, length);
-        calls.emplace_back(frame.call);
-        if (calls.size() == 1) {
-            stream.reset();
-            appendString(stream, makeFrame('U', "NEW1", "zz\r") + makeFrame('U', "NEW2", "y"));
-            viewSurvived =
-                agwtest::qbytes(frame.call) == "OLD1" && agwtest::qbytes(frame.lines.last()) == "a";
-        }
-    });
-    QVERIFY(viewSurvived);
-    const std::vector<std::string> expected{"OLD1", "NEW1", "NEW2"};
-    QCOMPARE(calls, expected);
-}
-
-void TestFrameStream::lastInBlock_data()
+void TestFrameStream::framesStayUntilNextRead_data()
 {
     QTest::addColumn<QByteArray>("wire");
-    QTest::addColumn<QByteArrayList>("lastFlags"); // one "1"/"0" per frame handed out
+    QTest::addColumn<int>("firstRead"); // bytes read and cut before the read under test
+    QTest::addColumn<int>("frames");    // frames the read under test hands out
 
-    const std::string a = makeFrame('U', "A", "a\r");
-    const std::string b = makeFrame('R', "", std::string(8, '\0'));
-    const std::string empty = makeFrame('K', "", "");
-    const std::string c = makeFrame('U', "C", "c\r");
-    QTest::newRow("one frame") << agwtest::qbytes(a) << QByteArrayList{"1"};
-    QTest::newRow("three frames") << agwtest::qbytes(a + b + c) << QByteArrayList{"0", "0", "1"};
-    QTest::newRow("frames without data after the last do not count")
-        << agwtest::qbytes(a + empty + empty) << QByteArrayList{"1"};
-    QTest::newRow("a frame without data between")
-        << agwtest::qbytes(a + empty + c) << QByteArrayList{"0", "1"};
-    QTest::newRow("an incomplete frame after")
-        << agwtest::qbytes(a + c.substr(0, c.size() - 1)) << QByteArrayList{"1"};
-    QTest::newRow("a header cut short after")
-        << agwtest::qbytes(a + c.substr(0, 20)) << QByteArrayList{"1"};
-    std::string broken = b;
+    const std::string a = makeFrame('U', "IW2OHX-13", "a\r_10090556c220s004\r");
+    const std::string b = makeFrame('R', "", std::string("\xD0\x07\0\0\x4E\0\0\0", 8));
+    const std::string big = makeFrame('U', "BIGFRAME", filler(40000, 'b'));
+    std::string broken = makeFrame('U', "BAD", "");
     broken[31] = 1;
-    QTest::newRow("a broken header after") << agwtest::qbytes(a + broken) << QByteArrayList{"1"};
+    QTest::newRow("whole frames") << agwtest::qbytes(a + b + a) << 0 << 3;
+    QTest::newRow("an incomplete frame after")
+        << agwtest::qbytes(a + b + big.substr(0, 500)) << 0 << 2;
+    // The block grows past its first size while it holds a kept tail.
+    QTest::newRow("a tail completed, then a large frame")
+        << agwtest::qbytes(a + big + b) << 10 << 3;
+    QTest::newRow("a broken header after") << agwtest::qbytes(a + b + broken + a) << 0 << 2;
 }
 
-void TestFrameStream::lastInBlock()
+void TestFrameStream::framesStayUntilNextRead()
 {
+    // A reader collects views during the walk and acts on them after it:
+    // the frames must stay where they were handed out, through further cuts
+    // that bring nothing new, until the next read.
     QFETCH(QByteArray, wire);
-    QFETCH(QByteArrayList, lastFlags);
+    QFETCH(int, firstRead);
+    QFETCH(int, frames);
+    const auto *in = reinterpret_cast<const std::uint8_t *>(wire.constData());
+    const auto none = [](const std::uint8_t *, std::size_t, std::uint32_t) {};
     FrameStream stream;
-    stream.append(reinterpret_cast<const std::uint8_t *>(wire.constData()),
-                  std::size_t(wire.size()));
-    QByteArrayList seen;
-    stream.cut([&](const std::uint8_t *, std::size_t, std::uint32_t, bool last) {
-        seen << (last ? "1" : "0");
+    stream.append(in, std::size_t(firstRead));
+    QCOMPARE(stream.cut(none).frames, std::size_t(0));
+    const std::size_t rest = std::size_t(wire.size() - firstRead);
+    std::memcpy(stream.prepare(rest), in + firstRead, rest);
+    stream.commit(rest);
+
+    struct Kept
+    {
+        std::string_view frame;
+        std::string copy;
+        ParsedFrame parsed;
+    };
+    std::vector<Kept> kept;
+    stream.cut([&](const std::uint8_t *block, std::size_t pos, std::uint32_t length) {
+        const std::string_view frame(reinterpret_cast<const char *>(block) + pos, 36 + length);
+        kept.push_back({frame, std::string(frame), parseFrame(block, pos, length)});
     });
-    QCOMPARE(seen, lastFlags);
+    QCOMPARE(int(kept.size()), frames);
+    QCOMPARE(stream.cut(none).frames, std::size_t(0));
+    stream.commit(100); // nothing prepared: takes nothing, moves nothing
+    for (const Kept &k : kept) {
+        QCOMPARE(k.frame, std::string_view(k.copy));
+        // What the walk parsed still reads the same bytes.
+        const ParsedFrame again = parseFrame(reinterpret_cast<const std::uint8_t *>(k.frame.data()),
+                                             0, std::uint32_t(k.frame.size() - 36));
+        QCOMPARE(k.parsed.call, again.call);
+        QVERIFY(k.parsed.call.data() == again.call.data());
+        QVERIFY(k.parsed.text.data() == again.text.data());
+        QCOMPARE(k.parsed.infoField, again.infoField);
+    }
+    QCOMPARE(kept.front().parsed.call, std::string_view("IW2OHX-13"));
+    QCOMPARE(kept.front().parsed.infoField, std::string_view("_10090556c220s004"));
 }
 
 QTEST_APPLESS_MAIN(TestFrameStream)

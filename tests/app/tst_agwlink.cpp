@@ -1,9 +1,13 @@
-// The main window's AGWPE link against a local stand-in engine: the
-// Connect command and its states, the two requests, the socket's
-// notifications, frames arriving in any split, peers that do not speak the
-// protocol, and frames that arrive while a message box is open.
+// The main window's wiring of the engine link, against a local stand-in
+// engine: the Connect command and its states, the address it connects to,
+// the title set between the two requests, what the window shows of the
+// frames, peers that do not speak the protocol, and frames that arrive while
+// a message box is open. The link's own rules (every split of the stream,
+// the order of its reports, receivers running event loops) are tested on
+// the link, in tests/link.
 
 #include "LinkWindow.h"
+#include "StationListModel.h"
 
 #include <QTcpServer>
 #include <QTest>
@@ -14,24 +18,6 @@
 
 using namespace agwtest;
 using namespace testsupport;
-
-namespace {
-
-// The stream cut at the given positions (ascending, inside the stream).
-std::vector<std::string> cutAt(const std::string &stream, std::vector<std::size_t> positions)
-{
-    std::vector<std::string> chunks;
-    std::size_t from = 0;
-    positions.push_back(stream.size());
-    for (const std::size_t to : positions) {
-        if (to > from)
-            chunks.push_back(stream.substr(from, to - from));
-        from = std::max(from, to);
-    }
-    return chunks;
-}
-
-} // namespace
 
 Q_DECLARE_METATYPE(std::vector<std::string>)
 
@@ -52,14 +38,12 @@ private slots:
     void refusedConnection();
     void commandWhileConnecting();
     void engineClosesTheLink();
-    void framesInEverySplit_data();
-    void framesInEverySplit();
+    void framesOfEveryKind();
     void weatherDetection_data();
     void weatherDetection();
     void sameStationTwice();
     void peerThatIsNotAnEngine_data();
     void peerThatIsNotAnEngine();
-    void hostNamedWithAPercentSign();
     void framesArrivingWhileABoxIsOpen_data();
     void framesArrivingWhileABoxIsOpen();
     void monitorWindowDuringAFlood();
@@ -85,9 +69,17 @@ void TestAgwLink::requestsInOrderWithTitleBetween()
 
     Engine engine;
     QVERIFY(engine.listening());
-    LinkWindow w;
-    for (const QString &call : listed)
-        w.window.AddWxStation(call);
+    LinkWindow w(engine.port());
+    if (!listed.isEmpty()) {
+        // The stations are heard on a connection of their own, closed again.
+        QTcpSocket *peer = w.connectTo(engine);
+        QVERIFY(peer);
+        for (const QString &call : listed)
+            send(peer, monitoredFrame('U', call.toStdString(), kWxPositionless));
+        QTRY_COMPARE_WITH_TIMEOUT(w.stations(), listed, kWait);
+        w.connectItem()->trigger();
+        QVERIFY(w.showsClosed());
+    }
 
     // Requests are queued on the socket and leave it later, so what is queued
     // when the title changes tells which requests were sent before it.
@@ -98,14 +90,14 @@ void TestAgwLink::requestsInOrderWithTitleBetween()
         titleSeen = t;
     });
 
-    w.connectTo(engine.port());
+    w.connectTo();
     QTcpSocket *peer = engine.accept();
     QVERIFY(peer);
     const QByteArray received = receive(peer, 72);
     QCOMPARE(received, qbytes(request('m') + request('R')));
     QCOMPARE(titleSeen, title);
     QCOMPARE(queuedAtTitle, qint64(36));
-    QCOMPARE(w.window.windowTitle(), title);
+    QCOMPARE(w.title(), title);
     // Nothing else follows the two requests.
     QVERIFY(!peer->waitForReadyRead(50));
 }
@@ -114,7 +106,7 @@ void TestAgwLink::statesOfTheLink()
 {
     Engine engine;
     QVERIFY(engine.listening());
-    LinkWindow w;
+    LinkWindow w(engine.port());
 
     // Idle.
     QCOMPARE(w.caption(), QStringLiteral("&Connect"));
@@ -122,7 +114,7 @@ void TestAgwLink::statesOfTheLink()
     QCOMPARE(w.socket()->state(), QAbstractSocket::UnconnectedState);
 
     // Connecting: the command returns before the connection is made.
-    w.connectTo(engine.port());
+    w.connectTo();
     QVERIFY(w.socket()->state() != QAbstractSocket::UnconnectedState);
     QCOMPARE(w.caption(), QStringLiteral("&Disconnect"));
     QCOMPARE(w.label(), QStringLiteral("Status Window"));
@@ -150,10 +142,12 @@ void TestAgwLink::statesOfTheLink()
     QVERIFY(peer);
     QCOMPARE(receive(peer, 72).size(), 72);
 
-    // Failed: the socket's error notification.
-    w.window.Winsock1_Error(int(QAbstractSocket::NetworkError), QStringLiteral("Network down"));
+    // Failed: the socket's error notification; the box gives the system's
+    // words for it.
+    const QString reason = w.socket()->errorString();
+    emit w.socket()->errorOccurred(QAbstractSocket::NetworkError);
     QCOMPARE(w.boxes.requests.size(), 1);
-    QCOMPARE(w.boxes.requests[0].prompt, QStringLiteral("Network down"));
+    QCOMPARE(w.boxes.requests[0].prompt, reason);
     QCOMPARE(w.boxes.requests[0].style, 48);
     QCOMPARE(w.boxes.requests[0].title, kErrorTitle);
     QCOMPARE(w.linkShown(), kLinkClosed);
@@ -170,29 +164,31 @@ void TestAgwLink::connectOnStartup()
 {
     Engine engine;
     QVERIFY(engine.listening());
-    LinkWindow w(LinkWindow::NotLoaded);
+    LinkWindow w(engine.port(), LinkWindow::NotStarted);
     QVERIFY(w.dir.write(QStringLiteral("Quintaro.ini"),
                         "\"127.0.0.1\",\"Orbetti.exe\",0,0,4900,2950,\"#TRUE#\"\r\n"));
-    w.window.setAgwPortForTesting(engine.port());
-    w.window.Form_Load();
+    w.window.start();
     QCOMPARE(w.caption(), QStringLiteral("&Disconnect"));
     QTcpSocket *peer = engine.accept();
     QVERIFY(peer);
     QCOMPARE(receive(peer, 72), qbytes(request('m') + request('R')));
-    QCOMPARE(w.window.sAgwHost(), QStringLiteral("127.0.0.1"));
+    QCOMPARE(w.socket()->peerName(), QStringLiteral("127.0.0.1"));
+    QCOMPARE(w.socket()->peerPort(), engine.port());
 }
 
 void TestAgwLink::unloadClosesTheLink()
 {
     Engine engine;
     QVERIFY(engine.listening());
-    LinkWindow w;
+    LinkWindow w(engine.port());
     QTcpSocket *peer = w.connectTo(engine);
     QVERIFY(peer);
     send(peer, versionReply());
     QTRY_COMPARE_WITH_TIMEOUT(w.label(), kVersion2000, kWait);
 
-    w.window.Form_Unload();
+    QVERIFY(w.window.close());
+    // The unload ran: it saved the address the link was opened with.
+    QVERIFY(w.dir.read(QStringLiteral("Quintaro.ini")).startsWith("\"127.0.0.1\","));
     QCOMPARE(w.socket()->state(), QAbstractSocket::UnconnectedState);
     QTRY_COMPARE_WITH_TIMEOUT(peer->state(), QAbstractSocket::UnconnectedState, kWait);
     // The unload step leaves the captions as they were.
@@ -221,9 +217,9 @@ void TestAgwLink::hostFromAddressBox()
 
     Engine engine;
     QVERIFY(engine.listening());
-    LinkWindow w;
+    LinkWindow w(engine.port());
     QVERIFY(w.connectTo(engine, first));
-    QCOMPARE(w.window.sAgwHost(), QStringLiteral("127.0.0.1"));
+    QCOMPARE(w.socket()->peerName(), QStringLiteral("127.0.0.1"));
     w.connectItem()->trigger(); // disconnect
 
     w.txtAddr()->setText(second);
@@ -231,7 +227,6 @@ void TestAgwLink::hostFromAddressBox()
     QTcpSocket *peer = engine.accept();
     QVERIFY(peer);
     QCOMPARE(receive(peer, 72), qbytes(request('m') + request('R')));
-    QCOMPARE(w.window.sAgwHost(), QStringLiteral("127.0.0.1"));
     QCOMPARE(w.socket()->peerName(), QStringLiteral("127.0.0.1"));
     QCOMPARE(w.socket()->peerPort(), engine.port());
     QVERIFY(w.boxes.requests.isEmpty());
@@ -250,8 +245,8 @@ void TestAgwLink::noHostAtAll()
 
     Engine engine;
     QVERIFY(engine.listening());
-    LinkWindow w;
-    w.connectTo(engine.port(), address);
+    LinkWindow w(engine.port());
+    w.connectTo(address);
 
     QCOMPARE(w.boxes.requests.size(), 1);
     QCOMPARE(w.boxes.requests[0].style, 48);
@@ -259,7 +254,13 @@ void TestAgwLink::noHostAtAll()
     QVERIFY2(w.boxes.requests[0].prompt.contains(QStringLiteral("address")),
              qPrintable(w.boxes.requests[0].prompt));
     QCOMPARE(w.linkShown(), kLinkClosed);
-    QVERIFY(w.window.sAgwHost().isEmpty());
+    QVERIFY(w.socket()->peerName().isEmpty());
+    QVERIFY(!engine.server.waitForNewConnection(50));
+    // No host was taken: the next Connect with the box still empty fails
+    // the same way.
+    w.connectTo(QString());
+    QCOMPARE(w.boxes.requests.size(), 2);
+    QCOMPARE(w.boxes.requests[1].prompt, w.boxes.requests[0].prompt);
     QVERIFY(!engine.server.waitForNewConnection(50));
 }
 
@@ -271,8 +272,8 @@ void TestAgwLink::refusedConnection()
         QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
         deadPort = probe.serverPort();
     }
-    LinkWindow w;
-    w.connectTo(deadPort);
+    LinkWindow w(deadPort);
+    w.connectTo();
 
     QTRY_COMPARE_WITH_TIMEOUT(w.boxes.requests.size(), 1, kWait);
     QCOMPARE(w.boxes.requests[0].prompt, QStringLiteral("Connection refused"));
@@ -288,8 +289,8 @@ void TestAgwLink::commandWhileConnecting()
 {
     Engine engine;
     QVERIFY(engine.listening());
-    LinkWindow w;
-    w.connectTo(engine.port());
+    LinkWindow w(engine.port());
+    w.connectTo();
     QVERIFY(w.socket()->state() != QAbstractSocket::ConnectedState);
     QVERIFY(w.socket()->state() != QAbstractSocket::UnconnectedState);
 
@@ -311,7 +312,7 @@ void TestAgwLink::engineClosesTheLink()
 {
     Engine engine;
     QVERIFY(engine.listening());
-    LinkWindow w;
+    LinkWindow w(engine.port());
     QTcpSocket *peer = w.connectTo(engine);
     QVERIFY(peer);
 
@@ -339,114 +340,34 @@ void TestAgwLink::engineClosesTheLink()
     QVERIFY(w.boxes.requests.isEmpty());
 }
 
-namespace {
-
-struct SplitStream
+void TestAgwLink::framesOfEveryKind()
 {
-    std::string bytes;
-    std::size_t bigFrameAt = 0;
-    std::size_t bigFrameSize = 0;
-    std::vector<std::size_t> frameStarts;
-};
-
-const std::string kBigComment(40000, 'x');
-
-// Every kind of frame the window meets, in one stream; a frame of more than
-// 32 767 bytes among them.
-SplitStream splitStream()
-{
-    SplitStream s;
-    auto add = [&s](const std::string &f) {
-        s.frameStarts.push_back(s.bytes.size());
-        s.bytes += f;
-    };
-    add(versionReply());
-    add(makeFrame('U', "EMPTY", ""));
-    add(monitoredFrame('U', "IK1ABC", kWxPositionless));
-    add(monitoredFrame('T', "IZ2XYZ-13", kWxPosition));
-    add(monitoredFrame('u', "IK9LOW", kWxPositionless));
-    add(makeFrame('X', "OTHER", "ignored"));
-    const std::string big =
-        makeFrame('U', "IW3BIG", kBigComment + "\r" + monitorData("IW3BIG", kWxPositionless));
-    s.bigFrameAt = s.bytes.size();
-    s.bigFrameSize = big.size();
-    add(big);
-    add(monitoredFrame('U', "IW3POS-9", kPosition));
-    // A monitored frame without data is passed over: it would otherwise
-    // empty the monitor window.
-    add(makeFrame('U', "EMPTY", ""));
-    return s;
-}
-
-} // namespace
-
-void TestAgwLink::framesInEverySplit_data()
-{
-    QTest::addColumn<std::vector<std::string>>("chunks");
-
-    const SplitStream s = splitStream();
-    std::vector<std::size_t> at;
-
-    QTest::newRow("all in one write") << std::vector<std::string>{s.bytes};
-
-    at.assign(s.frameStarts.begin() + 1, s.frameStarts.end());
-    QTest::newRow("one write per frame") << cutAt(s.bytes, at);
-
-    // Byte by byte up to well into the big frame; its 40 000 bytes of
-    // comment then come in pieces.
-    at.clear();
-    for (std::size_t i = 1; i < s.bigFrameAt + 100; ++i)
-        at.push_back(i);
-    for (std::size_t i = s.bigFrameAt + 100; i < s.bytes.size(); i += 997)
-        at.push_back(i);
-    QTest::newRow("byte by byte") << cutAt(s.bytes, at);
-
-    // Inside the header: in the CallFrom field, and between the two bytes of
-    // the data length.
-    at.clear();
-    for (const std::size_t start : s.frameStarts) {
-        at.push_back(start + 12);
-        at.push_back(start + 29);
-    }
-    QTest::newRow("header split") << cutAt(s.bytes, at);
-
-    // Each write ends inside a frame's data and carries the next header.
-    at.clear();
-    for (std::size_t i = 1; i < s.frameStarts.size(); ++i)
-        at.push_back(s.frameStarts[i] + 40);
-    QTest::newRow("data split, several headers per write") << cutAt(s.bytes, at);
-
-    // The big frame's header alone, then its data in two halves.
-    at.assign(s.frameStarts.begin() + 1, s.frameStarts.end());
-    at.push_back(s.bigFrameAt + 36);
-    at.push_back(s.bigFrameAt + s.bigFrameSize / 2);
-    std::sort(at.begin(), at.end());
-    QTest::newRow("big frame in pieces") << cutAt(s.bytes, at);
-}
-
-void TestAgwLink::framesInEverySplit()
-{
-    QFETCH(std::vector<std::string>, chunks);
+    // Every kind of frame an engine sends, read together: each new station
+    // is added with its own frame in the monitor window, the last frame
+    // stays there.
+    const std::string big = makeFrame(
+        'U', "IW3BIG", std::string(40000, 'x') + "\r" + monitorData("IW3BIG", kWxPositionless));
+    const std::string stream =
+        versionReply() + makeFrame('U', "EMPTY", "") +
+        monitoredFrame('U', "IK1ABC", kWxPositionless) +
+        monitoredFrame('T', "IZ2XYZ-13", kWxPosition) +
+        monitoredFrame('u', "IK9LOW", kWxPositionless) + makeFrame('X', "OTHER", "ignored") + big +
+        monitoredFrame('U', "IW3POS-9", kPosition) + makeFrame('U', "EMPTY", "");
 
     Engine engine;
     QVERIFY(engine.listening());
-    LinkWindow w;
+    LinkWindow w(engine.port());
     const AddedStations added(w);
     QTcpSocket *peer = w.connectTo(engine);
     QVERIFY(peer);
-
-    std::string joined;
-    for (const std::string &c : chunks)
-        joined += c;
-    QCOMPARE(joined.size(), splitStream().bytes.size());
-    QCOMPARE(deliver(w, peer, chunks), chunks.size());
+    send(peer, stream);
 
     const QStringList expected{QStringLiteral("IK1ABC"), QStringLiteral("IZ2XYZ-13"),
                                QStringLiteral("IW3BIG")};
     QTRY_COMPARE_WITH_TIMEOUT(w.monitor(), monitorLines("IW3POS-9", kPosition), kWait);
     QCOMPARE(w.stations(), expected);
     QCOMPARE(w.label(), kVersion2000);
-    QCOMPARE(w.window.windowTitle(), QStringLiteral("Quintaro - 3 stations (list not saved)"));
+    QCOMPARE(w.title(), QStringLiteral("Quintaro - 3 stations (list not saved)"));
 
     // When each station was added, the monitor window showed its frame.
     QCOMPARE(added.calls, expected);
@@ -492,7 +413,7 @@ void TestAgwLink::weatherDetection()
 
     Engine engine;
     QVERIFY(engine.listening());
-    LinkWindow w;
+    LinkWindow w(engine.port());
     QTcpSocket *peer = w.connectTo(engine);
     QVERIFY(peer);
 
@@ -503,32 +424,31 @@ void TestAgwLink::weatherDetection()
     const bool monitored = kind == 'U' || kind == 'T';
     QCOMPARE(w.monitor(),
              monitored ? monitorLines(call.toStdString(), info.toStdString()) : QStringList());
-    QCOMPARE(w.window.windowTitle(), added
-                                         ? QStringLiteral("Quintaro - 1 stations (list not saved)")
-                                         : QStringLiteral("Quintaro - 0 stations"));
+    QCOMPARE(w.title(), added ? QStringLiteral("Quintaro - 1 stations (list not saved)")
+                              : QStringLiteral("Quintaro - 0 stations"));
 }
 
 void TestAgwLink::sameStationTwice()
 {
     Engine engine;
     QVERIFY(engine.listening());
-    LinkWindow w;
+    LinkWindow w(engine.port());
     w.clickAutoLoad();
-    QVERIFY(w.window.bAutoLoad());
+    QVERIFY(w.child<QCheckBox>("chkAutoLoad")->isChecked());
     QTcpSocket *peer = w.connectTo(engine);
     QVERIFY(peer);
 
     send(peer, monitoredFrame('U', "IK1ABC", kWxPositionless));
     QTRY_COMPARE_WITH_TIMEOUT(w.stations(), QStringList{QStringLiteral("IK1ABC")}, kWait);
     QCOMPARE(w.starter.commandLines.size(), std::size_t(1));
-    const QString title = w.window.windowTitle();
+    const QString title = w.title();
 
     send(peer,
          monitoredFrame('T', "IK1ABC", kWxPosition) + monitoredFrame('U', "IW3POS-9", kPosition));
     QTRY_COMPARE_WITH_TIMEOUT(w.monitor(), monitorLines("IW3POS-9", kPosition), kWait);
     QCOMPARE(w.stations(), QStringList{QStringLiteral("IK1ABC")});
     QCOMPARE(w.starter.commandLines.size(), std::size_t(1));
-    QCOMPARE(w.window.windowTitle(), title);
+    QCOMPARE(w.title(), title);
 }
 
 void TestAgwLink::peerThatIsNotAnEngine_data()
@@ -565,7 +485,7 @@ void TestAgwLink::peerThatIsNotAnEngine()
 
     Engine engine;
     QVERIFY(engine.listening());
-    LinkWindow w;
+    LinkWindow w(engine.port());
     QTcpSocket *peer = w.connectTo(engine);
     QVERIFY(peer);
 
@@ -584,7 +504,7 @@ void TestAgwLink::peerThatIsNotAnEngine()
         }
     };
     // Each chunk but the last reaches the window on its own.
-    QCOMPARE(deliver(w, peer, std::vector<std::string>(chunks.begin(), chunks.end() - 1)),
+    QCOMPARE(w.deliver(peer, std::vector<std::string>(chunks.begin(), chunks.end() - 1)),
              chunks.size() - 1);
     send(peer, chunks.back());
 
@@ -611,27 +531,6 @@ void TestAgwLink::peerThatIsNotAnEngine()
     QCOMPARE(w.boxes.requests.size(), 1);
 }
 
-void TestAgwLink::hostNamedWithAPercentSign()
-{
-    // An IPv6 address may carry a scope after "%": the message names the host
-    // and the port exactly as they are.
-    const QString host = QStringLiteral("::ffff:127.0.0.1%1");
-    Engine engine;
-    QVERIFY(engine.listening());
-    LinkWindow w;
-    QTcpSocket *peer = w.connectTo(engine, host);
-    QVERIFY(peer);
-    std::string absurd = makeFrame('U', "IK1ABC", "");
-    absurd[30] = '\x10';
-    send(peer, absurd);
-    QTRY_COMPARE_WITH_TIMEOUT(w.boxes.requests.size(), 1, kWait);
-    QCOMPARE(w.boxes.requests[0].prompt,
-             QStringLiteral("The peer at ") + host + QStringLiteral(" port ") +
-                 QString::number(engine.port()) +
-                 QStringLiteral(" does not speak the AGWPE protocol: it sent data that are not "
-                                "AGWPE frames."));
-}
-
 void TestAgwLink::framesArrivingWhileABoxIsOpen_data()
 {
     QTest::addColumn<bool>("engineCloses");
@@ -645,7 +544,7 @@ void TestAgwLink::framesArrivingWhileABoxIsOpen()
 
     Engine engine;
     QVERIFY(engine.listening());
-    LinkWindow w;
+    LinkWindow w(engine.port());
     w.clickAutoLoad();
     const AddedStations added(w);
     QTcpSocket *peer = w.connectTo(engine);
@@ -699,10 +598,11 @@ void TestAgwLink::framesArrivingWhileABoxIsOpen()
     QCOMPARE(w.boxes.requests.size(), 2);
     QCOMPARE(w.boxes.requests[0].title, QStringLiteral("Wx Station IK1AAA not loaded"));
     QCOMPARE(w.boxes.requests[1].title, QStringLiteral("Wx Station IK1BBB not loaded"));
-    QListWidget *list = w.list();
-    QCOMPARE(list->item(0)->data(Qt::UserRole).toInt(), 0);
-    QCOMPARE(list->item(1)->data(Qt::UserRole).toInt(), 0);
-    QCOMPARE(list->item(2)->data(Qt::UserRole).toInt(), 1);
+    const QAbstractItemModel *list = w.list()->model();
+    const int open = quintaro::StationListModel::OpenStatusRole;
+    QCOMPARE(list->index(0, 0).data(open).toInt(), 0);
+    QCOMPARE(list->index(1, 0).data(open).toInt(), 0);
+    QCOMPARE(list->index(2, 0).data(open).toInt(), 1);
 
     if (engineCloses) {
         QCOMPARE(w.caption(), QStringLiteral("&Connect"));
@@ -717,7 +617,7 @@ void TestAgwLink::monitorWindowDuringAFlood()
 {
     Engine engine;
     QVERIFY(engine.listening());
-    LinkWindow w;
+    LinkWindow w(engine.port());
     QTcpSocket *peer = w.connectTo(engine);
     QVERIFY(peer);
     auto *monitor = w.child<QListWidget>("List2");

@@ -4,6 +4,7 @@
 
 #include "DirewolfRunner.h"
 #include "LinkWindow.h"
+#include "StationListModel.h"
 
 #include <QRegularExpression>
 #include <QTest>
@@ -96,14 +97,14 @@ void TestDirewolf::weatherStationsFromRadioAudio()
     DirewolfRunner direwolf;
     QVERIFY2(direwolf.start(), qPrintable(direwolf.errorString()));
 
-    LinkWindow w;
+    LinkWindow w(direwolf.agwPort());
     w.clickAutoLoad();
     const AddedStations added(w);
-    w.connectTo(direwolf.agwPort());
+    w.connectTo();
     // Direwolf handles the requests in order, so once the version reply is
     // in, monitoring is on and nothing demodulated from now on is dropped.
     QTRY_COMPARE_WITH_TIMEOUT(w.label(), kDirewolfVersion, kWait);
-    QCOMPARE(w.window.windowTitle(), QStringLiteral("Quintaro - 0 stations"));
+    QCOMPARE(w.title(), QStringLiteral("Quintaro - 0 stations"));
 
     QVERIFY(direwolf.writeAudio(m_audio));
     const QList<Packet> sent = packets();
@@ -130,13 +131,14 @@ void TestDirewolf::weatherStationsFromRadioAudio()
                      qPrintable(added.monitorAtAdd[i - 1].join(QLatin1Char('|'))));
     }
     QCOMPARE(w.starter.commandLines, commandLines);
-    for (int row = 0; row < w.list()->count(); ++row)
-        QCOMPARE(w.list()->item(row)->data(Qt::UserRole).toInt(), 1);
-    QCOMPARE(w.window.windowTitle(), QStringLiteral("Quintaro - 3 stations (list not saved)"));
+    const QAbstractItemModel *list = w.list()->model();
+    for (int row = 0; row < list->rowCount(); ++row)
+        QCOMPARE(list->index(row, 0).data(quintaro::StationListModel::OpenStatusRole).toInt(), 1);
+    QCOMPARE(w.title(), QStringLiteral("Quintaro - 3 stations (list not saved)"));
     QCOMPARE(w.label(), kDirewolfVersion);
     QVERIFY(w.boxes.requests.isEmpty());
 
-    w.window.Form_Unload();
+    w.window.close();
 }
 
 void TestDirewolf::engineEndingClosesTheLink()
@@ -144,8 +146,8 @@ void TestDirewolf::engineEndingClosesTheLink()
     DirewolfRunner direwolf;
     QVERIFY2(direwolf.start(), qPrintable(direwolf.errorString()));
 
-    LinkWindow w;
-    w.connectTo(direwolf.agwPort());
+    LinkWindow w(direwolf.agwPort());
+    w.connectTo();
     QTRY_VERIFY2_WITH_TIMEOUT(w.label() == kDirewolfVersion,
                               qPrintable(w.label() + "\n" + direwolf.output()), kWait);
 
@@ -155,7 +157,7 @@ void TestDirewolf::engineEndingClosesTheLink()
     QVERIFY(w.boxes.requests.isEmpty());
     QCOMPARE(w.socket()->state(), QAbstractSocket::UnconnectedState);
 
-    w.window.Form_Unload();
+    w.window.close();
 }
 
 QTEST_MAIN(TestDirewolf)

@@ -107,6 +107,25 @@ bool DirewolfRunner::start(int timeoutMs)
     return false;
 }
 
+bool DirewolfRunner::startOnPort(quint16 port, int timeoutMs)
+{
+    if (!m_dir.isValid()) {
+        m_error = QStringLiteral("no temporary directory for Direwolf");
+        return false;
+    }
+    switch (startOn(port, timeoutMs)) {
+    case Outcome::Ready:
+        return true;
+    case Outcome::PortTaken:
+        m_error = QStringLiteral("port %1 is taken").arg(port);
+        break;
+    case Outcome::Failed:
+        break;
+    }
+    stop();
+    return false;
+}
+
 DirewolfRunner::Outcome DirewolfRunner::startOn(quint16 port, int timeoutMs)
 {
     const QString config = m_dir.filePath(QStringLiteral("direwolf.conf"));

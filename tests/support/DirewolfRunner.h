@@ -29,6 +29,9 @@ public:
     // Starts Direwolf and waits until it accepts AGWPE clients. A port taken
     // between choosing it and Direwolf's bind is retried once on another.
     bool start(int timeoutMs = 10000);
+    // Starts Direwolf on this port, where a window already points: after an
+    // engine that ended, its successor on the same port.
+    bool startOnPort(quint16 port, int timeoutMs = 10000);
     // Ends Direwolf: end of audio first, then SIGTERM, then SIGKILL, each by
     // process id and each waited for within a bound.
     void stop();
