@@ -204,6 +204,13 @@ void DirewolfRunner::stop()
     m_pid = 0;
 }
 
+bool DirewolfRunner::restart(int timeoutMs)
+{
+    const quint16 port = m_port;
+    stop();
+    return port != 0 && startOn(port, timeoutMs) == Outcome::Ready;
+}
+
 QByteArray DirewolfRunner::packetAudio(const QByteArray &monitorForm, QString *error)
 {
     auto fail = [error](const QString &why) {

@@ -32,6 +32,9 @@ public:
     // Ends Direwolf: end of audio first, then SIGTERM, then SIGKILL, each by
     // process id and each waited for within a bound.
     void stop();
+    // Ends Direwolf and starts it again on the same port, as a user restarts
+    // an engine.
+    bool restart(int timeoutMs = 10000);
 
     bool running() const;
     quint16 agwPort() const { return m_port; }
