@@ -87,6 +87,9 @@ void MainWindow::connectSignals()
     connect(&m_link, &EngineLink::weatherReportsHeard, this, &MainWindow::onWeatherReportsHeard);
     connect(&m_link, &EngineLink::closedByEngine, this, &MainWindow::onClosedByEngine);
     connect(&m_link, &EngineLink::failed, this, &MainWindow::onLinkFailed);
+    connect(&m_link, &EngineLink::retryCountdown, this, &MainWindow::onRetryCountdown);
+    connect(&m_link, &EngineLink::retrying, this, &MainWindow::onRetrying);
+    connect(m_ui.mnuAutoReconnect, &QAction::toggled, this, &MainWindow::setReconnecting);
 }
 
 // ---------------------------------------------------------------------------
@@ -116,8 +119,11 @@ void MainWindow::start()
     applyGeometry();
 
     m_ui.mnuAutoConnect->setChecked(values.autoConnect);
+    m_ui.mnuAutoReconnect->setChecked(values.reconnect);
+    // The link's start-up step: the Connect command, though not one the
+    // user gave just now.
     if (m_ui.mnuAutoConnect->isChecked())
-        toggleConnection();
+        connectToEngine();
 }
 
 void MainWindow::unload()
@@ -138,6 +144,7 @@ void MainWindow::saveSettings()
     values.path = encodeLocalText(m_ui.txtPath->text());
     m_geometry.store(values);
     values.autoConnect = m_ui.mnuAutoConnect->isChecked();
+    values.reconnect = m_ui.mnuAutoReconnect->isChecked();
 
     const FileWriteResult written = writeFileAtomically(kSettingsFileName, writeSettings(values));
     if (!written.ok) {
@@ -299,16 +306,24 @@ void MainWindow::showHelp()
 void MainWindow::toggleConnection()
 {
     if (!m_link.isClosed()) {
+        // Also while a retry waits: one command stops everything.
         m_link.disconnectFromEngine();
-        showLinkClosed();
+        showLinkClosed(QStringLiteral("Connessione ad AGWPE chiusa"));
         return;
     }
+    m_reportNextFailure = true;
+    connectToEngine();
+}
+
+void MainWindow::connectToEngine()
+{
     const QString host = decodeLocalText(trimSpaces(encodeLocalText(m_ui.txtAddr->text())));
     if (!host.isEmpty())
         m_host = host;
     if (m_host.isEmpty()) {
-        onLinkFailed(QStringLiteral("No AGWPE address: type the address of the packet engine "
-                                    "into the AGW IP Address box."));
+        reportLinkFailure(QStringLiteral("No AGWPE address: type the address of the packet "
+                                         "engine into the AGW IP Address box."));
+        showLinkClosed(QStringLiteral("Connessione ad AGWPE chiusa"));
         return;
     }
     m_link.connectToEngine(m_host, m_enginePort);
@@ -317,10 +332,18 @@ void MainWindow::toggleConnection()
         m_ui.nmuConnect->setText(QStringLiteral("&Disconnect"));
 }
 
-void MainWindow::showLinkClosed()
+void MainWindow::setReconnecting(bool on)
+{
+    m_link.setReconnecting(on);
+    // Switched off while a retry waits: the link stays closed.
+    if (!on && m_link.isClosed() && m_ui.nmuConnect->text() != QLatin1String("&Connect"))
+        showLinkClosed(QStringLiteral("Connessione ad AGWPE chiusa"));
+}
+
+void MainWindow::showLinkClosed(const QString &status)
 {
     m_ui.nmuConnect->setText(QStringLiteral("&Connect"));
-    m_ui.lblAGW->setText(QStringLiteral("Connessione ad AGWPE chiusa"));
+    m_ui.lblAGW->setText(status);
 }
 
 void MainWindow::onConnected()
@@ -331,6 +354,7 @@ void MainWindow::onConnected()
 
 void MainWindow::onVersionReceived(quint16 majorVersion, quint16 minorVersion)
 {
+    m_reportNextFailure = false;
     m_ui.lblAGW->setText(QStringLiteral("Connesso ad AGWPE v") + QString::number(majorVersion) +
                          QLatin1Char('.') + QString::number(minorVersion));
 }
@@ -367,13 +391,54 @@ void MainWindow::onWeatherReportsHeard(std::span<const agw::HeardReport> reports
 
 void MainWindow::onClosedByEngine()
 {
-    showLinkClosed();
+    m_reportNextFailure = false;
+    showLinkClosed(QStringLiteral("Connessione ad AGWPE chiusa"));
 }
 
-void MainWindow::onLinkFailed(const QString &reason)
+void MainWindow::reportLinkFailure(const QString &reason)
 {
     showMessageBox(this, reason, ExclamationIcon, QStringLiteral("Errore collegamento con AGWPE"));
-    showLinkClosed();
+}
+
+void MainWindow::onLinkFailed(const QString &reason, EngineLink::Fault fault)
+{
+    const bool silent = fault == EngineLink::Fault::Silent;
+    if (silent)
+        m_ui.lblAGW->setText(QStringLiteral("AGWPE non risponde"));
+    // A box every minute for a night is worse than none: retries fail
+    // quietly, the label says what goes on.
+    if (m_reportNextFailure || !m_ui.mnuAutoReconnect->isChecked())
+        reportLinkFailure(reason);
+    m_reportNextFailure = false;
+    showLinkClosed(silent ? QStringLiteral("AGWPE non risponde")
+                          : QStringLiteral("Connessione ad AGWPE chiusa"));
+}
+
+void MainWindow::onRetryCountdown(int secondsLeft, EngineLink::Fault why)
+{
+    QString status;
+    switch (why) {
+    case EngineLink::Fault::Closed:
+    case EngineLink::Fault::Lost:
+        status = QStringLiteral("Collegamento perso");
+        break;
+    case EngineLink::Fault::Silent:
+        status = QStringLiteral("AGWPE non risponde");
+        break;
+    case EngineLink::Fault::Failed:
+    case EngineLink::Fault::TimedOut:
+    case EngineLink::Fault::NotAnEngine:
+        status = QStringLiteral("Connessione fallita");
+        break;
+    }
+    m_ui.nmuConnect->setText(QStringLiteral("&Disconnect"));
+    m_ui.lblAGW->setText(status + QStringLiteral(": riprovo tra ") + QString::number(secondsLeft) +
+                         QStringLiteral(" s"));
+}
+
+void MainWindow::onRetrying()
+{
+    m_ui.lblAGW->setText(QStringLiteral("Connessione ad AGWPE in corso"));
 }
 
 // ---------------------------------------------------------------------------

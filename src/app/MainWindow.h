@@ -64,7 +64,10 @@ private slots:
     void showMonitorLines(const QStringList &lines);
     void onWeatherReportsHeard(std::span<const agw::HeardReport> reports);
     void onClosedByEngine();
-    void onLinkFailed(const QString &reason);
+    void onLinkFailed(const QString &reason, quintaro::EngineLink::Fault fault);
+    void onRetryCountdown(int secondsLeft, quintaro::EngineLink::Fault why);
+    void onRetrying();
+    void setReconnecting(bool on);
 
 private:
     void connectSignals();
@@ -80,7 +83,9 @@ private:
     void addStation(std::string_view call);
     bool launchBrezomat(const std::string &call);
     void launchAll();
-    void showLinkClosed();
+    void connectToEngine();
+    void reportLinkFailure(const QString &reason);
+    void showLinkClosed(const QString &status);
 
     MainWindowUi m_ui;
     EngineLink m_link;
@@ -92,6 +97,10 @@ private:
     // The host of the last Connect command: an empty address box connects
     // there again.
     QString m_host;
+    // The next failure of the link is reported in a box: always without
+    // automatic reconnecting; with it, only the first after a Connect the
+    // user chose.
+    bool m_reportNextFailure = false;
     bool m_autoLoad = false;
     bool m_autoLoadAll = false;
     bool m_settingGeometry = false;

@@ -92,7 +92,9 @@ void MainWindowUi::createControls(QMainWindow *window)
         const QFontMetrics metrics(window->font());
         int widest = 0;
         for (const char *status :
-             {"Status Window", "Connessione ad AGWPE chiusa", "Connesso ad AGWPE v65535.65535"})
+             {"Status Window", "Connessione ad AGWPE chiusa", "Connesso ad AGWPE v65535.65535",
+              "Collegamento perso: riprovo tra 60 s", "Connessione fallita: riprovo tra 60 s",
+              "AGWPE non risponde: riprovo tra 60 s", "Connessione ad AGWPE in corso"})
             widest = qMax(widest, metrics.horizontalAdvance(QLatin1String(status)));
         lblAGW->resize(qMax(lblAGW->width(), widest + 8), lblAGW->height());
     }
@@ -156,6 +158,11 @@ void MainWindowUi::createMenus(QMainWindow *window)
         addMenuAction(nmuFile, "mnuAutoConnect", QStringLiteral("&Connect on Startup"));
     // Choosing the item inverts its mark; that is all it does.
     mnuAutoConnect->setCheckable(true);
+    mnuAutoReconnect =
+        addMenuAction(nmuFile, "mnuAutoReconnect", QStringLiteral("&Reconnect Automatically"));
+    mnuAutoReconnect->setCheckable(true);
+    mnuAutoReconnect->setToolTip(QStringLiteral(
+        "Connects to AGWPE again by itself when the connection is lost or cannot be made"));
     nmuFile->addSeparator()->setObjectName(QStringLiteral("mnuSep2"));
     mnuExit = addMenuAction(nmuFile, "mnuExit", QStringLiteral("&Exit"));
 

@@ -32,6 +32,7 @@ struct MainWindowUi
     QAction *nmuLoad = nullptr;
     QAction *nmuSave = nullptr;
     QAction *mnuAutoConnect = nullptr;
+    QAction *mnuAutoReconnect = nullptr;
     QAction *mnuExit = nullptr;
     QMenu *nmuListCommands = nullptr;
     QAction *nmuLoadItem = nullptr;

@@ -2,6 +2,7 @@
 
 #include "TextCodec.h"
 
+#include <QRandomGenerator>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -22,16 +23,56 @@ EngineLink::EngineLink(QObject *parent) : QObject(parent)
 {
     m_socket = new QTcpSocket(this);
     m_socket->setObjectName(QStringLiteral("Winsock1"));
-    m_monitorFlushTimer = new QTimer(this);
-    m_monitorFlushTimer->setSingleShot(true);
-    connect(m_monitorFlushTimer, &QTimer::timeout, this, &EngineLink::flushMonitorLines);
+    const auto singleShot = [this](void (EngineLink::*handler)()) {
+        auto *timer = new QTimer(this);
+        timer->setSingleShot(true);
+        connect(timer, &QTimer::timeout, this, handler);
+        return timer;
+    };
+    m_monitorFlushTimer = singleShot(&EngineLink::flushMonitorLines);
+    m_retryTimer = singleShot(&EngineLink::startAttempt);
+    m_countdownTimer = new QTimer(this);
+    connect(m_countdownTimer, &QTimer::timeout, this, &EngineLink::tellCountdown);
+    m_connectTimer = new QTimer(this);
+    m_connectTimer->setSingleShot(true);
+    connect(m_connectTimer, &QTimer::timeout, this, [this] {
+        fail(QStringLiteral("The packet engine at %1 could not be reached within %2 s: the host "
+                            "may be off, or a firewall may drop the connection.")
+                 .arg(peerName(), QString::number(m_timing.connectTimeout / 1000.0)),
+             Fault::TimedOut);
+    });
+    m_versionTimer = new QTimer(this);
+    m_versionTimer->setSingleShot(true);
+    connect(m_versionTimer, &QTimer::timeout, this, [this] {
+        fail(QStringLiteral("The packet engine at %1 accepted the connection but does not "
+                            "answer: it may already serve as many programs as it can.")
+                 .arg(peerName()),
+             Fault::Silent);
+    });
+    m_silenceTimer = new QTimer(this);
+    m_silenceTimer->setSingleShot(true);
+    connect(m_silenceTimer, &QTimer::timeout, this, [this] {
+        // The one request the protocol has for asking whether the engine is
+        // there; any byte that comes back will do as an answer.
+        sendRequest(agw::kVersionRequest);
+        m_silenceReplyTimer->start(m_timing.silenceReplyTimeout);
+    });
+    m_silenceReplyTimer = new QTimer(this);
+    m_silenceReplyTimer->setSingleShot(true);
+    connect(m_silenceReplyTimer, &QTimer::timeout, this, [this] {
+        fail(QStringLiteral("The packet engine at %1 has sent nothing for a long time and does "
+                            "not answer: the connection is taken as lost.")
+                 .arg(peerName()),
+             Fault::Lost);
+    });
+
     connect(m_socket, &QTcpSocket::connected, this, &EngineLink::onConnected);
     connect(m_socket, &QTcpSocket::readyRead, this, &EngineLink::readWaiting);
     connect(m_socket, &QTcpSocket::disconnected, this, &EngineLink::onDisconnected);
     connect(m_socket, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
         // The engine closing the link is no failure: onDisconnected says so.
         if (error != QAbstractSocket::RemoteHostClosedError)
-            fail(m_socket->errorString());
+            fail(m_socket->errorString(), Fault::Failed);
     });
 }
 
@@ -42,28 +83,60 @@ EngineLink::~EngineLink()
     m_socket->abort();
 }
 
+QString EngineLink::peerName() const
+{
+    return m_host + QStringLiteral(" port ") + QString::number(m_port);
+}
+
+void EngineLink::setReconnecting(bool on)
+{
+    m_reconnecting = on;
+    // Switched off while a retry waits: the link stays closed.
+    if (!on && m_retryTimer->isActive()) {
+        m_retryTimer->stop();
+        m_countdownTimer->stop();
+    }
+}
+
 void EngineLink::connectToEngine(const QString &host, quint16 port)
 {
-    closeSocket();
     m_host = host;
     m_port = port;
-    m_socket->connectToHost(host, port);
+    m_wanted = true;
+    m_retries = 0;
+    startAttempt();
 }
 
 void EngineLink::disconnectFromEngine()
 {
+    m_wanted = false;
     closeSocket();
 }
 
 bool EngineLink::isClosed() const
 {
-    return m_socket->state() == QAbstractSocket::UnconnectedState;
+    return m_socket->state() == QAbstractSocket::UnconnectedState && !m_retryTimer->isActive();
+}
+
+void EngineLink::startAttempt()
+{
+    const bool retry = m_retryTimer->isActive() || m_countdownTimer->isActive();
+    closeSocket();
+    if (retry)
+        emit retrying();
+    m_connectTimer->start(m_timing.connectTimeout);
+    m_socket->connectToHost(m_host, m_port);
 }
 
 void EngineLink::closeSocket()
 {
     ++m_generation;
     m_engineClosed = false;
+    for (QTimer *timer : {m_retryTimer, m_countdownTimer, m_connectTimer, m_versionTimer,
+                          m_silenceTimer, m_silenceReplyTimer})
+        timer->stop();
+    m_lastLinkLived = m_connectedSince.isValid() ? m_connectedSince.elapsed() : 0;
+    m_connectedSince.invalidate();
     m_closing = true;
     m_socket->abort();
     m_closing = false;
@@ -76,8 +149,38 @@ void EngineLink::closeSocket()
         m_stream.reset();
 }
 
+void EngineLink::retryIfWanted(Fault why)
+{
+    // A receiver may have reconnected or disconnected meanwhile.
+    if (!m_reconnecting || !m_wanted || !isClosed())
+        return;
+    if (m_lastLinkLived >= m_timing.stableLink)
+        m_retries = 0;
+    qint64 wait = m_timing.firstRetry;
+    for (int i = 0; i < m_retries && wait < m_timing.longestRetry; ++i)
+        wait *= 2;
+    wait = qMin<qint64>(wait, m_timing.longestRetry);
+    ++m_retries;
+    const double spread =
+        m_timing.spread * (2.0 * QRandomGenerator::global()->generateDouble() - 1.0);
+    wait = qMax<qint64>(1, qRound64(double(wait) * (1.0 + spread)));
+    m_retryReason = why;
+    m_retryDeadline.setRemainingTime(wait);
+    m_retryTimer->start(int(wait));
+    m_countdownTimer->start(1000);
+    tellCountdown();
+}
+
+void EngineLink::tellCountdown()
+{
+    const qint64 left = m_retryDeadline.remainingTime();
+    emit retryCountdown(int((qMax<qint64>(left, 0) + 999) / 1000), m_retryReason);
+}
+
 void EngineLink::onConnected()
 {
+    m_connectTimer->stop();
+    m_connectedSince.start();
     sendRequest(agw::kMonitorRequest);
     if (m_socket->state() != QAbstractSocket::ConnectedState)
         return;
@@ -86,6 +189,7 @@ void EngineLink::onConnected()
     if (generation != m_generation || m_socket->state() != QAbstractSocket::ConnectedState)
         return;
     sendRequest(agw::kVersionRequest);
+    m_versionTimer->start(m_timing.versionTimeout);
 }
 
 void EngineLink::sendRequest(std::uint8_t kind)
@@ -94,14 +198,17 @@ void EngineLink::sendRequest(std::uint8_t kind)
     const qint64 sent = m_socket->write(reinterpret_cast<const char *>(request.data()),
                                         static_cast<qint64>(request.size()));
     if (sent != static_cast<qint64>(request.size()))
-        fail(m_socket->errorString());
+        fail(m_socket->errorString(), Fault::Failed);
 }
 
-void EngineLink::fail(const QString &reason)
+void EngineLink::fail(const QString &reason, Fault fault)
 {
     flushMonitorLines();
     closeSocket();
-    emit failed(reason);
+    emit failed(reason, fault);
+    // The retry is planned once the receivers have returned: a box that
+    // reports the failure is not overtaken by the next try.
+    retryIfWanted(fault);
 }
 
 void EngineLink::onDisconnected()
@@ -118,6 +225,7 @@ void EngineLink::readWaiting()
 {
     if (m_emitting)
         return;
+    bool read = false;
     for (;;) {
         if (m_resetPending) {
             m_stream.reset();
@@ -125,6 +233,7 @@ void EngineLink::readWaiting()
         }
         if (m_socket->bytesAvailable() <= 0)
             break;
+        read = true;
         const quint64 generation = m_generation;
         const bool broken = !readPiece();
         emitEvents(generation);
@@ -138,17 +247,27 @@ void EngineLink::readWaiting()
         if (broken) {
             // Nothing more of this peer is read: closed before the report,
             // its later bytes or its closing cannot report the fault again.
-            fail(QStringLiteral("The peer at %1 port %2 does not speak the AGWPE protocol: it "
-                                "sent data that are not AGWPE frames.")
-                     .arg(m_host, QString::number(m_port)));
+            fail(QStringLiteral("The peer at %1 does not speak the AGWPE protocol: it sent data "
+                                "that are not AGWPE frames.")
+                     .arg(peerName()),
+                 Fault::NotAnEngine);
             return;
         }
     }
     scheduleMonitorFlush();
-    if (m_engineClosed && isClosed()) {
+    if (m_engineClosed && m_socket->state() == QAbstractSocket::UnconnectedState) {
         m_engineClosed = false;
         flushMonitorLines();
+        closeSocket();
         emit closedByEngine();
+        retryIfWanted(Fault::Closed);
+        return;
+    }
+    // Anything from the engine shows it is there.
+    if (read && m_socket->state() == QAbstractSocket::ConnectedState &&
+        !m_versionTimer->isActive()) {
+        m_silenceReplyTimer->stop();
+        m_silenceTimer->start(m_timing.silence);
     }
 }
 
@@ -162,8 +281,8 @@ bool EngineLink::readPiece()
     m_reports.clear();
     m_versions.clear();
     m_latestMonitorText = {};
-    const agw::FrameStream::CutResult cut =
-        m_stream.cut([this](const std::uint8_t *block, std::size_t headerPos, std::uint32_t length) {
+    const agw::FrameStream::CutResult cut = m_stream.cut(
+        [this](const std::uint8_t *block, std::size_t headerPos, std::uint32_t length) {
             const agw::ParsedFrame frame = agw::parseFrame(block, headerPos, length);
             switch (frame.kind) {
             case agw::FrameKind::Monitored:
@@ -208,6 +327,7 @@ void EngineLink::emitEvents(quint64 generation)
         } else {
             flushMonitorLines();
         }
+        m_versionTimer->stop();
         emit versionReceived(event.version.majorVersion, event.version.minorVersion);
         if (!(current = generation == m_generation))
             break;

@@ -3,6 +3,7 @@
 #include "FrameStream.h"
 #include "MonitorParser.h"
 
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
@@ -27,6 +28,13 @@ namespace quintaro {
 // on where it stopped once the receiver has returned. A receiver may also
 // close or reopen the link; what the old connection still held is then
 // dropped.
+//
+// The link watches over itself: a connect that does not complete in time, an
+// engine that accepts the connection but never answers the version request,
+// and an engine that stays silent and leaves a version request unanswered
+// all fail the link. When asked to reconnect, the link tries again after it
+// failed or the engine closed it, with a wait that doubles from try to try,
+// until disconnectFromEngine().
 class EngineLink : public QObject
 {
     Q_OBJECT
@@ -35,15 +43,51 @@ public:
     // Where an AGWPE engine listens.
     static constexpr quint16 kAgwPort = 8000;
 
+    // Why the link ended.
+    enum class Fault {
+        Closed,      // the engine closed the connection
+        Failed,      // the connection could not be made, or broke (the system's reason)
+        TimedOut,    // the connection was not made in time
+        NotAnEngine, // the peer sent data that are not AGWPE frames
+        Silent,      // the engine never answered the version request
+        Lost,        // the engine stayed silent and left a version request unanswered
+    };
+    Q_ENUM(Fault)
+
+    // The link's times, in milliseconds. A retry waits firstRetry, then
+    // twice as long each time up to longestRetry, each wait moved at random
+    // by up to `spread` of it either way, so that many clients of one engine
+    // do not all come back at once; after a link that lived stableLink the
+    // waits start again at firstRetry.
+    struct Timing
+    {
+        int firstRetry = 2000;
+        int longestRetry = 60000;
+        double spread = 0.1;
+        int stableLink = 60000;
+        int connectTimeout = 10000;
+        int versionTimeout = 10000;
+        // After this long without a byte from the engine, a version request
+        // asks whether it is still there; its answer (or any byte) must come
+        // within silenceReplyTimeout. A host gone without closing the
+        // connection is so noticed within 90 s.
+        int silence = 60000;
+        int silenceReplyTimeout = 30000;
+    };
+
     explicit EngineLink(QObject *parent = nullptr);
     ~EngineLink() override;
 
+    void setTiming(const Timing &timing) { m_timing = timing; }
+    // Whether a link that ends is tried again, until disconnectFromEngine().
+    void setReconnecting(bool on);
+
     // Starts connecting; connected() or failed() follows.
     void connectToEngine(const QString &host, quint16 port);
-    // Closes the link, or abandons the attempt, at once; nothing more of it
-    // is reported.
+    // Closes the link, abandons an attempt or stops the retries, at once;
+    // nothing more of it is reported.
     void disconnectFromEngine();
-    // No connection and no attempt under way.
+    // No connection, no attempt under way and no retry waiting.
     bool isClosed() const;
 
 signals:
@@ -59,8 +103,13 @@ signals:
     // until the receivers return.
     void weatherReportsHeard(std::span<const agw::HeardReport> reports);
     void closedByEngine();
-    // The link failed and is closed: the reason in the system's words.
-    void failed(const QString &reason);
+    // The link failed and is closed: the reason in words for the user.
+    void failed(const QString &reason, quintaro::EngineLink::Fault fault);
+    // A retry waits: the seconds left, rounded up, when the wait begins and
+    // every second after; `why` the link ended.
+    void retryCountdown(int secondsLeft, quintaro::EngineLink::Fault why);
+    // A retry begins to connect.
+    void retrying();
 
 private:
     void readWaiting();
@@ -72,8 +121,12 @@ private:
     void sendRequest(std::uint8_t kind);
     void onConnected();
     void onDisconnected();
-    void fail(const QString &reason);
+    void fail(const QString &reason, Fault fault);
     void closeSocket();
+    void startAttempt();
+    void retryIfWanted(Fault why);
+    void tellCountdown();
+    QString peerName() const;
 
     QTcpSocket *m_socket = nullptr;
     agw::FrameStream m_stream;
@@ -105,6 +158,23 @@ private:
     bool m_monitorDirty = false;
     QElapsedTimer m_lastMonitorFlush;
     QTimer *m_monitorFlushTimer = nullptr;
+
+    // Watching the link, and retrying: wanted from connectToEngine() until
+    // disconnectFromEngine().
+    Timing m_timing;
+    bool m_reconnecting = false;
+    bool m_wanted = false;
+    int m_retries = 0; // since the last link that lived stableLink
+    Fault m_retryReason = Fault::Closed;
+    QDeadlineTimer m_retryDeadline;
+    QTimer *m_retryTimer = nullptr;
+    QTimer *m_countdownTimer = nullptr;
+    QTimer *m_connectTimer = nullptr;
+    QTimer *m_versionTimer = nullptr;
+    QTimer *m_silenceTimer = nullptr;
+    QTimer *m_silenceReplyTimer = nullptr;
+    QElapsedTimer m_connectedSince;
+    qint64 m_lastLinkLived = 0;
 };
 
 } // namespace quintaro

@@ -103,6 +103,9 @@ SettingsReadResult readSettings(std::string_view bytes)
     if (!nextValue() || !parseBooleanLiteral(field.text, s.autoConnect))
         return result;
     ++result.valuesRead;
+
+    if (nextValue() && !parseBooleanLiteral(field.text, s.reconnect))
+        s.reconnect = false;
     return result;
 }
 
@@ -116,7 +119,9 @@ std::string writeSettings(const Settings &s)
         out += ',';
         out += std::to_string(number);
     }
-    out += s.autoConnect ? ",#TRUE#\r\n" : ",#FALSE#\r\n";
+    for (const bool flag : {s.autoConnect, s.reconnect})
+        out += flag ? ",#TRUE#" : ",#FALSE#";
+    out += "\r\n";
     return out;
 }
 

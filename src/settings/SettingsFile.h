@@ -12,8 +12,10 @@ namespace quintaro {
 // directory the program was started from.
 inline constexpr char kSettingsFileName[] = "Quintaro.ini";
 
-// The seven values of "Quintaro.ini", in file order. Positions and sizes are
-// the main window's outer geometry in twips.
+// The values of "Quintaro.ini", in file order. Positions and sizes are the
+// main window's outer geometry in twips. The first seven make a complete
+// record; those after them came later, and readers of the first seven
+// ignore them.
 struct Settings
 {
     std::string host;
@@ -25,6 +27,9 @@ struct Settings
     int width = 0;
     int height = 0;
     bool autoConnect = false;
+    // Later values: each is optional, and one that is missing or cannot be
+    // read takes its default.
+    bool reconnect = false;
 };
 
 inline constexpr int kSettingsValueCount = 7;
@@ -38,11 +43,14 @@ struct SettingsReadResult
     bool complete() const { return valuesRead == kSettingsValueCount; }
 };
 
-// Reads the record. Reading stops at the first value that is missing or
-// cannot be taken for its type; anything after the seventh value is ignored.
+// Reads the record. Reading stops at the first of the seven values that is
+// missing or cannot be taken for its type; after the seventh, the later
+// values are read as far as they are there, and anything after them is
+// ignored.
 SettingsReadResult readSettings(std::string_view bytes);
 
-// One record: quoted texts, bare numbers, bare #TRUE# / #FALSE#, CR LF.
+// One record of every value: quoted texts, bare numbers, bare #TRUE# /
+// #FALSE#, CR LF.
 // The format has no escape for a double quote, so quotes inside a text are
 // left out rather than breaking every value after it.
 std::string writeSettings(const Settings &settings);

@@ -1,0 +1,282 @@
+// The engine link looking after itself: it comes back when the engine closes
+// it, with waits that double and start again after a link that lived; it
+// notices an engine that never answers, a connect that hangs and a host
+// gone silent; Disconnect stops it all at once. Times are shortened here;
+// the proportions are the program's.
+
+#include "AgwTestEngine.h"
+#include "EngineLink.h"
+
+#include <QElapsedTimer>
+#include <QHostAddress>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTest>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using quintaro::EngineLink;
+
+namespace {
+
+using Fault = EngineLink::Fault;
+
+EngineLink::Timing quickTiming()
+{
+    EngineLink::Timing t;
+    t.firstRetry = 200;
+    t.longestRetry = 800;
+    t.spread = 0.1;
+    t.stableLink = 60000;
+    t.connectTimeout = 300;
+    t.versionTimeout = 300;
+    t.silence = 250;
+    t.silenceReplyTimeout = 250;
+    return t;
+}
+
+// A listening socket that takes no connection: its queue of connections not
+// yet accepted is filled first, so that the system drops every further
+// connect request, as a host that drops packets does.
+class FullListener
+{
+public:
+    FullListener()
+    {
+        m_listener = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof address;
+        if (m_listener < 0 ||
+            ::bind(m_listener, reinterpret_cast<sockaddr *>(&address), size) != 0 ||
+            ::listen(m_listener, 0) != 0 ||
+            ::getsockname(m_listener, reinterpret_cast<sockaddr *>(&address), &size) != 0)
+            return;
+        m_port = ntohs(address.sin_port);
+        for (int &filler : m_fillers) {
+            filler = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+            ::connect(filler, reinterpret_cast<sockaddr *>(&address), size);
+        }
+    }
+    ~FullListener()
+    {
+        for (int fd : m_fillers)
+            if (fd >= 0)
+                ::close(fd);
+        if (m_listener >= 0)
+            ::close(m_listener);
+    }
+    quint16 port() const { return m_port; }
+
+private:
+    int m_listener = -1;
+    int m_fillers[3] = {-1, -1, -1};
+    quint16 m_port = 0;
+};
+
+} // namespace
+
+class TestReconnect : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void engineClosesAndComesBack();
+    void backoffStartsAgainAfterALinkThatLived();
+    void noRetryWithoutTheOption();
+    void engineThatNeverAnswers();
+    void connectThatHangs();
+    void hostGoneSilent();
+    void disconnectStopsRetries();
+};
+
+void TestReconnect::engineClosesAndComesBack()
+{
+    agwtest::Engine engine;
+    QVERIFY(engine.listening());
+    EngineLink link;
+    link.setTiming(quickTiming());
+    link.setReconnecting(true);
+    QSignalSpy closed(&link, &EngineLink::closedByEngine);
+    QSignalSpy countdowns(&link, &EngineLink::retryCountdown);
+    QSignalSpy retries(&link, &EngineLink::retrying);
+    link.connectToEngine(QStringLiteral("127.0.0.1"), engine.port());
+
+    // Each connection gets its two requests, then the engine closes it; the
+    // waits before the next connection double up to the longest.
+    const QList<int> expected{200, 400, 800, 800};
+    QElapsedTimer sinceClose;
+    for (int cycle = 0; cycle <= expected.size(); ++cycle) {
+        QTcpSocket *peer = engine.acceptLink();
+        QVERIFY2(peer, qPrintable(QStringLiteral("no connection in cycle %1").arg(cycle)));
+        if (cycle > 0) {
+            const qint64 waited = sinceClose.elapsed();
+            const int wait = expected.at(cycle - 1);
+            // The spread of 10 %, and time for the event loop either way.
+            QVERIFY2(waited >= wait * 0.9 - 5 && waited <= wait * 1.1 + 150,
+                     qPrintable(QStringLiteral("cycle %1 waited %2 ms, not about %3")
+                                    .arg(cycle)
+                                    .arg(waited)
+                                    .arg(wait)));
+        }
+        if (cycle == expected.size())
+            break;
+        peer->disconnectFromHost();
+        QTRY_COMPARE_WITH_TIMEOUT(closed.size(), cycle + 1, 5000);
+        sinceClose.start();
+        QVERIFY(!link.isClosed());
+        QCOMPARE(countdowns.last().at(1).value<Fault>(), Fault::Closed);
+        delete peer;
+    }
+    QCOMPARE(retries.size(), expected.size());
+}
+
+void TestReconnect::backoffStartsAgainAfterALinkThatLived()
+{
+    agwtest::Engine engine;
+    EngineLink link;
+    EngineLink::Timing timing = quickTiming();
+    timing.stableLink = 300;
+    timing.silence = 5000;
+    link.setTiming(timing);
+    link.setReconnecting(true);
+    QSignalSpy closed(&link, &EngineLink::closedByEngine);
+    link.connectToEngine(QStringLiteral("127.0.0.1"), engine.port());
+
+    // Two short links make the wait 400 ms; one that lived 300 ms brings it
+    // back to 200 ms.
+    QElapsedTimer sinceClose;
+    for (int cycle = 0; cycle < 4; ++cycle) {
+        QTcpSocket *peer = engine.acceptLink();
+        QVERIFY(peer);
+        agwtest::send(peer, agwtest::versionReply());
+        if (cycle == 3) {
+            QVERIFY2(sinceClose.elapsed() <= 200 * 1.1 + 150,
+                     qPrintable(QString::number(sinceClose.elapsed())));
+            break;
+        }
+        if (cycle == 2)
+            QTest::qWait(timing.stableLink + 50);
+        peer->disconnectFromHost();
+        QTRY_COMPARE_WITH_TIMEOUT(closed.size(), cycle + 1, 5000);
+        sinceClose.start();
+        delete peer;
+    }
+}
+
+void TestReconnect::noRetryWithoutTheOption()
+{
+    agwtest::Engine engine;
+    EngineLink link;
+    link.setTiming(quickTiming());
+    QSignalSpy closed(&link, &EngineLink::closedByEngine);
+    QSignalSpy countdowns(&link, &EngineLink::retryCountdown);
+    link.connectToEngine(QStringLiteral("127.0.0.1"), engine.port());
+    QTcpSocket *peer = engine.acceptLink();
+    QVERIFY(peer);
+    peer->disconnectFromHost();
+    QTRY_COMPARE_WITH_TIMEOUT(closed.size(), 1, 5000);
+    QVERIFY(link.isClosed());
+    QTest::qWait(500);
+    QVERIFY(countdowns.isEmpty());
+    QVERIFY(!engine.server.hasPendingConnections());
+}
+
+void TestReconnect::engineThatNeverAnswers()
+{
+    agwtest::Engine engine;
+    EngineLink link;
+    link.setTiming(quickTiming());
+    link.setReconnecting(true);
+    QSignalSpy failed(&link, &EngineLink::failed);
+    QSignalSpy countdowns(&link, &EngineLink::retryCountdown);
+    QElapsedTimer clock;
+    clock.start();
+    link.connectToEngine(QStringLiteral("127.0.0.1"), engine.port());
+    // The engine takes the connection and both requests, and says nothing.
+    QTcpSocket *peer = engine.acceptLink();
+    QVERIFY(peer);
+    QTRY_COMPARE_WITH_TIMEOUT(failed.size(), 1, 5000);
+    QVERIFY2(clock.elapsed() >= 300 && clock.elapsed() < 1000,
+             qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(failed.first().at(1).value<Fault>(), Fault::Silent);
+    QVERIFY(failed.first().at(0).toString().contains(QStringLiteral("does not answer")));
+    QCOMPARE(countdowns.last().at(1).value<Fault>(), Fault::Silent);
+    // It comes back and asks again.
+    QVERIFY(engine.acceptLink());
+}
+
+void TestReconnect::connectThatHangs()
+{
+    FullListener listener;
+    QVERIFY(listener.port() != 0);
+    EngineLink link;
+    link.setTiming(quickTiming());
+    QSignalSpy failed(&link, &EngineLink::failed);
+    QElapsedTimer clock;
+    clock.start();
+    link.connectToEngine(QStringLiteral("127.0.0.1"), listener.port());
+    QTRY_COMPARE_WITH_TIMEOUT(failed.size(), 1, 5000);
+    QVERIFY2(clock.elapsed() >= 300 && clock.elapsed() < 1000,
+             qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(failed.first().at(1).value<Fault>(), Fault::TimedOut);
+    QVERIFY(failed.first().at(0).toString().contains(QStringLiteral("could not be reached")));
+    QVERIFY(link.isClosed());
+}
+
+void TestReconnect::hostGoneSilent()
+{
+    agwtest::Engine engine;
+    EngineLink link;
+    link.setTiming(quickTiming());
+    QSignalSpy versions(&link, &EngineLink::versionReceived);
+    QSignalSpy failed(&link, &EngineLink::failed);
+    link.connectToEngine(QStringLiteral("127.0.0.1"), engine.port());
+    QTcpSocket *peer = engine.acceptLink();
+    QVERIFY(peer);
+    agwtest::send(peer, agwtest::versionReply());
+    QTRY_COMPARE_WITH_TIMEOUT(versions.size(), 1, 5000);
+    QElapsedTimer clock;
+    clock.start();
+
+    // Traffic keeps the link as it is.
+    for (int i = 0; i < 4; ++i) {
+        QTest::qWait(150);
+        agwtest::send(peer, agwtest::monitoredFrame('U', "IK1ABC", agwtest::kPosition));
+    }
+    QVERIFY(failed.isEmpty());
+    clock.start();
+    // Then nothing: after the silence the link asks for the version, with
+    // nothing but the protocol's own request, and gives up when no answer
+    // comes.
+    QTRY_COMPARE_WITH_TIMEOUT(failed.size(), 1, 5000);
+    QVERIFY2(clock.elapsed() >= 500 && clock.elapsed() < 1200,
+             qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(failed.first().at(1).value<Fault>(), Fault::Lost);
+    QCOMPARE(peer->readAll(), agwtest::qbytes(agwtest::request('R')));
+}
+
+void TestReconnect::disconnectStopsRetries()
+{
+    agwtest::Engine engine;
+    EngineLink link;
+    link.setTiming(quickTiming());
+    link.setReconnecting(true);
+    QSignalSpy countdowns(&link, &EngineLink::retryCountdown);
+    link.connectToEngine(QStringLiteral("127.0.0.1"), engine.port());
+    QTcpSocket *peer = engine.acceptLink();
+    QVERIFY(peer);
+    peer->disconnectFromHost();
+    QTRY_VERIFY_WITH_TIMEOUT(!countdowns.isEmpty(), 5000);
+    QVERIFY(!link.isClosed());
+    link.disconnectFromEngine();
+    QVERIFY(link.isClosed());
+    QTest::qWait(3 * 200);
+    QVERIFY(!engine.server.hasPendingConnections());
+}
+
+QTEST_GUILESS_MAIN(TestReconnect)
+#include "tst_reconnect.moc"
