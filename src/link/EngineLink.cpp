@@ -132,6 +132,7 @@ void EngineLink::closeSocket()
 {
     ++m_generation;
     m_engineClosed = false;
+    m_closeReported = false;
     for (QTimer *timer : {m_retryTimer, m_countdownTimer, m_connectTimer, m_versionTimer,
                           m_silenceTimer, m_silenceReplyTimer})
         timer->stop();
@@ -218,6 +219,17 @@ void EngineLink::onDisconnected()
     // The engine closed the link: what it sent before closing still counts,
     // and is read first.
     m_engineClosed = true;
+    if (m_emitting) {
+        // A receiver waits in a box: the user sees the link closed at once,
+        // as it is; the bytes it left are reported once the receiver has
+        // returned.
+        if (!m_closeReported) {
+            m_closeReported = true;
+            flushMonitorLines();
+            emit closedByEngine();
+        }
+        return;
+    }
     readWaiting();
 }
 
@@ -256,10 +268,11 @@ void EngineLink::readWaiting()
     }
     scheduleMonitorFlush();
     if (m_engineClosed && m_socket->state() == QAbstractSocket::UnconnectedState) {
-        m_engineClosed = false;
+        const bool reported = m_closeReported;
         flushMonitorLines();
         closeSocket();
-        emit closedByEngine();
+        if (!reported)
+            emit closedByEngine();
         retryIfWanted(Fault::Closed);
         return;
     }

@@ -25,7 +25,9 @@ namespace quintaro {
 // Every signal is emitted after the link has finished with the bytes it
 // read, never from inside the walk over them, so a receiver may run an event
 // loop (a message box); while one does, the link reads nothing, and carries
-// on where it stopped once the receiver has returned. A receiver may also
+// on where it stopped once the receiver has returned. Only the engine's
+// closing is told at once, so that the link never shows as open when it is
+// not; what it sent before is still reported afterwards. A receiver may also
 // close or reopen the link; what the old connection still held is then
 // dropped.
 //
@@ -139,6 +141,7 @@ private:
     bool m_closing = false;
     bool m_resetPending = false;
     bool m_engineClosed = false;
+    bool m_closeReported = false;
 
     // What one read produced, reported once the walk is over.
     struct VersionEvent

@@ -319,10 +319,6 @@ void TestEngineFaults::direwolfKilledMidStream()
                                      m_packetAudio[1] + DirewolfRunner::silence(100)));
         QTRY_COMPARE_WITH_TIMEOUT(w.boxes.requests.size(), 1, kWait);
         QVERIFY(endSeenInBox);
-        QEXPECT_FAIL("",
-                     "the engine link reports the engine's end once the box has returned; "
-                     "the window before it showed the link closed behind the open box",
-                     Continue);
         QVERIFY(closedInBox);
         QCOMPARE(w.boxes.requests[0].title,
                  QStringLiteral("Wx Station ") + packets[1].call() + QStringLiteral(" not loaded"));

@@ -488,10 +488,11 @@ void TestEngineLink::receiverRunsAnEventLoop()
     QVERIFY(waitUntil([&] { return ran; }));
     QVERIFY(arrived);
     QVERIFY(viewsKept);
-    // Nothing of what arrived, nor the engine's end, was reported during
-    // the loop.
+    // Nothing of what arrived was reported during the loop; the engine's
+    // end was, at once, so that nothing claims a live link.
+    const bool engineCloses = meanwhile == QLatin1String("engine closes");
     QVERIFY2(nestedEvents.filter(QStringLiteral("reports")).size() == 1 &&
-                 !nestedEvents.contains(QStringLiteral("closed")),
+                 nestedEvents.contains(QStringLiteral("closed")) == engineCloses,
              qPrintable(nestedEvents.join(QLatin1Char('\n'))));
     if (meanwhile.startsWith(QLatin1String("more")))
         send(peer, f4.substr(50) + f5);
@@ -507,9 +508,9 @@ void TestEngineLink::receiverRunsAnEventLoop()
         QCOMPARE(seen.events.indexOf(QStringLiteral("reports IK1AAA")),
                  seen.events.indexOf(QStringLiteral("version 2000.78")) - 2);
     }
-    if (meanwhile == QLatin1String("engine closes")) {
+    if (engineCloses) {
+        // Told once, and what the engine sent before its end still came.
         QCOMPARE(seen.only(QStringLiteral("closed")).size(), 1);
-        QCOMPARE(seen.events.last(), QStringLiteral("closed"));
         QVERIFY(link.isClosed());
     } else {
         QVERIFY(seen.only(QStringLiteral("closed")).isEmpty());
