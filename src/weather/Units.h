@@ -7,7 +7,6 @@ namespace quintaro::weather {
 inline constexpr double kKmhPerMph = 1.609344;
 inline constexpr double kMmPerInch = 25.4;
 inline constexpr double kMphPerKnot = 1852.0 / 1609.344;
-inline constexpr double kHpaPerInHg = 33.8638866667;
 
 namespace detail {
 // 1.08^n - 1 for every speed byte of a compressed position, computed once at
