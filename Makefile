@@ -57,10 +57,11 @@ fuzz:
 	@fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
 # The speed goals, each checked by a benchmark: the station list, the
-# monitored-frame throughput and start-up. Prints the figures, the ratios and
-# whether each goal is met; a missed goal is reported, a benchmark that fails
-# (lost data, a program that does not start) fails the run.
-BENCHES := bench_stationlist bench_throughput bench_startup
+# monitored-frame throughput, weather report decoding and start-up. Prints the
+# figures, the ratios and whether each goal is met; a missed goal is reported,
+# a benchmark that fails (lost data, a program that does not start) fails the
+# run.
+BENCHES := bench_stationlist bench_throughput bench_weather bench_startup
 bench: build
 	@summary="$(abspath $(BUILD))/bench/summary.txt"; rm -f "$$summary"; \
 	for b in $(BENCHES); do \
