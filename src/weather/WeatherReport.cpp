@@ -2,6 +2,8 @@
 
 #include "Units.h"
 
+#include <cstdint>
+
 namespace quintaro::weather {
 
 namespace {
@@ -80,8 +82,8 @@ struct FieldKey
 {
     char key;
     std::uint8_t width;
-    bool shown; // false: a field that is read over but not kept
-    Field field;
+    bool shown;  // false: a field that is read over but not kept
+    Field field; // where a shown value goes
     double scale;
     double offset;
     bool decimalPoint;
