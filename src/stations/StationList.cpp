@@ -10,7 +10,7 @@ void StationList::append(std::string call)
     CallState &state = m_calls[call];
     if (state.entries++ == 0)
         state.firstRow = row;
-    m_entries.push_back({std::move(call), false, m_nextId++});
+    m_entries.push_back({std::move(call), false, m_nextId++, &state});
 }
 
 StationList::AddResult StationList::add(std::string_view call)
@@ -123,15 +123,15 @@ int StationList::recordReport(std::string_view call, std::string_view infoField,
 
 const StationDetails *StationList::details(int index) const
 {
-    const auto it = m_calls.find(m_entries[std::size_t(index)].call);
-    return it != m_calls.end() && it->second.details ? &*it->second.details : nullptr;
+    const std::optional<StationDetails> &details = m_entries[std::size_t(index)].state->details;
+    return details ? &*details : nullptr;
 }
 
 std::vector<int> StationList::otherRowsOfCall(int index) const
 {
     std::vector<int> rows;
     const std::string &wanted = m_entries[std::size_t(index)].call;
-    if (m_calls.find(wanted)->second.entries < 2)
+    if (m_entries[std::size_t(index)].state->entries < 2)
         return rows;
     for (int i = 0; i < count(); ++i) {
         if (i != index && m_entries[std::size_t(i)].call == wanted)
