@@ -12,6 +12,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QSortFilterProxyModel>
 #include <QTableView>
 #include <QTimer>
@@ -98,6 +99,7 @@ StationDetailsWindow::StationDetailsWindow(StationListModel &stations, FileDialo
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setSortingEnabled(true);
     m_table->setTabKeyNavigation(false);
+    m_table->setWordWrap(false);
     m_table->verticalHeader()->setVisible(false);
     // Rows of one height: thirty thousand of them are laid out at once.
     m_table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -151,7 +153,13 @@ StationDetailsWindow::StationDetailsWindow(StationListModel &stations, FileDialo
     layout->addWidget(m_table);
     layout->addLayout(choices);
     layout->addLayout(buttons);
-    resize(760, 420);
+    // Every column as wide as its title or the rows in view need, and the
+    // window as wide as they are, where the screen has room.
+    m_table->resizeColumnsToContents();
+    int width = m_table->horizontalHeader()->length() + 40;
+    if (const QScreen *screen = this->screen())
+        width = qMin(width, screen->availableGeometry().width() * 9 / 10);
+    resize(qMax(600, width), 420);
 
     m_resortTimer = new QTimer(this);
     m_resortTimer->setSingleShot(true);
