@@ -42,12 +42,13 @@ sanitize: deps
 	cd $(SANITIZE_BUILD) && $(SANITIZE_ENV) ctest --output-on-failure -j$(JOBS)
 
 # libFuzzer targets for every reader of untrusted bytes (AGWPE stream and
-# frames, Quintaro.ini, station list files, the RTF read-me), built with clang
-# and run FUZZ_SECONDS each on a scratch copy of fuzz/corpus/. A subset:
-# FUZZ_TARGETS="agw rtf". Fails when a target found something.
+# frames, Quintaro.ini, station list files, the RTF read-me, weather reports),
+# built with clang and run FUZZ_SECONDS each on a scratch copy of
+# fuzz/corpus/. A subset: FUZZ_TARGETS="agw rtf". Fails when a target found
+# something.
 FUZZ_BUILD   ?= build-fuzz
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS ?= agw settings stationlist rtf
+FUZZ_TARGETS ?= agw settings stationlist rtf weather
 fuzz:
 	@scripts/install-deps.sh fuzz
 	@cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DQUINTARO_FUZZ=ON \
@@ -56,10 +57,11 @@ fuzz:
 	@fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
 # The speed goals, each checked by a benchmark: the station list, the
-# monitored-frame throughput and start-up. Prints the figures, the ratios and
-# whether each goal is met; a missed goal is reported, a benchmark that fails
-# (lost data, a program that does not start) fails the run.
-BENCHES := bench_stationlist bench_throughput bench_startup
+# monitored-frame throughput, weather report decoding and start-up. Prints the
+# figures, the ratios and whether each goal is met; a missed goal is reported,
+# a benchmark that fails (lost data, a program that does not start) fails the
+# run.
+BENCHES := bench_stationlist bench_throughput bench_weather bench_startup bench_details
 bench: build
 	@summary="$(abspath $(BUILD))/bench/summary.txt"; rm -f "$$summary"; \
 	for b in $(BENCHES); do \

@@ -189,6 +189,35 @@ def write_rtf():
     for name, data in extra.items():
         write("rtf", name, data)
 
+# --- Weather reports ------------------------------------------------------
+
+def c_string(text):
+    """The bytes of a C++ string literal's body."""
+    return text.encode("latin-1").decode("unicode_escape").encode("latin-1")
+
+
+def write_weather():
+    source = (ROOT / "tests/weather/tst_WeatherReport.cpp").read_text(encoding="utf-8")
+    count = 0
+    # The decoder's table: newRow("name") << QByteArray("...") (string pieces
+    # on several lines are joined, as the compiler does).
+    for match in re.finditer(r'newRow\("([^"]+)"\)\s*<<\s*QByteArray\(((?:\s*"(?:[^"\\]|\\.)*")+)',
+                             source):
+        name = re.sub(r"[^a-z0-9]+", "-", match.group(1).lower()).strip("-")
+        pieces = re.findall(r'"((?:[^"\\]|\\.)*)"', match.group(2))
+        write("weather", f"row-{name}", b"".join(c_string(p) for p in pieces))
+        count += 1
+    assert count > 30, "the weather test rows were not found"
+    extra = {
+        "every-key": "_01010000c090s010g015t-05r001p020P030h00b10132L850l123s5.5#123F-042X123V128tU2k",
+        "position-every-key": "=4903.50N/07201.75W_220/004g005t077r001p002P003h99b10132L999s002#010",
+        "compressed-every-key": "=/5L!!<*e7_7P[g005t077r001p002P003h99b10132l010s1.5",
+        "object-dots": ";WX HLI   *202926z4945.83N/01555.30E_.../...g...t...r...p...P...h..b.....",
+        "item-blanks": ")WX1!4903.50N/07201.75W_   /   g   t   r   p   P   h  b     ",
+    }
+    for name, data in extra.items():
+        write("weather", name, data)
+
 
 def main():
     write_agw()
@@ -197,6 +226,7 @@ def main():
     for name, data in LISTS.items():
         write("stationlist", name, data)
     write_rtf()
+    write_weather()
 
 
 if __name__ == "__main__":

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs libFuzzer targets for a bounded time each and reports what they did.
 #
-#   fuzz/run.sh BUILD_DIR SECONDS TARGET...      (TARGET: agw settings stationlist rtf)
+#   fuzz/run.sh BUILD_DIR SECONDS TARGET...      (TARGET: agw settings stationlist rtf weather)
 #
 # Each target works on a copy of its seed corpus under BUILD_DIR/fuzz-work/,
 # which keeps growing from run to run; the seeds in the repository stay as
@@ -18,11 +18,13 @@ here=$(cd "$(dirname "$0")" && pwd)
 
 # Longest input tried: a frame is at most 64 KiB, and so is any read-me worth
 # reading; a settings record or a list file that reaches the readers' limits
-# fits well within the smaller sizes.
+# fits well within the smaller sizes; a weather report is an information
+# field of at most 256 bytes, tried far longer all the same.
 max_len() {
     case $1 in
     agw | rtf) echo 65536 ;;
     stationlist) echo 16384 ;;
+    weather) echo 4096 ;;
     *) echo 4096 ;;
     esac
 }

@@ -6,13 +6,14 @@ set -euo pipefail
 cd "$(dirname "$0")/../src"
 
 declare -A allowed=(
-  [app]="link stations help geometry settings platform common"
+  [app]="link stations weather help geometry settings platform common"
   [link]="agw common"
   [help]="platform common"
   [geometry]="settings common"
-  [stations]="common"
+  [stations]="weather common"
   [settings]="common"
   [agw]=""
+  [weather]=""
   [platform]=""
   [common]=""
 )

@@ -9,6 +9,7 @@
 #include "QuintaroVersion.h"
 #include "SessionEnd.h"
 #include "SettingsFile.h"
+#include "StationDetailsWindow.h"
 #include "Text.h"
 #include "TextCodec.h"
 #include "Twips.h"
@@ -18,6 +19,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -75,6 +77,7 @@ void MainWindow::connectSignals()
     connect(m_ui.nmuBatch, &QAction::triggered, this, &MainWindow::generateBatchFile);
     connect(m_ui.nmuConnect, &QAction::triggered, this, &MainWindow::toggleConnection);
     connect(m_ui.mnuHelp, &QAction::triggered, this, &MainWindow::showHelp);
+    connect(m_ui.nmuDetails, &QAction::triggered, this, &MainWindow::showDetails);
     // The options follow the boxes however they change: a click, the space
     // bar, or a screen reader's toggle action, which never "clicks".
     connect(m_ui.chkAutoLoad, &QCheckBox::toggled, this, [this](bool on) { m_autoLoad = on; });
@@ -120,6 +123,7 @@ void MainWindow::start()
 
     m_ui.mnuAutoConnect->setChecked(values.autoConnect);
     m_ui.mnuAutoReconnect->setChecked(values.reconnect);
+    m_stations.setUnits(values.usUnits ? stations::Units::US : stations::Units::Metric);
     // The link's start-up step: the Connect command, though not one the
     // user gave just now.
     if (m_ui.mnuAutoConnect->isChecked())
@@ -134,6 +138,9 @@ void MainWindow::unload()
     // The link goes first; nothing on screen follows it any more.
     if (!m_link.isClosed())
         m_link.disconnectFromEngine();
+    // The station details belong to this window and go with it.
+    if (m_details)
+        m_details->close();
     saveSettings();
 }
 
@@ -145,6 +152,7 @@ void MainWindow::saveSettings()
     m_geometry.store(values);
     values.autoConnect = m_ui.mnuAutoConnect->isChecked();
     values.reconnect = m_ui.mnuAutoReconnect->isChecked();
+    values.usUnits = m_stations.units() == stations::Units::US;
 
     const FileWriteResult written = writeFileAtomically(kSettingsFileName, writeSettings(values));
     if (!written.ok) {
@@ -294,6 +302,20 @@ void MainWindow::setBrezomatPath()
         m_ui.txtPath->setText(m_fileDialog.fileName);
 }
 
+void MainWindow::showDetails()
+{
+    if (!m_details) {
+        m_details = new StationDetailsWindow(m_stations, m_fileDialog, this);
+        connect(m_details, &StationDetailsWindow::openBrezomatRequested, this,
+                &MainWindow::openStation);
+        connect(m_details, &StationDetailsWindow::unitsChosen, this,
+                [this](stations::Units units) { m_stations.setUnits(units); });
+    }
+    m_details->show();
+    m_details->raise();
+    m_details->activateWindow();
+}
+
 void MainWindow::showHelp()
 {
     HelpWindow::instance().open(QStringLiteral("Leggimi_Quintaro.rtf"),
@@ -376,16 +398,20 @@ void MainWindow::showMonitorLines(const QStringList &lines)
 
 void MainWindow::onWeatherReportsHeard(std::span<const agw::HeardReport> reports)
 {
+    const std::int64_t now = QDateTime::currentSecsSinceEpoch();
     for (const agw::HeardReport &report : reports) {
-        if (m_stations.stations().contains(report.call) || m_stations.stations().isFull())
-            continue;
-        // The monitor window shows the frame that brought the new station.
-        const agw::MonitorLines lines = agw::lastTwoLines(report.monitorText);
-        QStringList shown;
-        for (std::size_t i = 0; i < lines.count; ++i)
-            shown << fromRadioBytes(lines.lines[i]);
-        showMonitorLines(shown);
-        addStation(report.call);
+        if (!m_stations.stations().contains(report.call)) {
+            if (m_stations.stations().isFull())
+                continue;
+            // The monitor window shows the frame that brought the new station.
+            const agw::MonitorLines lines = agw::lastTwoLines(report.monitorText);
+            QStringList shown;
+            for (std::size_t i = 0; i < lines.count; ++i)
+                shown << fromRadioBytes(lines.lines[i]);
+            showMonitorLines(shown);
+            addStation(report.call);
+        }
+        m_stations.reportHeard(report.call, agw::lastLine(report.monitorText), now);
     }
 }
 
@@ -534,8 +560,12 @@ bool MainWindow::launchBrezomat(const std::string &call)
 
 void MainWindow::openSelected()
 {
-    const int index = selectedIndex();
-    if (index == -1)
+    openStation(selectedIndex());
+}
+
+void MainWindow::openStation(int index)
+{
+    if (index < 0 || index >= m_stations.stations().count())
         return;
     const stations::StationList &list = m_stations.stations();
     const std::string call = list.call(index);
@@ -593,7 +623,7 @@ void MainWindow::loadStationList()
         return;
     if (outcome != StationListFiles::Unreadable) {
         if (m_stations.stations().count() >= 1)
-            m_ui.lstWxCalls->setCurrentIndex(m_stations.index(0));
+            m_ui.lstWxCalls->setCurrentIndex(m_stations.index(0, 0));
         showListState();
     }
     if (m_autoLoadAll)

@@ -15,6 +15,8 @@
 
 namespace quintaro {
 
+class StationDetailsWindow;
+
 // The main window: its controls and menus, wired to the engine link, the
 // station list and the window geometry. It starts Brezomat for stations and
 // keeps the station list, batch and settings files.
@@ -51,7 +53,9 @@ private slots:
     void generateBatchFile();
     void toggleConnection();
     void showHelp();
+    void showDetails();
     void openSelected();
+    void openStation(int index);
     void cancelSelected();
     void resetSelected();
     void setSelected();
@@ -92,6 +96,7 @@ private:
     StationListModel m_stations;
     geometry::WindowGeometry m_geometry;
     FileDialog m_fileDialog;
+    StationDetailsWindow *m_details = nullptr;
     StationListFiles m_files;
     const quint16 m_enginePort;
     // The host of the last Connect command: an empty address box connects

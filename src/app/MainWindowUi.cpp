@@ -184,6 +184,7 @@ void MainWindowUi::createMenus(QMainWindow *window)
     nmuListCommands->addSeparator()->setObjectName(QStringLiteral("mnuSep4"));
     nmuBatch =
         addMenuAction(nmuListCommands, "nmuBatch", QStringLiteral("&Generate Batch File..."));
+    nmuDetails = addMenuAction(nmuListCommands, "nmuDetails", QStringLiteral("Station &Details…"));
 
     nmuConnect = bar->addAction(QStringLiteral("&Connect"));
     nmuConnect->setObjectName(QStringLiteral("nmuConnect"));

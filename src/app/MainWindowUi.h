@@ -42,6 +42,7 @@ struct MainWindowUi
     QAction *nmuClearList = nullptr;
     QAction *nmuLoadAllItems = nullptr;
     QAction *nmuBatch = nullptr;
+    QAction *nmuDetails = nullptr;
     QAction *nmuConnect = nullptr;
     QAction *mnuHelp = nullptr;
 

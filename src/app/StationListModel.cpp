@@ -2,11 +2,31 @@
 
 #include "TextCodec.h"
 
+#include <QDateTime>
+#include <QTimer>
+
 namespace quintaro {
 
+using stations::Column;
 using stations::StationList;
 
-StationListModel::StationListModel(QObject *parent) : QAbstractListModel(parent) {}
+namespace {
+
+constexpr int kPublishMs = 500;
+
+QString fromUtf8(const std::string &text)
+{
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
+
+} // namespace
+
+StationListModel::StationListModel(QObject *parent) : QAbstractTableModel(parent)
+{
+    m_publishTimer = new QTimer(this);
+    m_publishTimer->setSingleShot(true);
+    connect(m_publishTimer, &QTimer::timeout, this, &StationListModel::publishReports);
+}
 
 StationList::AddResult StationListModel::add(std::string_view call)
 {
@@ -22,8 +42,11 @@ StationList::AddResult StationListModel::add(std::string_view call)
 void StationListModel::remove(int row)
 {
     const bool removes = row >= 0 && row < m_stations.count();
-    if (removes)
+    if (removes) {
+        // Rows waiting to be published may have moved: publish them all.
+        publishReports();
         beginRemoveRows(QModelIndex(), row, row);
+    }
     m_stations.remove(removes ? row : -1);
     if (removes)
         endRemoveRows();
@@ -33,13 +56,14 @@ void StationListModel::clear()
 {
     beginResetModel();
     m_stations.clear();
+    m_firstChanged = m_lastChanged = -1;
     endResetModel();
 }
 
 void StationListModel::setOpen(int row, bool open)
 {
     m_stations.setOpen(row, open);
-    const QModelIndex changed = index(row);
+    const QModelIndex changed = index(row, 0);
     emit dataChanged(changed, changed, {OpenStatusRole});
 }
 
@@ -47,7 +71,44 @@ void StationListModel::replace(const std::vector<std::string> &calls, std::strin
 {
     beginResetModel();
     m_stations.replace(calls, std::move(fileTitle));
+    m_firstChanged = m_lastChanged = -1;
     endResetModel();
+}
+
+void StationListModel::reportHeard(std::string_view call, std::string_view infoField,
+                                   std::int64_t when)
+{
+    const int row = m_stations.recordReport(call, infoField, when);
+    if (row < 0)
+        return;
+    m_firstChanged = m_firstChanged < 0 ? row : std::min(m_firstChanged, row);
+    m_lastChanged = std::max(m_lastChanged, row);
+    for (const int other : m_stations.otherRowsOfCall(row))
+        m_lastChanged = std::max(m_lastChanged, other);
+    if (!m_publishTimer->isActive())
+        m_publishTimer->start(kPublishMs);
+}
+
+void StationListModel::publishReports()
+{
+    m_publishTimer->stop();
+    if (m_firstChanged < 0)
+        return;
+    const int last = std::min(m_lastChanged, m_stations.count() - 1);
+    const int first = m_firstChanged;
+    m_firstChanged = m_lastChanged = -1;
+    if (first <= last)
+        emit dataChanged(index(first, 0), index(last, stations::kColumnCount - 1));
+}
+
+void StationListModel::setUnits(stations::Units units)
+{
+    if (units == m_units)
+        return;
+    m_units = units;
+    emit headerDataChanged(Qt::Horizontal, 0, stations::kColumnCount - 1);
+    if (m_stations.count() > 0)
+        emit dataChanged(index(0, 0), index(m_stations.count() - 1, stations::kColumnCount - 1));
 }
 
 int StationListModel::rowCount(const QModelIndex &parent) const
@@ -55,18 +116,52 @@ int StationListModel::rowCount(const QModelIndex &parent) const
     return parent.isValid() ? 0 : m_stations.count();
 }
 
+int StationListModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : stations::kColumnCount;
+}
+
 QVariant StationListModel::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || index.row() >= m_stations.count())
         return {};
+    const int row = index.row();
+    const auto column = Column(index.column());
     switch (role) {
     case Qt::DisplayRole:
-        return fromRadioBytes(m_stations.call(index.row()));
+        // The call is the radio's bytes, one character each.
+        if (column == Column::Call)
+            return fromRadioBytes(m_stations.call(row));
+        return fromUtf8(stations::cellText(m_stations, row, column, m_units));
+    case Qt::ToolTipRole:
+        if (column != Column::Call)
+            return {};
+        return fromUtf8(stations::stationSummary(m_stations.details(row),
+                                                 QDateTime::currentSecsSinceEpoch(), m_units));
+    case Qt::TextAlignmentRole:
+        return column == Column::Call || column == Column::LastHeard
+                   ? QVariant(Qt::AlignLeft | Qt::AlignVCenter)
+                   : QVariant(Qt::AlignRight | Qt::AlignVCenter);
     case OpenStatusRole:
-        return m_stations.isOpen(index.row()) ? 1 : 0;
+        return m_stations.isOpen(row) ? 1 : 0;
+    case SortRole:
+        if (column == Column::Call)
+            return fromRadioBytes(m_stations.call(row));
+        if (const std::optional<double> value =
+                stations::cellValue(m_stations, row, column, m_units))
+            return *value;
+        return {};
     default:
         return {};
     }
+}
+
+QVariant StationListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
+        section >= stations::kColumnCount)
+        return QAbstractTableModel::headerData(section, orientation, role);
+    return fromUtf8(stations::columnTitle(Column(section), m_units));
 }
 
 } // namespace quintaro

@@ -1,21 +1,30 @@
 #pragma once
 
 #include "StationList.h"
+#include "StationTable.h"
 
-#include <QAbstractListModel>
+#include <QAbstractTableModel>
+
+#include <string_view>
+#include <vector>
+
+class QTimer;
 
 namespace quintaro {
 
-// The station list as the list view shows it: one row per entry, its text
-// the call. Every change of the list goes through here, so that the view
-// follows it row by row.
-class StationListModel : public QAbstractListModel
+// The station list as its views show it: one row per entry. The list view
+// shows the first column, the call, with what was heard from the station as
+// its tooltip; the details table shows every column. Every change of the
+// list goes through here, so that the views follow it row by row.
+class StationListModel : public QAbstractTableModel
 {
     Q_OBJECT
 
 public:
     // An entry's open status as 1 or 0, the value the list stores.
     static constexpr int OpenStatusRole = Qt::UserRole;
+    // A cell's value for sorting: a number or the call; nothing when missing.
+    static constexpr int SortRole = Qt::UserRole + 1;
 
     explicit StationListModel(QObject *parent = nullptr);
 
@@ -32,11 +41,27 @@ public:
     void saving(std::string fileTitle) { m_stations.saving(std::move(fileTitle)); }
     void connectionMade() { m_stations.connectionMade(); }
 
+    // A weather report heard from a listed station (seconds since 1970).
+    // Views learn of it in batches: a flood of reports costs them a redraw
+    // every kPublishMs, not one each.
+    void reportHeard(std::string_view call, std::string_view infoField, std::int64_t when);
+    void setUnits(stations::Units units);
+    stations::Units units() const { return m_units; }
+
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
 
 private:
+    void publishReports();
+
     stations::StationList m_stations;
+    stations::Units m_units = stations::Units::Metric;
+    int m_firstChanged = -1;
+    int m_lastChanged = -1;
+    QTimer *m_publishTimer = nullptr;
 };
 
 } // namespace quintaro

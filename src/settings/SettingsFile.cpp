@@ -106,6 +106,8 @@ SettingsReadResult readSettings(std::string_view bytes)
 
     if (nextValue() && !parseBooleanLiteral(field.text, s.reconnect))
         s.reconnect = false;
+    if (nextValue())
+        s.usUnits = equalsIgnoringCase(field.text, "US");
     return result;
 }
 
@@ -121,7 +123,7 @@ std::string writeSettings(const Settings &s)
     }
     for (const bool flag : {s.autoConnect, s.reconnect})
         out += flag ? ",#TRUE#" : ",#FALSE#";
-    out += "\r\n";
+    out += s.usUnits ? ",\"US\"\r\n" : ",\"metric\"\r\n";
     return out;
 }
 

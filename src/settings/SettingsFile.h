@@ -30,6 +30,9 @@ struct Settings
     // Later values: each is optional, and one that is missing or cannot be
     // read takes its default.
     bool reconnect = false;
+    // Station details in the US units the reports carry, not metric ones:
+    // written as the text "US" or "metric".
+    bool usUnits = false;
 };
 
 inline constexpr int kSettingsValueCount = 7;

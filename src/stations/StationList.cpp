@@ -6,15 +6,11 @@ namespace quintaro::stations {
 
 void StationList::append(std::string call)
 {
-    ++m_callCount[call];
-    m_entries.push_back({std::move(call), false, m_nextId++});
-}
-
-void StationList::forget(const std::string &call)
-{
-    const auto it = m_callCount.find(call);
-    if (it != m_callCount.end() && --it->second <= 0)
-        m_callCount.erase(it);
+    const int row = count();
+    CallState &state = m_calls[call];
+    if (state.entries++ == 0)
+        state.firstRow = row;
+    m_entries.push_back({std::move(call), false, m_nextId++, &state});
 }
 
 StationList::AddResult StationList::add(std::string_view call)
@@ -33,8 +29,21 @@ StationList::AddResult StationList::add(std::string_view call)
 void StationList::remove(int index)
 {
     if (index >= 0 && index < count()) {
-        forget(m_entries[std::size_t(index)].call);
+        const std::string call = std::move(m_entries[std::size_t(index)].call);
         m_entries.erase(m_entries.begin() + index);
+        for (auto &[listed, state] : m_calls) {
+            if (state.firstRow > index)
+                --state.firstRow;
+        }
+        const auto it = m_calls.find(call);
+        // The station's details go with its last entry.
+        if (--it->second.entries <= 0) {
+            m_calls.erase(it);
+        } else if (it->second.firstRow == index) {
+            const auto next = std::find_if(m_entries.begin() + index, m_entries.end(),
+                                           [&](const Entry &e) { return e.call == call; });
+            it->second.firstRow = int(next - m_entries.begin());
+        }
     }
     if (m_entries.empty()) {
         m_menusEnabled = false;
@@ -46,7 +55,7 @@ void StationList::remove(int index)
 void StationList::clear()
 {
     m_entries.clear();
-    m_callCount.clear();
+    m_calls.clear();
     m_fileTitle.clear();
     m_menusEnabled = false;
     m_titleForm = TitleForm::Counted;
@@ -61,7 +70,7 @@ void StationList::setOpen(int index, bool open)
 void StationList::replace(const std::vector<std::string> &calls, std::string fileTitle)
 {
     m_entries.clear();
-    m_callCount.clear();
+    m_calls.clear();
     m_entries.reserve(calls.size());
     for (const std::string &call : calls)
         append(call);
@@ -90,6 +99,45 @@ void StationList::saving(std::string fileTitle)
 void StationList::connectionMade()
 {
     m_titleForm = TitleForm::Counted;
+}
+
+int StationList::recordReport(std::string_view call, std::string_view infoField, std::int64_t when)
+{
+    const auto it = m_calls.find(call);
+    if (it == m_calls.end())
+        return -1;
+    std::optional<StationDetails> &details = it->second.details;
+    if (!details) {
+        details.emplace();
+        details->firstHeard = when;
+    }
+    details->lastHeard = when;
+    ++details->reports;
+    // A report that holds no readable value still counts as heard, and
+    // leaves the values of the last one that did.
+    if (const weather::WeatherReport report = weather::decodeWeatherReport(infoField);
+        !report.isEmpty())
+        details->weather = report;
+    return it->second.firstRow;
+}
+
+const StationDetails *StationList::details(int index) const
+{
+    const std::optional<StationDetails> &details = m_entries[std::size_t(index)].state->details;
+    return details ? &*details : nullptr;
+}
+
+std::vector<int> StationList::otherRowsOfCall(int index) const
+{
+    std::vector<int> rows;
+    const std::string &wanted = m_entries[std::size_t(index)].call;
+    if (m_entries[std::size_t(index)].state->entries < 2)
+        return rows;
+    for (int i = 0; i < count(); ++i) {
+        if (i != index && m_entries[std::size_t(i)].call == wanted)
+            rows.push_back(i);
+    }
+    return rows;
 }
 
 std::vector<std::string> StationList::calls() const

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "WeatherReport.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -13,11 +15,24 @@ namespace quintaro::stations {
 // The list's indices and count are 16-bit signed numbers.
 inline constexpr int kMaxStations = 32767;
 
+// What was heard from a listed station since it entered the list: when
+// first and last (seconds since 1970, UTC), how many weather reports, and
+// what the last one said.
+struct StationDetails
+{
+    std::int64_t firstHeard = 0;
+    std::int64_t lastHeard = 0;
+    std::uint32_t reports = 0;
+    weather::WeatherReport weather;
+};
+
 // The weather stations heard or loaded, in order, each with its open status
 // (a Brezomat copy was started for it, or the user marked it so), and the
 // rules that go with them: no call heard twice, the limit, which form the
 // window title takes, and when the list's menus are enabled. A view shows
-// the list; the selection is the view's.
+// the list; the selection is the view's. Beside the entries it keeps each
+// listed station's details, from the first report heard after it entered
+// the list until it leaves it.
 //
 // Calls are the radio's bytes, compared exactly: letter case, SSID suffix
 // and blanks all count.
@@ -53,18 +68,28 @@ public:
     void saving(std::string fileTitle);
     // The connection to the engine was made.
     void connectionMade();
+    // A weather report heard from `call` at `when` (seconds since 1970),
+    // `infoField` its APRS information field: kept when the call is listed.
+    // The row of the call's first entry, or -1 when it is not listed.
+    int recordReport(std::string_view call, std::string_view infoField, std::int64_t when);
 
     // --- what it holds -------------------------------------------------------
     int count() const { return static_cast<int>(m_entries.size()); }
     bool isFull() const { return count() >= kMaxStations; }
     const std::string &call(int index) const { return m_entries[std::size_t(index)].call; }
     bool isOpen(int index) const { return m_entries[std::size_t(index)].open; }
-    bool contains(std::string_view call) const { return m_callCount.contains(call); }
+    bool contains(std::string_view call) const { return m_calls.contains(call); }
     std::vector<std::string> calls() const;
     EntryId entryId(int index) const { return m_entries[std::size_t(index)].id; }
     // Where the entry is now: at `lastKnown` or before it, since entries
     // only ever move up; -1 when it is gone.
     int indexOf(EntryId id, int lastKnown) const;
+    // What was heard from the station of this entry; nothing before its
+    // first report (a station loaded from a file, say).
+    const StationDetails *details(int index) const;
+    // The rows of the other entries with the same call as `index`'s, which a
+    // loaded list may hold; empty nearly always.
+    std::vector<int> otherRowsOfCall(int index) const;
 
     // --- what the window shows -----------------------------------------------
     // "&Wx List" and "&Save Wx Station List as...".
@@ -77,11 +102,22 @@ public:
 private:
     enum class TitleForm { NotYetWritten, Unsaved, Counted, WithFile };
 
+    // What belongs to a call rather than to one entry of it.
+    struct CallState
+    {
+        int entries = 0;   // how often it stands in the list
+        int firstRow = -1; // its first entry
+        std::optional<StationDetails> details;
+    };
     struct Entry
     {
         std::string call;
         bool open = false;
         EntryId id = 0;
+        // Its call's state, reached without hashing the call: a table of
+        // thirty thousand rows reads it for every cell it sorts or draws.
+        // The map's elements stay where they are as it grows.
+        CallState *state = nullptr;
     };
     // Hashing on the bytes; found by a view without building a string.
     struct CallHash
@@ -94,12 +130,9 @@ private:
     };
 
     void append(std::string call);
-    void forget(const std::string &call);
 
     std::vector<Entry> m_entries;
-    // How often each call stands in the list: a loaded list may hold one
-    // twice.
-    std::unordered_map<std::string, int, CallHash, std::equal_to<>> m_callCount;
+    std::unordered_map<std::string, CallState, CallHash, std::equal_to<>> m_calls;
     EntryId m_nextId = 1;
     std::string m_fileTitle;
     TitleForm m_titleForm = TitleForm::NotYetWritten;

@@ -1,0 +1,310 @@
+#include "StationTable.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+
+namespace quintaro::stations {
+
+namespace {
+
+using weather::Field;
+
+constexpr double kHpaPerInchOfMercury = 33.8639;
+
+struct ColumnInfo
+{
+    const char *title;
+    std::optional<Field> field;
+};
+
+constexpr ColumnInfo kColumns[kColumnCount] = {
+    {"Call", std::nullopt},
+    {"Last heard", std::nullopt},
+    {"Reports", std::nullopt},
+    {"Temperature", Field::Temperature},
+    {"Wind direction", Field::WindDirection},
+    {"Wind speed", Field::WindSpeed},
+    {"Wind gust", Field::WindGust},
+    {"Humidity", Field::Humidity},
+    {"Pressure", Field::Pressure},
+    {"Rain 1 h", Field::Rain1h},
+    {"Rain 24 h", Field::Rain24h},
+};
+
+const char *unitOf(Field field, Units units)
+{
+    switch (field) {
+    case Field::WindDirection:
+        return "°";
+    case Field::WindSpeed:
+    case Field::WindGust:
+        return units == Units::Metric ? "km/h" : "mph";
+    case Field::Temperature:
+        return units == Units::Metric ? "°C" : "°F";
+    case Field::Rain1h:
+    case Field::Rain24h:
+    case Field::RainSinceMidnight:
+    case Field::Snow24h:
+        return units == Units::Metric ? "mm" : "in";
+    case Field::Humidity:
+        return "%";
+    case Field::Pressure:
+        return units == Units::Metric ? "hPa" : "inHg";
+    case Field::Luminosity:
+        return "W/m²";
+    }
+    return "";
+}
+
+// Digits after the point worth showing: what the reports resolve, no more.
+int decimalsOf(Field field, Units units)
+{
+    switch (field) {
+    case Field::Temperature:
+    case Field::WindSpeed:
+    case Field::WindGust:
+        return units == Units::Metric ? 1 : 0;
+    case Field::Rain1h:
+    case Field::Rain24h:
+    case Field::RainSinceMidnight:
+        return units == Units::Metric ? 1 : 2;
+    case Field::Pressure:
+        return units == Units::Metric ? 1 : 2;
+    case Field::Snow24h:
+        return units == Units::Metric ? 0 : 1;
+    case Field::WindDirection:
+    case Field::Humidity:
+    case Field::Luminosity:
+        return 0;
+    }
+    return 0;
+}
+
+std::optional<double> shownValue(const weather::WeatherReport &report, Field field, Units units)
+{
+    const std::optional<double> value = report.value(field);
+    if (!value)
+        return std::nullopt;
+    if (units == Units::Metric)
+        return weather::toMetric(field, *value);
+    return field == Field::Pressure ? *value / kHpaPerInchOfMercury : *value;
+}
+
+std::string number(double value, int decimals)
+{
+    // "-0.0" would read as a sign where there is none.
+    if (std::fabs(value) < 0.5 * std::pow(10.0, -decimals))
+        value = 0.0;
+    char buffer[64];
+    const auto [end, error] =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+    return error == std::errc() ? std::string(buffer, end) : std::string();
+}
+
+std::string valueText(const weather::WeatherReport &report, Field field, Units units)
+{
+    const std::optional<double> value = shownValue(report, field, units);
+    return value ? number(*value, decimalsOf(field, units)) : std::string();
+}
+
+std::string withUnit(const weather::WeatherReport &report, Field field, Units units)
+{
+    const std::string value = valueText(report, field, units);
+    if (value.empty())
+        return value;
+    const std::string unit = unitOf(field, units);
+    return unit == "°" ? value + unit : value + " " + unit;
+}
+
+std::tm localTime(std::int64_t when)
+{
+    const std::time_t time = static_cast<std::time_t>(when);
+    std::tm tm{};
+    localtime_r(&time, &tm);
+    return tm;
+}
+
+std::string formatted(const std::tm &tm, const char *format)
+{
+    char buffer[64];
+    const std::size_t n = std::strftime(buffer, sizeof buffer, format, &tm);
+    return std::string(buffer, n);
+}
+
+// Latin-1 to UTF-8: a call's bytes are one character each.
+std::string callText(const std::string &call)
+{
+    std::string text;
+    for (const char c : call) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x80) {
+            text += c;
+        } else {
+            text += char(0xC0 | (byte >> 6));
+            text += char(0x80 | (byte & 0x3F));
+        }
+    }
+    return text;
+}
+
+std::string csvField(std::string text, bool fromTheRadio)
+{
+    if (fromTheRadio && !text.empty() &&
+        (text[0] == '=' || text[0] == '+' || text[0] == '-' || text[0] == '@' || text[0] == '\t' ||
+         text[0] == '\r'))
+        text.insert(0, 1, '\'');
+    if (text.find_first_of(",\"\r\n") == std::string::npos)
+        return text;
+    std::string quoted = "\"";
+    for (const char c : text) {
+        if (c == '"')
+            quoted += '"';
+        quoted += c;
+    }
+    return quoted + '"';
+}
+
+} // namespace
+
+std::string columnTitle(Column column, Units units)
+{
+    const ColumnInfo &info = kColumns[int(column)];
+    if (!info.field)
+        return info.title;
+    return std::string(info.title) + " (" + unitOf(*info.field, units) + ")";
+}
+
+std::optional<double> cellValue(const StationList &list, int row, Column column, Units units)
+{
+    const StationDetails *details = list.details(row);
+    if (!details)
+        return std::nullopt;
+    switch (column) {
+    case Column::Call:
+        return std::nullopt;
+    case Column::LastHeard:
+        return double(details->lastHeard);
+    case Column::Reports:
+        return double(details->reports);
+    default:
+        return shownValue(details->weather, *kColumns[int(column)].field, units);
+    }
+}
+
+std::string cellText(const StationList &list, int row, Column column, Units units)
+{
+    if (column == Column::Call)
+        return callText(list.call(row));
+    const StationDetails *details = list.details(row);
+    if (!details)
+        return {};
+    switch (column) {
+    case Column::LastHeard:
+        return formatted(localTime(details->lastHeard), "%Y-%m-%d %H:%M:%S");
+    case Column::Reports:
+        return std::to_string(details->reports);
+    default:
+        return valueText(details->weather, *kColumns[int(column)].field, units);
+    }
+}
+
+std::string describeAge(std::int64_t seconds)
+{
+    if (seconds < 0)
+        seconds = 0;
+    if (seconds < 60)
+        return std::to_string(seconds) + " s ago";
+    if (seconds < 3600)
+        return std::to_string(seconds / 60) + " min ago";
+    if (seconds < 86400)
+        return std::to_string(seconds / 3600) + " h ago";
+    const std::int64_t days = seconds / 86400;
+    return std::to_string(days) + (days == 1 ? " day ago" : " days ago");
+}
+
+std::string localTimeText(std::int64_t when, std::int64_t now)
+{
+    const std::tm then = localTime(when);
+    const std::tm today = localTime(now);
+    const bool sameDay = then.tm_year == today.tm_year && then.tm_yday == today.tm_yday;
+    return formatted(then, sameDay ? "%H:%M:%S" : "%Y-%m-%d %H:%M:%S");
+}
+
+std::string isoLocalTime(std::int64_t when)
+{
+    const std::tm tm = localTime(when);
+    std::string text = formatted(tm, "%Y-%m-%dT%H:%M:%S");
+    const long offset = tm.tm_gmtoff;
+    const long minutes = (offset < 0 ? -offset : offset) / 60;
+    char zone[32];
+    std::snprintf(zone, sizeof zone, "%c%02ld:%02ld", offset < 0 ? '-' : '+', minutes / 60,
+                  minutes % 60);
+    return text + zone;
+}
+
+std::string stationSummary(const StationDetails *details, std::int64_t now, Units units)
+{
+    if (!details)
+        return "Not heard since it was listed";
+    std::string text = "Last heard " + localTimeText(details->lastHeard, now) + " (" +
+                       describeAge(now - details->lastHeard) + ")\n" +
+                       "Weather reports heard: " + std::to_string(details->reports);
+    const weather::WeatherReport &w = details->weather;
+    const auto line = [&](const std::string &label, const std::string &value) {
+        if (!value.empty())
+            text += "\n" + label + value;
+    };
+    if (w.isEmpty()) {
+        text += "\nNo readable weather values";
+        return text;
+    }
+    line("Temperature ", withUnit(w, Field::Temperature, units));
+    std::string wind = withUnit(w, Field::WindDirection, units);
+    for (const auto &[field, prefix] :
+         {std::pair{Field::WindSpeed, ""}, std::pair{Field::WindGust, "gusts "}}) {
+        const std::string part = withUnit(w, field, units);
+        if (!part.empty())
+            wind += (wind.empty() ? "" : ", ") + std::string(prefix) + part;
+    }
+    line("Wind ", wind);
+    line("Humidity ", withUnit(w, Field::Humidity, units));
+    line("Pressure ", withUnit(w, Field::Pressure, units));
+    std::string rain;
+    for (const auto &[field, when] :
+         {std::pair{Field::Rain1h, " in the last hour"}, std::pair{Field::Rain24h, " in 24 hours"},
+          std::pair{Field::RainSinceMidnight, " since midnight"}}) {
+        const std::string part = withUnit(w, field, units);
+        if (!part.empty())
+            rain += (rain.empty() ? "" : ", ") + part + when;
+    }
+    line("Rain ", rain);
+    line("Luminosity ", withUnit(w, Field::Luminosity, units));
+    line("Snow ", withUnit(w, Field::Snow24h, units));
+    return text;
+}
+
+std::string writeStationTableCsv(const StationList &list, const std::vector<int> &rows, Units units)
+{
+    std::string out;
+    for (int c = 0; c < kColumnCount; ++c)
+        out += (c ? "," : "") + csvField(columnTitle(Column(c), units), false);
+    out += "\r\n";
+    for (const int row : rows) {
+        const StationDetails *details = list.details(row);
+        for (int c = 0; c < kColumnCount; ++c) {
+            const auto column = Column(c);
+            std::string cell;
+            if (column == Column::LastHeard)
+                cell = details ? isoLocalTime(details->lastHeard) : std::string();
+            else
+                cell = cellText(list, row, column, units);
+            out += (c ? "," : "") + csvField(std::move(cell), column == Column::Call);
+        }
+        out += "\r\n";
+    }
+    return out;
+}
+
+} // namespace quintaro::stations

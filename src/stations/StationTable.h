@@ -1,0 +1,58 @@
+#pragma once
+
+#include "StationList.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quintaro::stations {
+
+// The units values are shown in: metric, or the US units the reports
+// themselves carry (pressure then in inches of mercury).
+enum class Units { Metric, US };
+
+// The columns of the station table, in order.
+enum class Column {
+    Call,
+    LastHeard,
+    Reports,
+    Temperature,
+    WindDirection,
+    WindSpeed,
+    WindGust,
+    Humidity,
+    Pressure,
+    Rain1h,
+    Rain24h,
+};
+inline constexpr int kColumnCount = 11;
+
+// Texts are UTF-8; numbers have a dot and no grouping, whatever the locale.
+std::string columnTitle(Column column, Units units);
+// A cell as the table shows it: empty when the value is missing.
+std::string cellText(const StationList &list, int row, Column column, Units units);
+// A cell's value for sorting: missing values have none.
+std::optional<double> cellValue(const StationList &list, int row, Column column, Units units);
+
+// "45 s ago", "3 min ago", "2 h ago", "4 days ago".
+std::string describeAge(std::int64_t seconds);
+// Local time, "14:03:12" on the day of `now`, else "2026-12-06 14:03:12".
+std::string localTimeText(std::int64_t when, std::int64_t now);
+// Local time in ISO 8601 with its offset from UTC, "2026-12-07T14:03:12+01:00".
+std::string isoLocalTime(std::int64_t when);
+
+// What a person wants to know of a station at a glance, one line each: when
+// it was last heard and how long ago, how many reports, and every value its
+// last report held.
+std::string stationSummary(const StationDetails *details, std::int64_t now, Units units);
+
+// The table as a CSV file (RFC 4180: CR LF, fields with a comma, quote or
+// line break quoted, quotes doubled), UTF-8, one header row, the rows in
+// the order given, times in ISO 8601. A call that a spreadsheet would take
+// for a formula gets a leading apostrophe: calls come from the radio.
+std::string writeStationTableCsv(const StationList &list, const std::vector<int> &rows,
+                                 Units units);
+
+} // namespace quintaro::stations

@@ -1,0 +1,215 @@
+// What the list keeps of each station heard, and how it is shown: the
+// details follow the list's entries, the summary a tooltip shows, the age
+// in words, the table's cells in both units, and the CSV export's bytes.
+
+#include "StationList.h"
+#include "StationTable.h"
+
+#include <QTest>
+
+#include <cstdlib>
+#include <ctime>
+
+using namespace quintaro::stations;
+
+namespace {
+
+const std::string kFull = "_10090556c220s004g005t077r001p010P005h50b09900";
+const std::string kPosition = "!4530.12N/00912.34E_180/010g015t032h00b10132";
+// 2026-12-07 13:03:12 UTC.
+constexpr std::int64_t kNoon = 1796648592;
+
+QString text(const std::string &s)
+{
+    return QString::fromUtf8(s.data(), qsizetype(s.size()));
+}
+
+} // namespace
+
+class TestStationDetails : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void detailsFollowTheList();
+    void age_data();
+    void age();
+    void summary();
+    void cells_data();
+    void cells();
+    void csv();
+};
+
+void TestStationDetails::initTestCase()
+{
+    // Local times as in Rome in winter: one hour ahead of UTC.
+    ::setenv("TZ", "CET-1", 1);
+    ::tzset();
+}
+
+void TestStationDetails::detailsFollowTheList()
+{
+    StationList list;
+    QCOMPARE(list.recordReport("IK1AAA", kFull, kNoon), -1); // not listed: nothing kept
+    list.add("IK1AAA");
+    QVERIFY(!list.details(0)); // listed, not heard yet
+    QCOMPARE(list.recordReport("IK1AAA", kFull, kNoon), 0);
+    QCOMPARE(list.recordReport("IK1AAA", "_10090556c...s...g...t...", kNoon + 60), 0);
+    const StationDetails *d = list.details(0);
+    QVERIFY(d);
+    QCOMPARE(d->firstHeard, kNoon);
+    QCOMPARE(d->lastHeard, kNoon + 60);
+    QCOMPARE(d->reports, 2u);
+    // A report with nothing readable counts as heard and keeps the values.
+    QCOMPARE(d->weather.value(quintaro::weather::Field::Temperature), std::optional<double>(77));
+
+    list.add("IK2BBB");
+    list.add("IK3CCC");
+    list.recordReport("IK3CCC", kPosition, kNoon);
+    list.remove(0);
+    // Rows moved up; the removed station's details went with it.
+    QCOMPARE(list.recordReport("IK3CCC", kPosition, kNoon + 1), 1);
+    QCOMPARE(list.details(1)->reports, 2u);
+    list.add("IK1AAA");
+    QVERIFY(!list.details(2));
+
+    // A loaded list: no details until heard, one station's details shared by
+    // its entries.
+    list.replace({"IK3CCC", "IK9ZZZ", "IK3CCC"}, "a.txt");
+    QVERIFY(!list.details(0));
+    QCOMPARE(list.recordReport("IK3CCC", kPosition, kNoon), 0);
+    QCOMPARE(list.details(2), list.details(0));
+    QCOMPARE(list.otherRowsOfCall(0), std::vector<int>{2});
+    list.remove(0);
+    QCOMPARE(list.recordReport("IK3CCC", kPosition, kNoon), 1);
+    QCOMPARE(list.details(1)->reports, 2u);
+    list.clear();
+    list.add("IK3CCC");
+    QVERIFY(!list.details(0));
+}
+
+void TestStationDetails::age_data()
+{
+    QTest::addColumn<qint64>("seconds");
+    QTest::addColumn<QString>("words");
+    QTest::newRow("now") << qint64(0) << "0 s ago";
+    QTest::newRow("59 s") << qint64(59) << "59 s ago";
+    QTest::newRow("3 min") << qint64(3 * 60 + 59) << "3 min ago";
+    QTest::newRow("2 h") << qint64(2 * 3600 + 1) << "2 h ago";
+    QTest::newRow("1 day") << qint64(86400 + 5) << "1 day ago";
+    QTest::newRow("4 days") << qint64(4 * 86400) << "4 days ago";
+    QTest::newRow("a clock set back") << qint64(-30) << "0 s ago";
+}
+
+void TestStationDetails::age()
+{
+    QFETCH(qint64, seconds);
+    QFETCH(QString, words);
+    QCOMPARE(text(describeAge(seconds)), words);
+}
+
+void TestStationDetails::summary()
+{
+    StationList list;
+    list.add("IK1AAA");
+    QCOMPARE(text(stationSummary(list.details(0), kNoon, Units::Metric)),
+             QStringLiteral("Not heard since it was listed"));
+    list.recordReport("IK1AAA", kFull, kNoon - 180);
+    QCOMPARE(text(stationSummary(list.details(0), kNoon, Units::Metric)),
+             QStringLiteral("Last heard 14:00:12 (3 min ago)\n"
+                            "Weather reports heard: 1\n"
+                            "Temperature 25.0 °C\n"
+                            "Wind 220°, 6.4 km/h, gusts 8.0 km/h\n"
+                            "Humidity 50 %\n"
+                            "Pressure 990.0 hPa\n"
+                            "Rain 0.3 mm in the last hour, 2.5 mm in 24 hours, 1.3 mm since "
+                            "midnight"));
+    QCOMPARE(text(stationSummary(list.details(0), kNoon + 86400, Units::US)),
+             QStringLiteral("Last heard 2026-12-07 14:00:12 (1 day ago)\n"
+                            "Weather reports heard: 1\n"
+                            "Temperature 77 °F\n"
+                            "Wind 220°, 4 mph, gusts 5 mph\n"
+                            "Humidity 50 %\n"
+                            "Pressure 29.23 inHg\n"
+                            "Rain 0.01 in in the last hour, 0.10 in in 24 hours, 0.05 in since "
+                            "midnight"));
+    list.add("IK2BBB");
+    list.recordReport("IK2BBB", "_10090556c...s...g...t...", kNoon);
+    QVERIFY(text(stationSummary(list.details(1), kNoon, Units::Metric))
+                .endsWith(QStringLiteral("\nNo readable weather values")));
+}
+
+void TestStationDetails::cells_data()
+{
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("metric");
+    QTest::addColumn<QString>("us");
+    QTest::newRow("call") << int(Column::Call) << "Call"
+                          << "IK1AAA"
+                          << "IK1AAA";
+    QTest::newRow("last heard") << int(Column::LastHeard) << "Last heard"
+                                << "2026-12-07 14:03:12"
+                                << "2026-12-07 14:03:12";
+    QTest::newRow("reports") << int(Column::Reports) << "Reports"
+                             << "1"
+                             << "1";
+    QTest::newRow("temperature") << int(Column::Temperature) << "Temperature (°C)"
+                                 << "0.0"
+                                 << "32";
+    QTest::newRow("direction") << int(Column::WindDirection) << "Wind direction (°)"
+                               << "180"
+                               << "180";
+    QTest::newRow("speed") << int(Column::WindSpeed) << "Wind speed (km/h)"
+                           << "16.1"
+                           << "10";
+    QTest::newRow("gust") << int(Column::WindGust) << "Wind gust (km/h)"
+                          << "24.1"
+                          << "15";
+    QTest::newRow("humidity: h00 is 100") << int(Column::Humidity) << "Humidity (%)"
+                                          << "100"
+                                          << "100";
+    QTest::newRow("pressure") << int(Column::Pressure) << "Pressure (hPa)"
+                              << "1013.2"
+                              << "29.92";
+    QTest::newRow("rain not reported") << int(Column::Rain1h) << "Rain 1 h (mm)"
+                                       << ""
+                                       << "";
+}
+
+void TestStationDetails::cells()
+{
+    QFETCH(int, column);
+    QFETCH(QString, title);
+    QFETCH(QString, metric);
+    QFETCH(QString, us);
+    StationList list;
+    list.add("IK1AAA");
+    list.recordReport("IK1AAA", kPosition, kNoon);
+    QCOMPARE(text(columnTitle(Column(column), Units::Metric)), title);
+    QCOMPARE(text(cellText(list, 0, Column(column), Units::Metric)), metric);
+    QCOMPARE(text(cellText(list, 0, Column(column), Units::US)), us);
+}
+
+void TestStationDetails::csv()
+{
+    StationList list;
+    for (const char *call : {"IK1AAA", "A,\"B\"", "=1+2", "IK\xC4X"})
+        list.add(call);
+    list.recordReport("IK1AAA", kPosition, kNoon);
+    list.recordReport("A,\"B\"", "_10090556c...s...g...t-05", kNoon);
+    const std::string csv = writeStationTableCsv(list, {1, 0, 2, 3}, Units::Metric);
+    QCOMPARE(QByteArray::fromStdString(csv),
+             QByteArray("Call,Last heard,Reports,Temperature (\xC2\xB0"
+                        "C),Wind direction "
+                        "(\xC2\xB0),Wind speed (km/h),Wind gust (km/h),Humidity (%),Pressure "
+                        "(hPa),Rain 1 h (mm),Rain 24 h (mm)\r\n"
+                        "\"A,\"\"B\"\"\",2026-12-07T14:03:12+01:00,1,-20.6,,,,,,,\r\n"
+                        "IK1AAA,2026-12-07T14:03:12+01:00,1,0.0,180,16.1,24.1,100,1013.2,,\r\n"
+                        "'=1+2,,,,,,,,,,\r\n"
+                        "IK\xC3\x84X,,,,,,,,,,\r\n"));
+}
+
+QTEST_APPLESS_MAIN(TestStationDetails)
+#include "tst_stationdetails.moc"
