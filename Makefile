@@ -3,18 +3,30 @@ BUILD    ?= build
 JOBS     ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build run test bench demo fuzz sanitize clean
+.PHONY: all deps configure build run test bench demo fuzz sanitize clean \
+        install package format-check
 
 all: build
 
-deps:
-	@scripts/install-deps.sh
+# Which group of packages `deps` installs (scripts/install-deps.sh): the
+# program alone needs the base group; the targets below that need more name
+# their group, which then holds for their prerequisites too.
+DEPS_GROUP ?=
+test bench demo sanitize: DEPS_GROUP = test
+package: DEPS_GROUP = package
 
-build: deps
+deps:
+	@scripts/install-deps.sh $(DEPS_GROUP)
+
+configure: deps
 	@cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
+
+build: configure
 	@cmake --build $(BUILD) -j$(JOBS)
 
-run: build
+# Only the program: no test or benchmark is built, so the base packages do.
+run: configure
+	@cmake --build $(BUILD) -j$(JOBS) --target quintaro
 	./$(BUILD)/quintaro
 
 test: build
@@ -26,7 +38,7 @@ demo: build
 	@scripts/demo.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) build-sanitize build-fuzz
+	rm -rf $(BUILD) build-sanitize build-fuzz $(PACKAGE_BUILD)
 
 # The program and the whole suite built with AddressSanitizer and UBSan, and
 # the suite run on it: any report fails the run, leaks included (the program
@@ -70,3 +82,30 @@ bench: build
 	    ./$(BUILD)/bench/$$b --benchmark_color=false || exit 1; \
 	done; \
 	echo; echo "######## Speed goals"; cat "$$summary"
+
+# Installs the program, its read-me, desktop entry, icon, AppStream metadata
+# and manual page under PREFIX, staged below DESTDIR when that is set
+# (cmake/QuintaroInstall.cmake says what goes where).
+PREFIX  ?= /usr/local
+DESTDIR ?=
+install: deps
+	@cmake -S . -B $(BUILD) -DCMAKE_INSTALL_PREFIX=$(PREFIX) $(CMAKE_FLAGS) >/dev/null
+	@cmake --build $(BUILD) -j$(JOBS) --target quintaro
+	DESTDIR=$(if $(DESTDIR),$(abspath $(DESTDIR))) cmake --install $(BUILD)
+
+# The Debian package, built by CPack in its own build folder: a release
+# build of the program alone, installed under /usr
+# (cmake/QuintaroPackage.cmake). Debian's hardening flags go in as
+# dpkg-buildflags gives them.
+PACKAGE_BUILD ?= build-package
+package: deps
+	@DEB_BUILD_MAINT_OPTIONS=hardening=+all; export DEB_BUILD_MAINT_OPTIONS; \
+	cmake -S . -B $(PACKAGE_BUILD) -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+	  -DQUINTARO_TESTS=OFF -DQUINTARO_BENCH=OFF \
+	  -DCMAKE_CXX_FLAGS="$$(dpkg-buildflags --get CPPFLAGS) $$(dpkg-buildflags --get CXXFLAGS)" \
+	  -DCMAKE_EXE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)" $(CMAKE_FLAGS) >/dev/null
+	@cmake --build $(PACKAGE_BUILD) -j$(JOBS) --target package
+
+# Every tracked C++ file as the repository's .clang-format has it.
+format-check:
+	@scripts/check-format.sh

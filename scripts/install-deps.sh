@@ -1,23 +1,43 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages Quintaro needs to build, test and run.
+# Installs the Debian 12 packages Quintaro needs, one group at a time.
 # Idempotent: when everything is present it only asks dpkg and returns.
 #
-#   scripts/install-deps.sh            build, test and run
+#   scripts/install-deps.sh            build and run the program (make run, make install)
+#   scripts/install-deps.sh test       also the test suite, the benchmarks and the demo
+#   scripts/install-deps.sh package    also what `make package` needs
+#   scripts/install-deps.sh ci         everything .ci/run does: test, package, format and
+#                                      package checks
 #   scripts/install-deps.sh fuzz       also clang's fuzzing and sanitizer runtimes
 set -euo pipefail
 
-packages=(
+# Building the program and running it.
+run=(
   cmake make g++ pkg-config
   qt6-base-dev qt6-qpa-plugins
-  libbenchmark-dev
   fonts-dejavu-core
-  direwolf
-  unrtf
-  xvfb openbox wmctrl
 )
-if [ "${1:-}" = "fuzz" ]; then
-  packages+=(clang libclang-rt-14-dev)
-fi
+# The benchmarks (Google Benchmark); Direwolf and gen_packets for the tests
+# against a real engine and for the demo; unrtf to compare the read-me's text;
+# an X server with a window manager for the window on a large screen.
+test=(libbenchmark-dev direwolf unrtf xvfb openbox wmctrl)
+# CPack's DEB generator: dpkg-shlibdeps computes Depends, and needs `file`.
+package=(dpkg-dev file)
+# .ci/run: the format check, and the checks of the built package (validators,
+# and a start of the unpacked program under Xvfb).
+ci=(git clang-format lintian desktop-file-utils appstream xvfb xauth)
+
+packages=("${run[@]}")
+case "${1:-}" in
+"") ;;
+test) packages+=("${test[@]}") ;;
+package) packages+=("${package[@]}") ;;
+ci) packages+=("${test[@]}" "${package[@]}" "${ci[@]}") ;;
+fuzz) packages+=(clang libclang-rt-14-dev) ;;
+*)
+  echo "usage: $0 [test|package|ci|fuzz]" >&2
+  exit 2
+  ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
