@@ -99,7 +99,8 @@ void checkNumbers(std::string_view bytes)
 bool sameSettings(const Settings &a, const Settings &b)
 {
     return a.host == b.host && a.path == b.path && a.left == b.left && a.top == b.top &&
-           a.width == b.width && a.height == b.height && a.autoConnect == b.autoConnect;
+           a.width == b.width && a.height == b.height && a.autoConnect == b.autoConnect &&
+           a.reconnect == b.reconnect && a.usUnits == b.usUnits;
 }
 
 std::string withoutQuotes(std::string text)
@@ -121,6 +122,8 @@ void checkSettings(std::string_view bytes)
     for (int i = 0; i < 4; ++i)
         FUZZ_CHECK(read.valuesRead > 2 + i || *numbers[i] == 0);
     FUZZ_CHECK(read.complete() || s.autoConnect == none.autoConnect);
+    // The later values are read only after a complete record.
+    FUZZ_CHECK(read.complete() || (!s.reconnect && !s.usUnits));
     if (!read.complete())
         return;
 

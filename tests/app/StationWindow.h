@@ -105,8 +105,8 @@ public:
     // The selected entry as the user sees it, -1 for none.
     int selected()
     {
-        const QModelIndexList rows = list()->selectionModel()->selectedRows();
-        return rows.isEmpty() ? -1 : rows.first().row();
+        const QModelIndexList cells = list()->selectionModel()->selectedIndexes();
+        return cells.isEmpty() ? -1 : cells.first().row();
     }
     void select(int row)
     {

@@ -91,7 +91,8 @@ void TestAutoReconnect::storedAfterTheSeventhValue()
         reconnectItem(w)->trigger();
         w.window.close();
         QCOMPARE(w.dir.read(QStringLiteral("Quintaro.ini")),
-                 QByteArray("\"localhost\",\"Orbetti.exe\",0,0,4900,2950,#FALSE#,#TRUE#\r\n"));
+                 QByteArray(
+                     "\"localhost\",\"Orbetti.exe\",0,0,4900,2950,#FALSE#,#TRUE#,\"metric\"\r\n"));
     }
     for (const auto &[record, checked] :
          {std::pair{QByteArray("\"h\",\"p\",0,0,4900,2950,#FALSE#,#TRUE#\r\n"), true},

@@ -58,7 +58,7 @@ QSize windowSize(const QProcessEnvironment &env, const QString &wmctrl)
 QPair<long long, QByteArray> storedWidthAndAutoConnect(const QByteArray &record)
 {
     const QList<QByteArray> values = record.trimmed().split(',');
-    if (values.size() != 7)
+    if (values.size() < 7)
         return {};
     return {values.at(4).toLongLong(), values.at(6)};
 }

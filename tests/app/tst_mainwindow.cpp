@@ -52,18 +52,21 @@ int px(int twips)
     return qRound(twips / 15.0);
 }
 
+// What the window writes at unload after the seventh value when those
+// options were never touched: no automatic reconnecting, metric units.
+const QByteArray kLaterValues = ",#FALSE#,\"metric\"\r\n";
+
 // The record the window writes at unload for these values.
 QByteArray record(const QString &address, const QString &path, const QRect &outerTwips,
                   bool autoConnect)
 {
-    return QStringLiteral("\"%1\",\"%2\",%3,%4,%5,%6,%7\r\n")
-        .arg(address, path)
-        .arg(outerTwips.left())
-        .arg(outerTwips.top())
-        .arg(outerTwips.width())
-        .arg(outerTwips.height())
-        .arg(autoConnect ? QStringLiteral("#TRUE#") : QStringLiteral("#FALSE#"))
-        .toUtf8();
+    return QStringLiteral("\"%1\",\"%2\",%3,%4,%5,%6,%7")
+               .arg(address, path, QString::number(outerTwips.left()),
+                    QString::number(outerTwips.top()), QString::number(outerTwips.width()),
+                    QString::number(outerTwips.height()),
+                    autoConnect ? QStringLiteral("#TRUE#") : QStringLiteral("#FALSE#"))
+               .toUtf8() +
+           kLaterValues;
 }
 
 // The main window in a work directory of its own, started from the settings
@@ -405,7 +408,8 @@ void TestMainWindow::unloadWritesSettings()
     action(&w.window, "mnuExit")->trigger();
     QVERIFY(!w.window.isVisible());
     QCOMPARE(w.dir.read(kSettings),
-             QByteArray("\"192.168.0.7\",\"C:\\Prog, x\\Orbetti.exe\",75,90,6000,4000,#TRUE#\r\n"));
+             QByteArray("\"192.168.0.7\",\"C:\\Prog, x\\Orbetti.exe\",75,90,6000,4000,#TRUE#") +
+                 kLaterValues);
 }
 
 void TestMainWindow::unloadKeepsAddressUntrimmed()
@@ -582,7 +586,7 @@ void TestMainWindow::minimumSize()
     QTRY_COMPARE(w.window.frameGeometry().size(), QSize(px(4220), px(1260)));
     QCOMPARE(w.find<QWidget>("lstWxCalls")->height(), px(2740));
     QCOMPARE(w.find<QWidget>("txtAddr")->x(), px(84 + 2800));
-    QCOMPARE(w.unload(), QByteArray("\"h\",\"p\",0,0,4220,1260,#FALSE#\r\n"));
+    QCOMPARE(w.unload(), QByteArray("\"h\",\"p\",0,0,4220,1260,#FALSE#") + kLaterValues);
 }
 
 void TestMainWindow::minimizeAndRestoreKeepLayout()
@@ -598,7 +602,8 @@ void TestMainWindow::minimizeAndRestoreKeepLayout()
     QCOMPARE(w.find<QWidget>("txtPath")->geometry(), before);
     QCOMPARE(w.find<QWidget>("lstWxCalls")->geometry(), listBefore);
     // Nor does the stored geometry take anything from the minimized window.
-    QCOMPARE(w.unload(), QByteArray("\"localhost\",\"Orbetti.exe\",0,0,4900,2950,#FALSE#\r\n"));
+    QCOMPARE(w.unload(),
+             QByteArray("\"localhost\",\"Orbetti.exe\",0,0,4900,2950,#FALSE#") + kLaterValues);
 }
 
 QTEST_MAIN(TestMainWindow)

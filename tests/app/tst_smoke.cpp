@@ -109,8 +109,9 @@ void TestSmoke::firstStartAndSessionEnd()
     QCOMPARE(run.process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(run.process.exitCode(), 0);
     // The orderly unload wrote the window's values, the Boolean now bare.
-    QCOMPARE(dir.read(QStringLiteral("Quintaro.ini")),
-             QByteArray("\"localhost\",\"Orbetti.exe\",0,0,4900,2950,#FALSE#\r\n"));
+    QCOMPARE(
+        dir.read(QStringLiteral("Quintaro.ini")),
+        QByteArray("\"localhost\",\"Orbetti.exe\",0,0,4900,2950,#FALSE#,#FALSE#,\"metric\"\r\n"));
 }
 
 void TestSmoke::sessionEndWhileDialogOpen()
@@ -132,7 +133,7 @@ void TestSmoke::sessionEndWhileDialogOpen()
     QCOMPARE(run.process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(run.process.exitCode(), 0);
     QCOMPARE(dir.read(QStringLiteral("Quintaro.ini")),
-             QByteArray("\"\",\"/opt/brez\",15,30,5010,3015,#TRUE#\r\n"));
+             QByteArray("\"\",\"/opt/brez\",15,30,5010,3015,#TRUE#,#FALSE#,\"metric\"\r\n"));
 }
 
 void TestSmoke::settingsFileWhereTheUserPutIt_data()
@@ -184,8 +185,9 @@ void TestSmoke::settingsFileWhereTheUserPutIt()
     QVERIFY(run.process.waitForFinished(10000));
     QCOMPARE(run.process.exitCode(), 0);
     QVERIFY2(!run.process.readAllStandardError().contains("cannot"), "the settings were not saved");
-    QCOMPARE(testsupport::readFile(file),
-             QByteArray("\"radio.lan\",\"/opt/brez\",15,30,5010,3015,#FALSE#\r\n"));
+    QCOMPARE(
+        testsupport::readFile(file),
+        QByteArray("\"radio.lan\",\"/opt/brez\",15,30,5010,3015,#FALSE#,#FALSE#,\"metric\"\r\n"));
     QVERIFY(QFileInfo(dir.filePath(QStringLiteral("Quintaro.ini"))).isSymLink() == linked);
 }
 

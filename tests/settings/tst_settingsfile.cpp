@@ -30,6 +30,8 @@ private slots:
     void readRecord_data();
     void readRecord();
     void writeRecord();
+    void laterValues_data();
+    void laterValues();
     void roundTrip_data();
     void roundTrip();
     void defaultRecord();
@@ -137,13 +139,46 @@ void TestSettingsFile::writeRecord()
     s.autoConnect = false;
     QCOMPARE(bytes(writeSettings(s)),
              QByteArray("\" 192.168.1.4 \",\"/home/ham/my brez/brezomat\",-4,0,57600,2950,"
-                        "#FALSE#\r\n"));
+                        "#FALSE#,#FALSE#,\"metric\"\r\n"));
     s.autoConnect = true;
+    s.reconnect = true;
+    s.usUnits = true;
     s.width = 4900;
     s.host = "say \"hi\"";
     // A quote cannot be stored; dropping it keeps every other value readable.
     QCOMPARE(bytes(writeSettings(s)),
-             QByteArray("\"say hi\",\"/home/ham/my brez/brezomat\",-4,0,4900,2950,#TRUE#\r\n"));
+             QByteArray("\"say hi\",\"/home/ham/my brez/brezomat\",-4,0,4900,2950,#TRUE#,"
+                        "#TRUE#,\"US\"\r\n"));
+}
+
+void TestSettingsFile::laterValues_data()
+{
+    QTest::addColumn<QByteArray>("after"); // what follows the seventh value
+    QTest::addColumn<bool>("reconnect");
+    QTest::addColumn<bool>("usUnits");
+    QTest::newRow("written by an older version") << QByteArray("\r\n") << false << false;
+    QTest::newRow("both") << QByteArray(",#TRUE#,\"US\"\r\n") << true << true;
+    QTest::newRow("both off") << QByteArray(",#FALSE#,\"metric\"\r\n") << false << false;
+    QTest::newRow("only the eighth") << QByteArray(",\"#TRUE#\"\r\n") << true << false;
+    QTest::newRow("unreadable eighth, ninth in any case")
+        << QByteArray(",maybe,us\r\n") << false << true;
+    QTest::newRow("unknown units") << QByteArray(",#TRUE#,\"imperial\"\r\n") << true << false;
+    QTest::newRow("a newer version's values after them")
+        << QByteArray(",#TRUE#,\"US\",42,\"more\"\r\n") << true << true;
+}
+
+void TestSettingsFile::laterValues()
+{
+    QFETCH(QByteArray, after);
+    QFETCH(bool, reconnect);
+    QFETCH(bool, usUnits);
+    const QByteArray record = "\"h\",\"p\",1,2,3,4,#FALSE#" + after;
+    const SettingsReadResult r =
+        readSettings(std::string_view(record.constData(), size_t(record.size())));
+    // Never a damaged file: the seven values are all there.
+    QVERIFY(r.complete());
+    QCOMPARE(r.values.reconnect, reconnect);
+    QCOMPARE(r.values.usUnits, usUnits);
 }
 
 void TestSettingsFile::roundTrip_data()
@@ -175,6 +210,8 @@ void TestSettingsFile::roundTrip()
     s.width = 4220;
     s.height = 1260;
     s.autoConnect = autoConnect;
+    s.reconnect = !autoConnect;
+    s.usUnits = autoConnect;
     const SettingsReadResult r = readSettings(writeSettings(s));
     QVERIFY(r.complete());
     QCOMPARE(r.values.host, s.host);
@@ -184,6 +221,8 @@ void TestSettingsFile::roundTrip()
     QCOMPARE(r.values.width, 4220);
     QCOMPARE(r.values.height, 1260);
     QCOMPARE(r.values.autoConnect, autoConnect);
+    QCOMPARE(r.values.reconnect, !autoConnect);
+    QCOMPARE(r.values.usUnits, autoConnect);
 }
 
 void TestSettingsFile::defaultRecord()
