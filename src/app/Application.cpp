@@ -21,7 +21,8 @@ const char kUsage[] =
     "Brezomat weather display for each of them.\n"
     "\n"
     "Settings are kept in Quintaro.ini in the directory the program is started\n"
-    "from; the read-me Leggimi_Quintaro.rtf is looked for there too.\n"
+    "from. The read-me Leggimi_Quintaro.rtf is looked for there first, then in\n"
+    "the program's data folder (share/quintaro beside its bin folder).\n"
     "\n"
     "  --help      show this text and exit\n"
     "  --version   show the version and exit\n";
@@ -47,6 +48,8 @@ int runMainWindow()
 {
     QApplication::setApplicationName(QStringLiteral("Quintaro"));
     QApplication::setApplicationVersion(QLatin1String(kQuintaroVersion));
+    // The desktop entry's id: a task bar matches the windows to it.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.quintaro.Quintaro"));
 
     UnixSignalWatcher signalWatcher;
     MainWindow window;

@@ -2,6 +2,7 @@
 
 #include "HelpLayout.h"
 #include "MessageBox.h"
+#include "ReadmeLocation.h"
 #include "RtfDocument.h"
 #include "Twips.h"
 #include "WindowTitle.h"
@@ -9,6 +10,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QEvent>
+#include <QFile>
 #include <QFileInfo>
 #include <QScreen>
 #include <QTextEdit>
@@ -117,15 +119,30 @@ void HelpWindow::layOut()
                         twipsToPixelsRoundingUp(view.height));
 }
 
+QString HelpWindow::findReadme() const
+{
+    // The current directory first; a program started from the desktop's
+    // menu finds the read-me installed with it.
+    const QByteArray programFolder = QFile::encodeName(QCoreApplication::applicationDirPath());
+    for (const std::string &candidate :
+         readmeCandidates(QFile::encodeName(m_fileName).toStdString(), programFolder.toStdString(),
+                          QUINTARO_DATA_FROM_PROGRAM)) {
+        const QString path = QFile::decodeName(QByteArray::fromStdString(candidate));
+        if (fileExists(path))
+            return path;
+    }
+    return {};
+}
+
 void HelpWindow::showReadme()
 {
-    if (fileExists(m_fileName)) {
+    if (const QString path = findReadme(); !path.isEmpty()) {
         QString error;
-        if (!loadFileInto(*m_view, m_fileName, &error)) {
+        if (!loadFileInto(*m_view, path, &error)) {
             // Present but unreadable: say so in the view rather than show a
             // blank page.
-            m_view->setPlainText(QStringLiteral("Impossibile leggere il file di help ") +
-                                 m_fileName + QStringLiteral(": ") + error);
+            m_view->setPlainText(QStringLiteral("Impossibile leggere il file di help ") + path +
+                                 QStringLiteral(": ") + error);
         }
         return;
     }

@@ -20,9 +20,10 @@ public:
     // The one instance, created on first use.
     static HelpWindow &instance();
 
-    // Shows the read-me `fileName` (a relative name resolves against the
-    // current directory) with the caption " " + title, and brings the window
-    // to the front. Every activation reads the file again.
+    // Shows the read-me `fileName` with the caption " " + title, and brings
+    // the window to the front. A bare name is looked for in the current
+    // directory, then where the program is installed (ReadmeLocation.h).
+    // Every activation reads the file again.
     void open(const QString &fileName, const QString &title);
 
 protected:
@@ -38,6 +39,7 @@ private:
     void load();
     void layOut();
     void showReadme();
+    QString findReadme() const;
     void activated();
     static bool fileExists(const QString &path);
 

@@ -68,6 +68,7 @@ private slots:
     void reloadsAtEveryActivation();
     void missingFileReportsAndUnloads_data();
     void missingFileReportsAndUnloads();
+    void readmeBesideTheProgram();
     void emptyFileCountsAsPresent();
     void notRtfShowsAsPlainText();
     void laysOutTheView_data();
@@ -284,6 +285,28 @@ void TestHelpWindow::missingFileReportsAndUnloads()
     QVERIFY(window().isVisible());
     QCOMPARE(window().size(), QSize(512, 264));
     QCOMPARE(view()->toPlainText(), QStringLiteral("Eccolo"));
+}
+
+// Started elsewhere than from its folder (the desktop's menu starts it in
+// the home folder), the program still finds its own read-me; one in the
+// current directory comes first.
+void TestHelpWindow::readmeBesideTheProgram()
+{
+    const QString beside = QCoreApplication::applicationDirPath() + QLatin1Char('/') + kReadme;
+    QVERIFY(!QFile::exists(beside));
+    QVERIFY(writeFile(beside, "{\\rtf1 Accanto al programma}"));
+    const auto remove = qScopeGuard([&] { QFile::remove(beside); });
+    window().open(kReadme, kTitle);
+    QVERIFY(window().isVisible());
+    QCOMPARE(view()->toPlainText(), QStringLiteral("Accanto al programma"));
+    window().close();
+
+    QVERIFY(writeFile(kReadme, "{\\rtf1 Qui}"));
+    window().open(kReadme, kTitle);
+    QCOMPARE(view()->toPlainText(), QStringLiteral("Qui"));
+    QVERIFY(m_boxes.requests.isEmpty());
+    window().close();
+    QVERIFY(QFile::remove(kReadme));
 }
 
 void TestHelpWindow::emptyFileCountsAsPresent()
