@@ -633,7 +633,7 @@ void BM_CutAndParseOnly(benchmark::State &state)
     std::size_t weather = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        cutter.append(bytes, stream.bytes.size());
+        agwtest::feed(cutter, bytes, stream.bytes.size());
         state.ResumeTiming();
         cutter.cut([&](const std::uint8_t *block, std::size_t start, std::uint32_t length) {
             weather += quintaro::agw::parseFrame(block, start, length).weather;

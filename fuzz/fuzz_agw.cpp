@@ -1,11 +1,11 @@
 // The AGWPE stream cutter and the frame parser, fed the way the engine link
-// feeds them: the stream split into reads of any size, each through append()
-// or prepare()/commit(), a cut after each, and now and then a new connection
-// (reset).
+// feeds them: the stream split into reads of any size, each through
+// prepare()/commit() with room to spare or exactly, a cut after each, and now
+// and then a new connection (reset).
 //
 // Input layout: byte 0 is the count K of read bytes, bytes 1..K describe one
 // read each, the rest is the byte stream. A read byte is pxxxxxxx: p set
-// reads through prepare()/commit(), clear through append(); x < 112 reads
+// prepares more room than the read fills, clear exactly its size; x < 112 reads
 // x + 1 bytes (every split of a header and of a short frame), 112..126 reads
 // 128 << (x - 112) bytes, 127 resets the stream instead of reading. What the
 // reads leave of the stream comes in one last read.
@@ -244,7 +244,9 @@ private:
                 std::memcpy(dest, bytes, n);
             m_stream.commit(slack == 0 ? n + 3 : n);
         } else {
-            m_stream.append(bytes, n);
+            if (n > 0)
+                std::memcpy(m_stream.prepare(n), bytes, n);
+            m_stream.commit(n);
         }
         m_model.append(bytes, n);
     }

@@ -50,7 +50,7 @@ def agw(reads, stream):
 
 
 def appended(n):
-    """A read of exactly n bytes (1..112) through append()."""
+    """A read of exactly n bytes (1..112), into room of exactly its size."""
     assert 1 <= n <= 112
     return n - 1
 

@@ -56,14 +56,6 @@ void FrameStream::commit(std::size_t n)
         m_size += n;
 }
 
-void FrameStream::append(const std::uint8_t *bytes, std::size_t n)
-{
-    if (n == 0)
-        return;
-    std::memcpy(prepare(n), bytes, n);
-    commit(n);
-}
-
 void FrameStream::reset()
 {
     m_block.reset();

@@ -18,8 +18,8 @@ namespace quintaro::agw {
 // marks the stream broken; from then on every byte is discarded until
 // reset(). So the block never keeps more than one incomplete frame.
 //
-// The frames handed out stay where they are until the next prepare(),
-// append() or reset(): a reader may keep views into them until then, and act
+// The frames handed out stay where they are until the next prepare() or
+// reset(): a reader may keep views into them until then, and act
 // on them once the walk is over.
 //
 // Reading into the block without a copy:
@@ -43,7 +43,6 @@ public:
     // written (at most n).
     std::uint8_t *prepare(std::size_t n);
     void commit(std::size_t n);
-    void append(const std::uint8_t *bytes, std::size_t n);
 
     // Calls onFrame(const std::uint8_t *block, std::size_t headerPos,
     // std::uint32_t dataLength) for every whole frame with dataLength > 0;
@@ -68,7 +67,7 @@ private:
     std::size_t m_capacity = 0;
     std::size_t m_size = 0;
     // Where the bytes not yet handed out begin; those before stay in place
-    // until the next prepare(), append() or reset().
+    // until the next prepare() or reset().
     std::size_t m_start = 0;
     std::size_t m_prepared = 0;
     bool m_broken = false;

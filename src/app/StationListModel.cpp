@@ -64,7 +64,7 @@ void StationListModel::setOpen(int row, bool open)
 {
     m_stations.setOpen(row, open);
     const QModelIndex changed = index(row, 0);
-    emit dataChanged(changed, changed, {OpenStatusRole});
+    emit dataChanged(changed, changed, {Qt::ToolTipRole});
 }
 
 void StationListModel::replace(const std::vector<std::string> &calls, std::string fileTitle)
@@ -133,17 +133,20 @@ QVariant StationListModel::data(const QModelIndex &index, int role) const
         if (column == Column::Call)
             return fromRadioBytes(m_stations.call(row));
         return fromUtf8(stations::cellText(m_stations, row, column, m_units));
-    case Qt::ToolTipRole:
+    case Qt::ToolTipRole: {
         if (column != Column::Call)
             return {};
-        return fromUtf8(stations::stationSummary(m_stations.details(row),
-                                                 QDateTime::currentSecsSinceEpoch(), m_units));
+        QString tip = fromUtf8(stations::stationSummary(
+            m_stations.details(row), QDateTime::currentSecsSinceEpoch(), m_units));
+        // The open status, which the list itself does not show.
+        if (m_stations.isOpen(row))
+            tip += QStringLiteral("\nBrezomat: open");
+        return tip;
+    }
     case Qt::TextAlignmentRole:
         return column == Column::Call || column == Column::LastHeard
                    ? QVariant(Qt::AlignLeft | Qt::AlignVCenter)
                    : QVariant(Qt::AlignRight | Qt::AlignVCenter);
-    case OpenStatusRole:
-        return m_stations.isOpen(row) ? 1 : 0;
     case SortRole:
         if (column == Column::Call)
             return fromRadioBytes(m_stations.call(row));

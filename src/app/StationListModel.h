@@ -13,18 +13,16 @@ class QTimer;
 namespace quintaro {
 
 // The station list as its views show it: one row per entry. The list view
-// shows the first column, the call, with what was heard from the station as
-// its tooltip; the details table shows every column. Every change of the
-// list goes through here, so that the views follow it row by row.
+// shows the first column, the call, with what was heard from the station
+// and whether its Brezomat was opened as its tooltip; the details table shows every column. Every
+// change of the list goes through here, so that the views follow it row by row.
 class StationListModel : public QAbstractTableModel
 {
     Q_OBJECT
 
 public:
-    // An entry's open status as 1 or 0, the value the list stores.
-    static constexpr int OpenStatusRole = Qt::UserRole;
     // A cell's value for sorting: a number or the call; nothing when missing.
-    static constexpr int SortRole = Qt::UserRole + 1;
+    static constexpr int SortRole = Qt::UserRole;
 
     explicit StationListModel(QObject *parent = nullptr);
 

@@ -137,16 +137,6 @@ std::string defaultSettingsRecord()
     return out;
 }
 
-Settings defaultSettings()
-{
-    Settings s;
-    s.host = kDefaultHost;
-    s.path = kDefaultPath;
-    s.width = 4900;
-    s.height = 2950;
-    return s;
-}
-
 FileWriteResult writeDefaultSettingsFile(const std::string &path)
 {
     return writeFileAtomically(path, defaultSettingsRecord());

@@ -62,9 +62,6 @@ std::string writeSettings(const Settings &settings);
 // value is the quoted text "#FALSE#", which the reader takes as off.
 std::string defaultSettingsRecord();
 
-// Values of the default record, as the reader gives them back.
-Settings defaultSettings();
-
 // Start-up's reading of the settings file at `path`. A file that is missing
 // or cannot be read is created with the default record, which is then read
 // back; a file that cannot be read in full is replaced with the default

@@ -96,8 +96,6 @@ public:
     bool menusEnabled() const { return m_menusEnabled; }
     // The window title, or nothing while no event has written one yet.
     std::optional<std::string> title() const;
-    // The file last loaded or saved; emptied with the list.
-    const std::string &fileTitle() const { return m_fileTitle; }
 
 private:
     enum class TitleForm { NotYetWritten, Unsaved, Counted, WithFile };

@@ -10,9 +10,6 @@ namespace quintaro::stations {
 // A call read from a list file counts as valid with 3 to 9 bytes.
 inline constexpr std::size_t kMinCallBytes = 3;
 inline constexpr std::size_t kMaxCallBytes = 9;
-// A rejected entry is reported with at most this many bytes of its text: a
-// broken file may hold a megabyte in one "entry".
-inline constexpr std::size_t kMaxReportedEntryBytes = 64;
 
 // The bytes of a station list file: each call followed by CR LF, nothing else.
 // The calls are written as they are, without any check.
@@ -30,11 +27,6 @@ struct ListFileReadResult
     ListFileProblem problem = ListFileProblem::None;
     // Every entry in file order, duplicates kept; empty when the file is invalid.
     std::vector<std::string> calls;
-    // The entry that made the file invalid: its 0-based position among the
-    // entries and its text (for an unclosed quote, what follows the quote),
-    // cut to kMaxReportedEntryBytes.
-    std::size_t badIndex = 0;
-    std::string badEntry;
 
     bool valid() const { return problem == ListFileProblem::None; }
 };
@@ -55,9 +47,5 @@ struct ListFileLoad
     ListFileReadResult read;
 };
 ListFileLoad loadStationListFile(const std::string &path);
-
-// A one-line English account of why a file was rejected ("entry 3 ..."),
-// printable ASCII only: bytes outside it are shown as \xHH. Empty when valid.
-std::string describeListFileProblem(const ListFileReadResult &result);
 
 } // namespace quintaro::stations

@@ -46,7 +46,7 @@ FrameStream::CutResult cutInto(FrameStream &stream, Collector &collector)
 
 void appendString(FrameStream &stream, const std::string &s)
 {
-    stream.append(bytes(s), s.size());
+    agwtest::feed(stream, bytes(s), s.size());
 }
 
 std::string filler(std::size_t size, char seed)
@@ -143,7 +143,7 @@ void TestFrameStream::splits()
         const std::size_t n = want == 0 ? sample.wire.size() - pos
                                         : std::min<std::size_t>(want, sample.wire.size() - pos);
         if (round % 2 == 0) {
-            stream.append(bytes(sample.wire) + pos, n);
+            agwtest::feed(stream, bytes(sample.wire) + pos, n);
         } else {
             // The socket may deliver fewer bytes than room was made for.
             std::uint8_t *dest = stream.prepare(n + 100);
@@ -182,18 +182,18 @@ void TestFrameStream::tailKeptAtBlockStart()
                               makeFrame('U', "IW2OHX", "ab\r") + makeFrame('U', "N0CALL", "cd\r");
     FrameStream stream;
     Collector seen;
-    stream.append(bytes(block), 35);
+    agwtest::feed(stream, bytes(block), 35);
     QCOMPARE(cutInto(stream, seen).frames, std::size_t(0));
     QCOMPARE(stream.bufferedBytes(), std::size_t(35));
 
     // The next read completes the first frame and ends inside the third.
-    stream.append(bytes(block) + 35, 80);
+    agwtest::feed(stream, bytes(block) + 35, 80);
     QCOMPARE(cutInto(stream, seen).frames, std::size_t(2));
     QCOMPARE(seen.positions[0], std::make_pair(std::size_t(0), std::uint32_t(8)));
     QCOMPARE(seen.positions[1], std::make_pair(std::size_t(44), std::uint32_t(3)));
     QCOMPARE(stream.bufferedBytes(), std::size_t(115 - 83));
 
-    stream.append(bytes(block) + 115, block.size() - 115);
+    agwtest::feed(stream, bytes(block) + 115, block.size() - 115);
     QCOMPARE(cutInto(stream, seen).frames, std::size_t(1));
     QCOMPARE(seen.positions[2], std::make_pair(std::size_t(0), std::uint32_t(3)));
     QCOMPARE(seen.frames[2].call, std::string("N0CALL"));
@@ -245,7 +245,7 @@ void TestFrameStream::brokenStream()
     QFETCH(int, framesBefore);
     FrameStream stream;
     Collector seen;
-    stream.append(reinterpret_cast<const std::uint8_t *>(wire.constData()), wire.size());
+    agwtest::feed(stream, reinterpret_cast<const std::uint8_t *>(wire.constData()), wire.size());
     FrameStream::CutResult result = cutInto(stream, seen);
     QVERIFY(result.broken);
     QVERIFY(stream.isBroken());
@@ -279,7 +279,7 @@ void TestFrameStream::memoryBoundedByOneFrame()
     Collector seen;
     const std::string big = makeFrame('U', "SLOW", filler(65535, 's'));
     for (std::size_t pos = 0; pos < big.size(); pos += 1000) {
-        stream.append(bytes(big) + pos, std::min<std::size_t>(1000, big.size() - pos));
+        agwtest::feed(stream, bytes(big) + pos, std::min<std::size_t>(1000, big.size() - pos));
         cutInto(stream, seen);
         QVERIFY(stream.bufferedBytes() <= kMaxFrameSize);
     }
@@ -298,7 +298,7 @@ void TestFrameStream::resetForgetsTail()
     FrameStream stream;
     Collector seen;
     const std::string old = makeFrame('U', "OLD", "old\r");
-    stream.append(bytes(old), old.size() - 1);
+    agwtest::feed(stream, bytes(old), old.size() - 1);
     cutInto(stream, seen);
     stream.reset();
     QCOMPARE(stream.bufferedBytes(), std::size_t(0));
@@ -348,7 +348,7 @@ void TestFrameStream::framesStayUntilNextRead()
     const auto *in = reinterpret_cast<const std::uint8_t *>(wire.constData());
     const auto none = [](const std::uint8_t *, std::size_t, std::uint32_t) {};
     FrameStream stream;
-    stream.append(in, std::size_t(firstRead));
+    agwtest::feed(stream, in, std::size_t(firstRead));
     QCOMPARE(stream.cut(none).frames, std::size_t(0));
     const std::size_t rest = std::size_t(wire.size() - firstRead);
     std::memcpy(stream.prepare(rest), in + firstRead, rest);

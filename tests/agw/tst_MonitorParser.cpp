@@ -118,7 +118,7 @@ CorpusResult runCorpus(const QList<QByteArray> &lines, const QHash<QByteArray, b
     FrameStream stream;
     std::size_t index = 0;
     for (std::size_t pos = 0; pos < wire.size(); pos += 1460) {
-        stream.append(bytes(wire) + pos, std::min<std::size_t>(1460, wire.size() - pos));
+        agwtest::feed(stream, bytes(wire) + pos, std::min<std::size_t>(1460, wire.size() - pos));
         stream.cut([&](const std::uint8_t *block, std::size_t headerPos, std::uint32_t length) {
             const Packet &p = packets.at(index++);
             const ParsedFrame frame = parseFrame(block, headerPos, length);

@@ -93,7 +93,7 @@ public:
         QList<int> values;
         const QAbstractItemModel *model = list()->model();
         for (int i = 0; i < model->rowCount(); ++i)
-            values << model->index(i, 0).data(quintaro::StationListModel::OpenStatusRole).toInt();
+            values << (isOpen(model->index(i, 0)) ? 1 : 0);
         return values;
     }
     // "+" or "-" for "&Wx List", then for "&Save Wx Station List as...".

@@ -4,7 +4,6 @@
 
 #include "DirewolfRunner.h"
 #include "LinkWindow.h"
-#include "StationListModel.h"
 
 #include <QRegularExpression>
 #include <QTest>
@@ -133,7 +132,7 @@ void TestDirewolf::weatherStationsFromRadioAudio()
     QCOMPARE(w.starter.commandLines, commandLines);
     const QAbstractItemModel *list = w.list()->model();
     for (int row = 0; row < list->rowCount(); ++row)
-        QCOMPARE(list->index(row, 0).data(quintaro::StationListModel::OpenStatusRole).toInt(), 1);
+        QVERIFY(isOpen(list->index(row, 0)));
     QCOMPARE(w.title(), QStringLiteral("Quintaro - 3 stations (list not saved)"));
     QCOMPARE(w.label(), kDirewolfVersion);
     QVERIFY(w.boxes.requests.isEmpty());

@@ -231,11 +231,10 @@ void TestSettingsFile::defaultRecord()
              QByteArray("\"localhost\",\"Orbetti.exe\",0,0,4900,2950,\"#FALSE#\"\r\n"));
     const SettingsReadResult r = readSettings(defaultSettingsRecord());
     QVERIFY(r.complete());
-    const Settings d = defaultSettings();
-    QCOMPARE(r.values.host, d.host);
-    QCOMPARE(r.values.path, d.path);
-    QCOMPARE(r.values.width, d.width);
-    QCOMPARE(r.values.height, d.height);
+    QCOMPARE(r.values.host, std::string("localhost"));
+    QCOMPARE(r.values.path, std::string("Orbetti.exe"));
+    QCOMPARE((QList<int>{r.values.left, r.values.top, r.values.width, r.values.height}),
+             (QList<int>{0, 0, 4900, 2950}));
     QCOMPARE(r.values.autoConnect, false);
 }
 

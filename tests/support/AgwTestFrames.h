@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -22,6 +23,14 @@ inline std::string makeFrame(char kind, std::string_view call, std::string_view 
     frame[29] = char((data.size() >> 8) & 0xFF);
     frame += data;
     return frame;
+}
+
+// Bytes into a frame stream as a read from the socket brings them.
+template <typename Stream> void feed(Stream &stream, const std::uint8_t *bytes, std::size_t n)
+{
+    if (n > 0)
+        std::memcpy(stream.prepare(n), bytes, n);
+    stream.commit(n);
 }
 
 inline const std::uint8_t *bytes(const std::string &s)

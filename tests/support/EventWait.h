@@ -36,4 +36,10 @@ inline QStringList items(const QAbstractItemView *list)
     return texts;
 }
 
+// A station entry's open status, as its tooltip tells it.
+inline bool isOpen(const QModelIndex &entry)
+{
+    return entry.data(Qt::ToolTipRole).toString().endsWith(QStringLiteral("\nBrezomat: open"));
+}
+
 } // namespace testsupport
