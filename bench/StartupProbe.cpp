@@ -14,16 +14,7 @@ namespace {
 
 [[noreturn]] void reportAndExit()
 {
-    long rssKb = -1;
-    if (std::FILE *status = std::fopen("/proc/self/status", "r")) {
-        char line[256];
-        while (std::fgets(line, sizeof line, status)) {
-            if (std::sscanf(line, "VmRSS: %ld kB", &rssKb) == 1)
-                break;
-        }
-        std::fclose(status);
-    }
-    std::printf("startup-probe VmRSS: %ld kB\n", rssKb);
+    std::printf("startup-probe VmRSS: %ld kB\n", residentKilobytes());
     std::fflush(stdout);
     std::_Exit(0);
 }
@@ -50,6 +41,20 @@ private:
 };
 
 } // namespace
+
+long residentKilobytes()
+{
+    long kb = -1;
+    if (std::FILE *status = std::fopen("/proc/self/status", "r")) {
+        char line[256];
+        while (std::fgets(line, sizeof line, status)) {
+            if (std::sscanf(line, "VmRSS: %ld kB", &kb) == 1)
+                break;
+        }
+        std::fclose(status);
+    }
+    return kb;
+}
 
 void installStartupProbe(QObject *parent)
 {

@@ -12,4 +12,7 @@ namespace benchsupport {
 // child of `parent`.
 void installStartupProbe(QObject *parent);
 
+// The process's resident memory in kB (VmRSS), or -1 when it cannot be read.
+long residentKilobytes();
+
 } // namespace benchsupport

@@ -7,6 +7,7 @@
 #include "BenchSupport.h"
 #include "FakeDialogs.h"
 #include "FileDialog.h"
+#include "StartupProbe.h"
 #include "StationDetailsWindow.h"
 #include "StationListModel.h"
 
@@ -41,20 +42,6 @@ std::string reportOf(int i)
     return info;
 }
 
-long residentKb()
-{
-    long kb = -1;
-    if (std::FILE *status = std::fopen("/proc/self/status", "r")) {
-        char line[256];
-        while (std::fgets(line, sizeof line, status)) {
-            if (std::sscanf(line, "VmRSS: %ld kB", &kb) == 1)
-                break;
-        }
-        std::fclose(status);
-    }
-    return kb;
-}
-
 std::vector<std::string> allCalls()
 {
     std::vector<std::string> calls;
@@ -69,12 +56,12 @@ void BM_DetailsMemory(benchmark::State &state)
         // The stations and their details take room together: a listed call's
         // details live beside it. So the whole is measured, list included.
         const std::vector<std::string> calls = allCalls();
-        const long before = residentKb();
+        const long before = benchsupport::residentKilobytes();
         quintaro::StationListModel model;
         model.replace(calls, "list.txt");
         for (int i = 0; i < kStations; ++i)
             model.reportHeard(calls[std::size_t(i)], reportOf(i), 1796648592 + i);
-        const long withDetails = residentKb();
+        const long withDetails = benchsupport::residentKilobytes();
         state.counters["details_MB"] = double(withDetails - before) / 1024.0;
     }
 }

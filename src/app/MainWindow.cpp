@@ -2,10 +2,8 @@
 
 #include "AppIcon.h"
 #include "AtomicFile.h"
-#include "CommandLine.h"
 #include "HelpWindow.h"
 #include "MessageBox.h"
-#include "ProgramStarter.h"
 #include "QuintaroVersion.h"
 #include "SessionEnd.h"
 #include "SettingsFile.h"
@@ -47,7 +45,8 @@ geometry::Rect toRect(const QRect &r)
 
 MainWindow::MainWindow(quint16 enginePort, QWidget *parent)
     : QMainWindow(parent), m_link(this), m_stations(this), m_fileDialog(this),
-      m_files(this, m_fileDialog, m_stations), m_enginePort(enginePort)
+      m_files(this, m_fileDialog, m_stations), m_launcher(this, m_stations, m_ui),
+      m_enginePort(enginePort)
 {
     setWindowTitle(QStringLiteral("Quintaro v") + QLatin1String(kQuintaroVersion));
     setWindowIcon(appIcon());
@@ -307,7 +306,7 @@ void MainWindow::showDetails()
     if (!m_details) {
         m_details = new StationDetailsWindow(m_stations, m_fileDialog, this);
         connect(m_details, &StationDetailsWindow::openBrezomatRequested, this,
-                &MainWindow::openStation);
+                [this](int row) { m_launcher.open(row); });
         connect(m_details, &StationDetailsWindow::unitsChosen, this,
                 [this](stations::Units units) { m_stations.setUnits(units); });
     }
@@ -498,14 +497,8 @@ void MainWindow::addStation(std::string_view call)
     if (m_stations.add(call) != stations::StationList::AddResult::Added)
         return;
     showListState();
-    if (!m_autoLoad)
-        return;
-    const int index = m_stations.stations().count() - 1;
-    const stations::StationList::EntryId id = m_stations.stations().entryId(index);
-    const bool started = launchBrezomat(std::string(call));
-    // A box may have let other commands change the list meanwhile.
-    if (const int now = m_stations.stations().indexOf(id, index); now >= 0)
-        m_stations.setOpen(now, started);
+    if (m_autoLoad)
+        m_launcher.startForNew(m_stations.stations().count() - 1);
 }
 
 void MainWindow::cancelSelected()
@@ -535,80 +528,14 @@ void MainWindow::setSelected()
         m_stations.setOpen(index, true);
 }
 
-// ---------------------------------------------------------------------------
-// Starting Brezomat
-
-bool MainWindow::launchBrezomat(const std::string &call)
-{
-    long long taskId = 0;
-    try {
-        taskId = stations::programStarter().start(stations::buildCommandLine(
-            encodeLocalText(m_ui.txtPath->text()), call, encodeLocalText(m_ui.txtAddr->text())));
-    } catch (...) {
-        taskId = 0;
-    }
-    if (taskId != 0)
-        return true;
-    showMessageBox(this,
-                   QStringLiteral("Application Brezomat not found") + kCrLf +
-                       QStringLiteral("Please set path in File->Set Brezomat Path"),
-                   ExclamationIcon,
-                   QStringLiteral("Wx Station ") + fromRadioBytes(call) +
-                       QStringLiteral(" not loaded"));
-    return false;
-}
-
 void MainWindow::openSelected()
 {
-    openStation(selectedIndex());
-}
-
-void MainWindow::openStation(int index)
-{
-    if (index < 0 || index >= m_stations.stations().count())
-        return;
-    const stations::StationList &list = m_stations.stations();
-    const std::string call = list.call(index);
-    const stations::StationList::EntryId id = list.entryId(index);
-    if (!list.isOpen(index)) {
-        if (launchBrezomat(call)) {
-            if (const int now = list.indexOf(id, index); now >= 0)
-                m_stations.setOpen(now, true);
-        }
-        return;
-    }
-    const QString shown = fromRadioBytes(call);
-    const int answer = showMessageBox(this,
-                                      QStringLiteral("The Wx Station ") + shown +
-                                          QStringLiteral(" has been Already Loaded.") + kCrLf +
-                                          QStringLiteral("Load anyway ?"),
-                                      YesNoButtons, shown + QStringLiteral(" Already Loaded"));
-    if (answer == YesAnswer)
-        launchBrezomat(call);
-}
-
-void MainWindow::launchAll()
-{
-    const stations::StationList &list = m_stations.stations();
-    const int last = list.count() - 1;
-    for (int i = 0; i <= last; ++i) {
-        // Entries removed during a pause must not be read or set: the run
-        // ends at the list's current end.
-        if (i >= list.count() || isSessionEnding())
-            break;
-        const std::string call = list.call(i);
-        const stations::StationList::EntryId id = list.entryId(i);
-        if (launchBrezomat(call)) {
-            if (const int now = list.indexOf(id, i); now >= 0)
-                m_stations.setOpen(now, true);
-        }
-        QCoreApplication::processEvents();
-    }
+    m_launcher.open(selectedIndex());
 }
 
 void MainWindow::openAll()
 {
-    launchAll();
+    m_launcher.openAll();
 }
 
 // ---------------------------------------------------------------------------
@@ -627,7 +554,7 @@ void MainWindow::loadStationList()
         showListState();
     }
     if (m_autoLoadAll)
-        launchAll();
+        m_launcher.openAll();
 }
 
 void MainWindow::saveStationList()

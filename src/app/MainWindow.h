@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BrezomatLauncher.h"
 #include "EngineLink.h"
 #include "FileDialog.h"
 #include "MainWindowUi.h"
@@ -55,7 +56,6 @@ private slots:
     void showHelp();
     void showDetails();
     void openSelected();
-    void openStation(int index);
     void cancelSelected();
     void resetSelected();
     void setSelected();
@@ -85,8 +85,6 @@ private:
     int selectedIndex() const;
     void selectNothing();
     void addStation(std::string_view call);
-    bool launchBrezomat(const std::string &call);
-    void launchAll();
     void connectToEngine();
     void reportLinkFailure(const QString &reason);
     void showLinkClosed(const QString &status);
@@ -98,6 +96,7 @@ private:
     FileDialog m_fileDialog;
     StationDetailsWindow *m_details = nullptr;
     StationListFiles m_files;
+    BrezomatLauncher m_launcher;
     const quint16 m_enginePort;
     // The host of the last Connect command: an empty address box connects
     // there again.

@@ -117,6 +117,30 @@ bool takeOverAttributes(int fd, const Existing &old)
     return ::fchmod(fd, old.exists ? old.mode : newFileMode()) == 0;
 }
 
+// Writes the bytes to an open file, runs `beforeSync` (false with errno set
+// when it fails, named `what`), flushes the file to the disk and closes it.
+// The failing step, if any, and the system's reason.
+struct WriteFailure
+{
+    const char *step = nullptr;
+    int error = 0;
+};
+template <typename Step>
+WriteFailure writeSyncAndClose(int fd, std::string_view bytes, const char *what, Step beforeSync)
+{
+    WriteFailure failure;
+    if (!writeAll(fd, bytes))
+        failure.step = "cannot write the file";
+    else if (!beforeSync())
+        failure.step = what;
+    else if (::fsync(fd) != 0)
+        failure.step = "cannot write the file to the disk";
+    failure.error = failure.step ? errno : 0;
+    if (::close(fd) != 0 && !failure.step)
+        failure = {"cannot write the file", errno};
+    return failure;
+}
+
 // For a file that may be written in a folder that may not (a shared or
 // read-only folder): the bytes replace the content in place. A crash in the
 // middle then leaves a partly written file; there is no other way to save.
@@ -125,20 +149,11 @@ FileWriteResult writeInPlace(const std::string &path, std::string_view bytes)
     const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0)
         return {false, systemError("cannot write the file", errno)};
-    const char *failed = nullptr;
-    if (!writeAll(fd, bytes))
-        failed = "cannot write the file";
-    else if (::ftruncate(fd, off_t(bytes.size())) != 0)
-        failed = "cannot write the file";
-    else if (::fsync(fd) != 0)
-        failed = "cannot write the file to the disk";
-    int error = failed ? errno : 0;
-    if (::close(fd) != 0 && !failed) {
-        failed = "cannot write the file";
-        error = errno;
-    }
-    if (failed)
-        return {false, systemError(failed, error)};
+    const WriteFailure failure = writeSyncAndClose(fd, bytes, "cannot write the file", [&] {
+        return ::ftruncate(fd, off_t(bytes.size())) == 0;
+    });
+    if (failure.step)
+        return {false, systemError(failure.step, failure.error)};
     return {true, {}};
 }
 
@@ -167,25 +182,13 @@ FileWriteResult writeFileAtomically(const std::string &linkOrPath, std::string_v
         return {false, systemError("cannot create a file in the folder", error)};
     }
 
-    const char *failed = nullptr;
-    if (!writeAll(fd, bytes))
-        failed = "cannot write the file";
-    else if (!takeOverAttributes(fd, old))
-        failed = "cannot set the file's permissions";
-    else if (::fsync(fd) != 0)
-        failed = "cannot write the file to the disk";
-    int error = failed ? errno : 0;
-    if (::close(fd) != 0 && !failed) {
-        failed = "cannot write the file";
-        error = errno;
-    }
-    if (!failed && ::rename(name.data(), path.c_str()) != 0) {
-        failed = "cannot replace the file";
-        error = errno;
-    }
-    if (failed) {
+    WriteFailure failure = writeSyncAndClose(fd, bytes, "cannot set the file's permissions",
+                                             [&] { return takeOverAttributes(fd, old); });
+    if (!failure.step && ::rename(name.data(), path.c_str()) != 0)
+        failure = {"cannot replace the file", errno};
+    if (failure.step) {
         ::unlink(name.data());
-        return {false, systemError(failed, error)};
+        return {false, systemError(failure.step, failure.error)};
     }
 
     // Make the rename itself durable; the data is already safe either way.

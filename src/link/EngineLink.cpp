@@ -23,7 +23,7 @@ EngineLink::EngineLink(QObject *parent) : QObject(parent)
 {
     m_socket = new QTcpSocket(this);
     m_socket->setObjectName(QStringLiteral("Winsock1"));
-    const auto singleShot = [this](void (EngineLink::*handler)()) {
+    const auto singleShot = [this](auto handler) {
         auto *timer = new QTimer(this);
         timer->setSingleShot(true);
         connect(timer, &QTimer::timeout, this, handler);
@@ -33,33 +33,25 @@ EngineLink::EngineLink(QObject *parent) : QObject(parent)
     m_retryTimer = singleShot(&EngineLink::startAttempt);
     m_countdownTimer = new QTimer(this);
     connect(m_countdownTimer, &QTimer::timeout, this, &EngineLink::tellCountdown);
-    m_connectTimer = new QTimer(this);
-    m_connectTimer->setSingleShot(true);
-    connect(m_connectTimer, &QTimer::timeout, this, [this] {
+    m_connectTimer = singleShot([this] {
         fail(QStringLiteral("The packet engine at %1 could not be reached within %2 s: the host "
                             "may be off, or a firewall may drop the connection.")
                  .arg(peerName(), QString::number(m_timing.connectTimeout / 1000.0)),
              Fault::TimedOut);
     });
-    m_versionTimer = new QTimer(this);
-    m_versionTimer->setSingleShot(true);
-    connect(m_versionTimer, &QTimer::timeout, this, [this] {
+    m_versionTimer = singleShot([this] {
         fail(QStringLiteral("The packet engine at %1 accepted the connection but does not "
                             "answer: it may already serve as many programs as it can.")
                  .arg(peerName()),
              Fault::Silent);
     });
-    m_silenceTimer = new QTimer(this);
-    m_silenceTimer->setSingleShot(true);
-    connect(m_silenceTimer, &QTimer::timeout, this, [this] {
+    m_silenceTimer = singleShot([this] {
         // The one request the protocol has for asking whether the engine is
         // there; any byte that comes back will do as an answer.
         sendRequest(agw::kVersionRequest);
         m_silenceReplyTimer->start(m_timing.silenceReplyTimeout);
     });
-    m_silenceReplyTimer = new QTimer(this);
-    m_silenceReplyTimer->setSingleShot(true);
-    connect(m_silenceReplyTimer, &QTimer::timeout, this, [this] {
+    m_silenceReplyTimer = singleShot([this] {
         fail(QStringLiteral("The packet engine at %1 has sent nothing for a long time and does "
                             "not answer: the connection is taken as lost.")
                  .arg(peerName()),
