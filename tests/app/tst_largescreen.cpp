@@ -107,11 +107,18 @@ void TestLargeScreen::maximizedWindowThroughTwoStarts()
     QTRY_VERIFY_WITH_TIMEOUT(!runOn(env, wmctrl, {QStringLiteral("-m")}).isNull(), kWait);
 
     testsupport::WorkDir dir;
+    // On X11 Qt starts libdbus, which keeps one buffer to the end; the
+    // sanitized build (make sanitize) would take it for the program's leak.
+    // Nothing of the program's own is passed over.
+    QVERIFY(dir.write(QStringLiteral("lsan.supp"), "leak:libdbus-1.so\n"));
+    QProcessEnvironment programEnv = env;
+    programEnv.insert(QStringLiteral("LSAN_OPTIONS"),
+                      QStringLiteral("suppressions=") + dir.filePath(QStringLiteral("lsan.supp")));
     QVERIFY(dir.write(QStringLiteral("Quintaro.ini"),
                       "\"127.0.0.1\",\"Orbetti.exe\",0,0,4900,2950,#TRUE#\r\n"));
     for (int start = 1; start <= 2; ++start) {
         ProcessRun program;
-        program.process.setProcessEnvironment(env);
+        program.process.setProcessEnvironment(programEnv);
         program.process.setWorkingDirectory(dir.path());
         program.process.start(testsupport::binaryDir() + QStringLiteral("/quintaro"), {});
         QVERIFY(program.process.waitForStarted(kWait));
