@@ -399,18 +399,17 @@ void MainWindow::onWeatherReportsHeard(std::span<const agw::HeardReport> reports
 {
     const std::int64_t now = QDateTime::currentSecsSinceEpoch();
     for (const agw::HeardReport &report : reports) {
-        if (!m_stations.stations().contains(report.call)) {
-            if (m_stations.stations().isFull())
-                continue;
-            // The monitor window shows the frame that brought the new station.
-            const agw::MonitorLines lines = agw::lastTwoLines(report.monitorText);
-            QStringList shown;
-            for (std::size_t i = 0; i < lines.count; ++i)
-                shown << fromRadioBytes(lines.lines[i]);
-            showMonitorLines(shown);
-            addStation(report.call);
-        }
-        m_stations.reportHeard(report.call, agw::lastLine(report.monitorText), now);
+        const std::string_view infoField = agw::lastLine(report.monitorText);
+        if (m_stations.reportHeard(report.call, infoField, now) || m_stations.stations().isFull())
+            continue;
+        // The monitor window shows the frame that brought the new station.
+        const agw::MonitorLines lines = agw::lastTwoLines(report.monitorText);
+        QStringList shown;
+        for (std::size_t i = 0; i < lines.count; ++i)
+            shown << fromRadioBytes(lines.lines[i]);
+        showMonitorLines(shown);
+        addStation(report.call);
+        m_stations.reportHeard(report.call, infoField, now);
     }
 }
 

@@ -39,10 +39,10 @@ public:
     void saving(std::string fileTitle) { m_stations.saving(std::move(fileTitle)); }
     void connectionMade() { m_stations.connectionMade(); }
 
-    // A weather report heard from a listed station (seconds since 1970).
-    // Views learn of it in batches: a flood of reports costs them a redraw
-    // every kPublishMs, not one each.
-    void reportHeard(std::string_view call, std::string_view infoField, std::int64_t when);
+    // A weather report heard (seconds since 1970); false when the station is
+    // not listed. Views learn of it in batches: a flood of reports costs
+    // them a redraw every kPublishMs, not one each.
+    bool reportHeard(std::string_view call, std::string_view infoField, std::int64_t when);
     void setUnits(stations::Units units);
     stations::Units units() const { return m_units; }
 

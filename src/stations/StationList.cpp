@@ -4,6 +4,27 @@
 
 namespace quintaro::stations {
 
+namespace {
+
+// The weather fields stand at the front of a report; whatever a station
+// appends after them (a comment, its software) is not kept beyond this.
+constexpr std::size_t kKeptReportBytes = 256;
+
+} // namespace
+
+void StationDetails::setLastReport(std::string_view infoField)
+{
+    m_lastReport.assign(infoField.substr(0, kKeptReportBytes));
+    m_weather.reset();
+}
+
+const weather::WeatherReport &StationDetails::weather() const
+{
+    if (!m_weather)
+        m_weather = weather::decodeWeatherReport(m_lastReport);
+    return *m_weather;
+}
+
 void StationList::append(std::string call)
 {
     const int row = count();
@@ -113,11 +134,7 @@ int StationList::recordReport(std::string_view call, std::string_view infoField,
     }
     details->lastHeard = when;
     ++details->reports;
-    // A report that holds no readable value still counts as heard, and
-    // leaves the values of the last one that did.
-    if (const weather::WeatherReport report = weather::decodeWeatherReport(infoField);
-        !report.isEmpty())
-        details->weather = report;
+    details->setLastReport(infoField);
     return it->second.firstRow;
 }
 

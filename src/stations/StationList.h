@@ -17,13 +17,22 @@ inline constexpr int kMaxStations = 32767;
 
 // What was heard from a listed station since it entered the list: when
 // first and last (seconds since 1970, UTC), how many weather reports, and
-// what the last one said.
-struct StationDetails
+// what the last one said. The last report is kept as heard and decoded when
+// first asked for: a station may report many times between two looks.
+class StationDetails
 {
+public:
     std::int64_t firstHeard = 0;
     std::int64_t lastHeard = 0;
     std::uint32_t reports = 0;
-    weather::WeatherReport weather;
+
+    void setLastReport(std::string_view infoField);
+    // The last report's values; none when it held nothing readable.
+    const weather::WeatherReport &weather() const;
+
+private:
+    std::string m_lastReport;
+    mutable std::optional<weather::WeatherReport> m_weather;
 };
 
 // The weather stations heard or loaded, in order, each with its open status
@@ -70,7 +79,8 @@ public:
     void connectionMade();
     // A weather report heard from `call` at `when` (seconds since 1970),
     // `infoField` its APRS information field: kept when the call is listed.
-    // The row of the call's first entry, or -1 when it is not listed.
+    // The row of the call's first entry, or -1 when it is not listed. A
+    // report with no readable value counts as heard all the same.
     int recordReport(std::string_view call, std::string_view infoField, std::int64_t when);
 
     // --- what it holds -------------------------------------------------------

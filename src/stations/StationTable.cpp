@@ -189,7 +189,7 @@ std::optional<double> cellValue(const StationList &list, int row, Column column,
     case Column::Reports:
         return double(details->reports);
     default:
-        return shownValue(details->weather, *kColumns[int(column)].field, units);
+        return shownValue(details->weather(), *kColumns[int(column)].field, units);
     }
 }
 
@@ -206,7 +206,7 @@ std::string cellText(const StationList &list, int row, Column column, Units unit
     case Column::Reports:
         return std::to_string(details->reports);
     default:
-        return valueText(details->weather, *kColumns[int(column)].field, units);
+        return valueText(details->weather(), *kColumns[int(column)].field, units);
     }
 }
 
@@ -251,7 +251,7 @@ std::string stationSummary(const StationDetails *details, std::int64_t now, Unit
     std::string text = "Last heard " + localTimeText(details->lastHeard, now) + " (" +
                        describeAge(now - details->lastHeard) + ")\n" +
                        "Weather reports heard: " + std::to_string(details->reports);
-    const weather::WeatherReport &w = details->weather;
+    const weather::WeatherReport &w = details->weather();
     const auto line = [&](const std::string &label, const std::string &value) {
         if (!value.empty())
             text += "\n" + label + value;

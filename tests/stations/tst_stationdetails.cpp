@@ -61,8 +61,11 @@ void TestStationDetails::detailsFollowTheList()
     QCOMPARE(d->firstHeard, kNoon);
     QCOMPARE(d->lastHeard, kNoon + 60);
     QCOMPARE(d->reports, 2u);
-    // A report with nothing readable counts as heard and keeps the values.
-    QCOMPARE(d->weather.value(quintaro::weather::Field::Temperature), std::optional<double>(77));
+    // A report with nothing readable counts as heard; the details show what
+    // the last report said: nothing.
+    QVERIFY(d->weather().isEmpty());
+    list.recordReport("IK1AAA", kFull, kNoon + 120);
+    QCOMPARE(d->weather().value(quintaro::weather::Field::Temperature), std::optional<double>(77));
 
     list.add("IK2BBB");
     list.add("IK3CCC");
