@@ -110,8 +110,11 @@ bool takeOverAttributes(int fd, const Existing &old)
         {
         };
         if (::fstat(fd, &st) == 0 && (st.st_uid != old.owner || st.st_gid != old.group)) {
-            if (::fchown(fd, old.owner, old.group) != 0)
-                (void)::fchown(fd, uid_t(-1), old.group);
+            if (::fchown(fd, old.owner, old.group) != 0 &&
+                ::fchown(fd, uid_t(-1), old.group) != 0) {
+                // Neither may be set by this process (not root, not in the
+                // group): the file becomes its own, as any new file would.
+            }
         }
     }
     return ::fchmod(fd, old.exists ? old.mode : newFileMode()) == 0;

@@ -266,7 +266,7 @@ std::string stationSummary(const StationDetails *details, std::int64_t now, Unit
          {std::pair{Field::WindSpeed, ""}, std::pair{Field::WindGust, "gusts "}}) {
         const std::string part = withUnit(w, field, units);
         if (!part.empty())
-            wind += (wind.empty() ? "" : ", ") + std::string(prefix) + part;
+            wind.append(wind.empty() ? "" : ", ").append(prefix).append(part);
     }
     line("Wind ", wind);
     line("Humidity ", withUnit(w, Field::Humidity, units));
@@ -277,7 +277,7 @@ std::string stationSummary(const StationDetails *details, std::int64_t now, Unit
           std::pair{Field::RainSinceMidnight, " since midnight"}}) {
         const std::string part = withUnit(w, field, units);
         if (!part.empty())
-            rain += (rain.empty() ? "" : ", ") + part + when;
+            rain.append(rain.empty() ? "" : ", ").append(part).append(when);
     }
     line("Rain ", rain);
     line("Luminosity ", withUnit(w, Field::Luminosity, units));
@@ -288,8 +288,11 @@ std::string stationSummary(const StationDetails *details, std::int64_t now, Unit
 std::string writeStationTableCsv(const StationList &list, const std::vector<int> &rows, Units units)
 {
     std::string out;
-    for (int c = 0; c < kColumnCount; ++c)
-        out += (c ? "," : "") + csvField(columnTitle(Column(c), units), false);
+    for (int c = 0; c < kColumnCount; ++c) {
+        if (c > 0)
+            out += ',';
+        out += csvField(columnTitle(Column(c), units), false);
+    }
     out += "\r\n";
     for (const int row : rows) {
         const StationDetails *details = list.details(row);
@@ -300,7 +303,9 @@ std::string writeStationTableCsv(const StationList &list, const std::vector<int>
                 cell = details ? isoLocalTime(details->lastHeard) : std::string();
             else
                 cell = cellText(list, row, column, units);
-            out += (c ? "," : "") + csvField(std::move(cell), column == Column::Call);
+            if (c > 0)
+                out += ',';
+            out += csvField(std::move(cell), column == Column::Call);
         }
         out += "\r\n";
     }
