@@ -1,9 +1,9 @@
 #include "AgwTestFrames.h"
+#include "FileBytes.h"
 #include "FrameStream.h"
 #include "MonitorParser.h"
 #include "TestPaths.h"
 
-#include <QFile>
 #include <QHash>
 #include <QRandomGenerator>
 #include <QTest>
@@ -77,17 +77,6 @@ std::string monitorFrame(const Packet &p)
                             " <UI pid=F0 Len=" + QByteArray::number(p.info.size()) +
                             " >[12:34:56]\r" + p.info + "\r";
     return makeFrame('U', view(p.source), view(text));
-}
-
-QList<QByteArray> readLines(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QList<QByteArray> lines = file.readAll().split('\n');
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    return lines;
 }
 
 struct CorpusResult
@@ -395,8 +384,9 @@ void TestMonitorParser::corpus()
     const QString dir = testsupport::aprsSamplesDir();
     if (dir.isEmpty())
         QSKIP("the shared folder of real APRS packets is not there");
-    const QList<QByteArray> reference = readLines(dir + QStringLiteral("/corpus-fap.tsv"));
-    const QList<QByteArray> packets = readLines(dir + QStringLiteral("/corpus.tsv"));
+    const QList<QByteArray> reference =
+        testsupport::readLines(dir + QStringLiteral("/corpus-fap.tsv"));
+    const QList<QByteArray> packets = testsupport::readLines(dir + QStringLiteral("/corpus.tsv"));
     QVERIFY(reference.size() > 1);
     QVERIFY(!packets.isEmpty());
 
@@ -424,7 +414,8 @@ void TestMonitorParser::corpusNonAscii()
     const QString dir = testsupport::aprsSamplesDir();
     if (dir.isEmpty())
         QSKIP("the shared folder of real APRS packets is not there");
-    const QList<QByteArray> packets = readLines(dir + QStringLiteral("/corpus-nonascii.tsv"));
+    const QList<QByteArray> packets =
+        testsupport::readLines(dir + QStringLiteral("/corpus-nonascii.tsv"));
     QVERIFY(!packets.isEmpty());
     int highBytes = 0;
     for (const QByteArray &line : packets)

@@ -4,13 +4,13 @@
 // reference; each such departure is a named class below, recognised by what
 // decode_aprs printed, and anything else that differs fails the test.
 
+#include "FileBytes.h"
 #include "MonitorParser.h"
 #include "ProcessRun.h"
 #include "TestPaths.h"
 #include "Units.h"
 #include "WeatherReport.h"
 
-#include <QFile>
 #include <QMap>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -131,24 +131,13 @@ void readLine(const QByteArray &line, TheirReading &out)
     }
 }
 
-QList<QByteArray> readLines(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QList<QByteArray> lines = file.readAll().split('\n');
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    return lines;
-}
-
 // The corpus packets that the station list would take for weather reports.
 // decode_aprs builds an AX.25 frame from each and refuses APRS-IS path
 // elements such as "T2TOKYO3", so it gets the packet without its path.
 QList<Packet> weatherPackets(const QString &corpus)
 {
     QList<Packet> packets;
-    for (const QByteArray &line : readLines(corpus)) {
+    for (const QByteArray &line : testsupport::readLines(corpus)) {
         const QByteArray packet = line.left(line.indexOf('\t'));
         const qsizetype gt = packet.indexOf('>');
         const qsizetype colon = packet.indexOf(':');
