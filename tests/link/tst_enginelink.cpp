@@ -28,6 +28,16 @@ QTcpSocket *socketOf(EngineLink &link)
     return link.findChild<QTcpSocket *>(QStringLiteral("Winsock1"));
 }
 
+// Connects the link to the stand-in engine; the engine's end of the link
+// once it has answered the link's requests, null when that failed.
+QTcpSocket *linkTo(Engine &engine, EngineLink &link, const QString &host = kHost)
+{
+    if (!engine.listening())
+        return nullptr;
+    link.connectToEngine(host, engine.port());
+    return engine.acceptLink();
+}
+
 // The stream cut at the given positions (ascending, inside the stream).
 std::vector<std::string> cutAt(const std::string &stream, std::vector<std::size_t> positions)
 {
@@ -295,11 +305,9 @@ void TestEngineLink::framesInEverySplit()
     QFETCH(std::vector<std::string>, chunks);
 
     Engine engine;
-    QVERIFY(engine.listening());
     EngineLink link;
     Recorder seen(link);
-    link.connectToEngine(kHost, engine.port());
-    QTcpSocket *peer = engine.acceptLink();
+    QTcpSocket *peer = linkTo(engine, link);
     QVERIFY(peer);
 
     std::string joined;
@@ -347,11 +355,9 @@ void TestEngineLink::monitorLinesBeforeTheVersion()
     QFETCH(std::vector<std::string>, chunks);
 
     Engine engine;
-    QVERIFY(engine.listening());
     EngineLink link;
     Recorder seen(link);
-    link.connectToEngine(kHost, engine.port());
-    QTcpSocket *peer = engine.acceptLink();
+    QTcpSocket *peer = linkTo(engine, link);
     QVERIFY(peer);
 
     QCOMPARE(deliver(socketOf(link), peer, chunks), chunks.size());
@@ -366,11 +372,9 @@ void TestEngineLink::monitorLinesBeforeTheVersion()
 void TestEngineLink::engineClosesTheLink()
 {
     Engine engine;
-    QVERIFY(engine.listening());
     EngineLink link;
     Recorder seen(link);
-    link.connectToEngine(kHost, engine.port());
-    QTcpSocket *peer = engine.acceptLink();
+    QTcpSocket *peer = linkTo(engine, link);
     QVERIFY(peer);
 
     // What the engine sent just before closing still counts, and is
@@ -386,8 +390,7 @@ void TestEngineLink::engineClosesTheLink()
                           QStringLiteral("reports IK1ABC"), monitorEvent("IK1ABC", kWxPositionless),
                           QStringLiteral("closed")}));
 
-    link.connectToEngine(kHost, engine.port());
-    peer = engine.acceptLink();
+    peer = linkTo(engine, link);
     QVERIFY(peer);
     send(peer, monitoredFrame('U', "IZ2XYZ-13", kWxPosition));
     QVERIFY(waitUntil([&] { return seen.reports.size() == 2; }));
@@ -420,11 +423,9 @@ void TestEngineLink::receiverRunsAnEventLoop()
     const bool inVersion = meanwhile == QLatin1String("more, version");
 
     Engine engine;
-    QVERIFY(engine.listening());
     EngineLink link;
     Recorder seen(link);
-    link.connectToEngine(kHost, engine.port());
-    QTcpSocket *peer = engine.acceptLink();
+    QTcpSocket *peer = linkTo(engine, link);
     QVERIFY(peer);
     QTcpSocket *socket = socketOf(link);
 
@@ -460,8 +461,7 @@ void TestEngineLink::receiverRunsAnEventLoop()
         } else if (meanwhile == QLatin1String("receiver closes")) {
             link.disconnectFromEngine();
         } else if (meanwhile == QLatin1String("receiver reconnects")) {
-            link.connectToEngine(kHost, engine.port());
-            peer = engine.acceptLink();
+            peer = linkTo(engine, link);
             arrived = arrived && peer && arrive(peer, monitoredFrame('U', "IK1NEW", kWxPosition));
         }
         QTest::qWait(20);
@@ -547,11 +547,9 @@ void TestEngineLink::peerThatIsNotAnEngine()
     QFETCH(QByteArray, bad);
 
     Engine engine;
-    QVERIFY(engine.listening());
     EngineLink link;
     Recorder seen(link);
-    link.connectToEngine(host, engine.port());
-    QTcpSocket *peer = engine.acceptLink();
+    QTcpSocket *peer = linkTo(engine, link, host);
     QVERIFY(peer);
 
     send(peer, (before + bad).toStdString());
@@ -573,8 +571,7 @@ void TestEngineLink::peerThatIsNotAnEngine()
     QVERIFY(seen.only(QStringLiteral("closed")).isEmpty());
 
     // A new connection starts with nothing of the old stream.
-    link.connectToEngine(kHost, engine.port());
-    peer = engine.acceptLink();
+    peer = linkTo(engine, link);
     QVERIFY(peer);
     send(peer, monitoredFrame('U', "IZ2NEW", kWxPositionless));
     QVERIFY(waitUntil([&] { return seen.calls().contains(QStringLiteral("IZ2NEW")); }));
