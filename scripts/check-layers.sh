@@ -6,12 +6,13 @@ set -euo pipefail
 cd "$(dirname "$0")/../src"
 
 declare -A allowed=(
-  [app]="link stations weather help geometry settings platform common"
+  [app]="link stations weather history help geometry settings platform common"
   [link]="agw common"
   [help]="platform common"
   [geometry]="settings common"
   [stations]="weather common"
   [settings]="common"
+  [history]="weather common"
   [agw]=""
   [weather]=""
   [platform]=""

@@ -10,10 +10,13 @@
 #   scripts/install-deps.sh fuzz       also clang's fuzzing and sanitizer runtimes
 set -euo pipefail
 
-# Building the program and running it.
+# Building the programs and running them: the weather history needs Qt's
+# SQLite driver, the weather display Qt Charts (whose CMake files ask for Qt's
+# OpenGL development files, although nothing here draws with OpenGL).
 run=(
   cmake make g++ pkg-config
   qt6-base-dev qt6-qpa-plugins
+  libqt6sql6-sqlite qt6-charts-dev libqt6opengl6-dev
   fonts-dejavu-core
 )
 # The benchmarks (Google Benchmark); Direwolf and gen_packets for the tests

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "WeatherReport.h"
+
+#include <QString>
+
+class QSqlQuery;
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+namespace quintaro::history {
+
+// One stored report of a station, its values in the report's own units.
+struct StoredReport
+{
+    std::int64_t id = 0;
+    std::int64_t heardUtc = 0; // seconds since 1970
+    weather::WeatherReport values;
+};
+
+// A Quintaro that records, or did: the engine host it records from, its
+// process, when it started and when it last said it is alive.
+struct RecorderRow
+{
+    QString host;
+    std::int64_t pid = 0;
+    std::int64_t startedUtc = 0;
+    std::int64_t heartbeatUtc = 0;
+};
+
+// Reads the history store for a display, on the thread that made it. It
+// never writes, never creates the file and never waits long for a lock:
+// when a writer holds one, a read fails and is tried again at the next look.
+// Every query is finished before it returns, so that the writers'
+// checkpoints can complete.
+class HistoryReader
+{
+public:
+    HistoryReader();
+    ~HistoryReader();
+    HistoryReader(const HistoryReader &) = delete;
+    HistoryReader &operator=(const HistoryReader &) = delete;
+
+    // Opens the store at `path`; false, with the reason in error(), when it
+    // is missing, unreadable, not a history store or of a later version.
+    bool open(const QString &path);
+    bool isOpen() const { return m_open; }
+    // Why the store could not be opened, or why the last read failed.
+    QString error() const { return m_error; }
+
+    // The call's reports heard at or after `fromUtc` whose id is above
+    // `afterId`, oldest first; nothing when the read failed (see error()).
+    // The call is the radio's bytes.
+    std::optional<std::vector<StoredReport>> reports(std::string_view call, std::int64_t fromUtc,
+                                                     std::int64_t afterId = 0);
+    // The call's most recent report.
+    std::optional<StoredReport> latestReport(std::string_view call);
+    // Changes whenever another connection has changed the file: a cheap
+    // question to ask every second.
+    std::optional<std::int64_t> dataVersion();
+    // Every recorder's row, the most recent heartbeat first.
+    std::optional<std::vector<RecorderRow>> recorders();
+
+private:
+    void fail(const QSqlQuery &query);
+
+    QString m_connection;
+    QString m_error;
+    bool m_open = false;
+};
+
+} // namespace quintaro::history
