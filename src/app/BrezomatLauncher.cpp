@@ -13,12 +13,6 @@
 
 namespace quintaro {
 
-namespace {
-
-const QString kCrLf = QStringLiteral("\r\n");
-
-} // namespace
-
 BrezomatLauncher::BrezomatLauncher(QWidget *window, StationListModel &stations,
                                    const MainWindowUi &ui)
     : m_window(window), m_stations(stations), m_ui(ui)

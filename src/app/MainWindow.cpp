@@ -33,9 +33,6 @@ namespace quintaro {
 
 namespace {
 
-const QString kCrLf = QStringLiteral("\r\n");
-constexpr int kDialogFlags = FileDialog::kHideReadOnly | FileDialog::kNoChangeDir;
-
 geometry::Rect toRect(const QRect &r)
 {
     return {r.x(), r.y(), r.width(), r.height()};
@@ -158,9 +155,8 @@ void MainWindow::saveSettings()
         std::fprintf(stderr, "quintaro: cannot save %s: %s\n", kSettingsFileName,
                      written.error.c_str());
         showMessageBox(this,
-                       QStringLiteral("The settings could not be saved to ") +
-                           QLatin1String(kSettingsFileName) + QLatin1Char(':') + kCrLf +
-                           QString::fromLocal8Bit(written.error.c_str()),
+                       notWrittenPrompt(QStringLiteral("The settings could not be saved to "),
+                                        QLatin1String(kSettingsFileName), written.error),
                        ExclamationIcon, QStringLiteral("Quintaro"));
     }
 }
@@ -291,11 +287,9 @@ void MainWindow::layOut()
 
 void MainWindow::setBrezomatPath()
 {
-    m_fileDialog.filter = QStringLiteral("Application Files (*.exe)|*.exe");
-    m_fileDialog.filterIndex = 1;
-    m_fileDialog.initialDirectory = QStringLiteral(".\\");
-    m_fileDialog.title = QStringLiteral("Set Brezomat Path");
-    m_fileDialog.flags = kDialogFlags;
+    // The proposed name is whatever the dialog's last use left.
+    m_fileDialog.prepare(QStringLiteral("Application Files (*.exe)|*.exe"),
+                         QStringLiteral("Set Brezomat Path"));
     m_fileDialog.showOpen();
     if (!m_fileDialog.fileName.isEmpty())
         m_ui.txtPath->setText(m_fileDialog.fileName);

@@ -232,12 +232,9 @@ void StationDetailsWindow::openSelected()
 
 void StationDetailsWindow::exportTable()
 {
-    m_fileDialog.filter = QStringLiteral("CSV Files (*.csv)|*.csv");
-    m_fileDialog.filterIndex = 1;
+    m_fileDialog.prepare(QStringLiteral("CSV Files (*.csv)|*.csv"),
+                         QStringLiteral("Export Station Details"));
     m_fileDialog.fileName = QStringLiteral("WxStations.csv");
-    m_fileDialog.initialDirectory = QStringLiteral(".\\");
-    m_fileDialog.title = QStringLiteral("Export Station Details");
-    m_fileDialog.flags = FileDialog::kHideReadOnly | FileDialog::kNoChangeDir;
     m_fileDialog.showSave();
     if (m_fileDialog.fileName.isEmpty())
         return;
@@ -252,11 +249,11 @@ void StationDetailsWindow::exportTable()
     const FileWriteResult written =
         writeFileAtomically(QFile::encodeName(m_fileDialog.fileName).toStdString(), csv);
     if (!written.ok)
-        showMessageBox(this,
-                       QStringLiteral("The station details could not be exported to ") +
-                           m_fileDialog.fileName + QStringLiteral(":\r\n") +
-                           QString::fromLocal8Bit(written.error.c_str()),
-                       ExclamationIcon, QStringLiteral("Export Station Details"));
+        showMessageBox(
+            this,
+            notWrittenPrompt(QStringLiteral("The station details could not be exported to "),
+                             m_fileDialog.fileName, written.error),
+            ExclamationIcon, QStringLiteral("Export Station Details"));
 }
 
 } // namespace quintaro

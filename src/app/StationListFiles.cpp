@@ -15,17 +15,9 @@ namespace quintaro {
 
 namespace {
 
-const QString kCrLf = QStringLiteral("\r\n");
-constexpr int kDialogFlags = FileDialog::kHideReadOnly | FileDialog::kNoChangeDir;
-
 std::string fileNameBytes(const QString &path)
 {
     return QFile::encodeName(path).toStdString();
-}
-
-QString notSaved(const QString &what, const QString &path, const std::string &reason)
-{
-    return what + path + QLatin1Char(':') + kCrLf + QString::fromLocal8Bit(reason.c_str());
 }
 
 } // namespace
@@ -37,12 +29,8 @@ StationListFiles::StationListFiles(QWidget *window, FileDialog &dialog, StationL
 
 void StationListFiles::prepareListDialog(const QString &title)
 {
-    m_dialog.filter = QStringLiteral("Text Files (*.txt)|*.txt");
-    m_dialog.filterIndex = 1;
+    m_dialog.prepare(QStringLiteral("Text Files (*.txt)|*.txt"), title);
     m_dialog.fileName = QStringLiteral("WxList.txt");
-    m_dialog.initialDirectory = QStringLiteral(".\\");
-    m_dialog.title = title;
-    m_dialog.flags = kDialogFlags;
 }
 
 StationListFiles::LoadOutcome StationListFiles::load()
@@ -85,10 +73,11 @@ bool StationListFiles::save()
     if (!written.ok) {
         // The old file is still there, untouched; the title keeps showing
         // the list's last good file.
-        showMessageBox(m_window,
-                       notSaved(QStringLiteral("The Wx Station List could not be saved to "),
-                                m_dialog.fileName, written.error),
-                       ExclamationIcon, QStringLiteral("Error saving Wx List"));
+        showMessageBox(
+            m_window,
+            notWrittenPrompt(QStringLiteral("The Wx Station List could not be saved to "),
+                             m_dialog.fileName, written.error),
+            ExclamationIcon, QStringLiteral("Error saving Wx List"));
         return false;
     }
     m_stations.saving(encodeLocalText(m_dialog.fileTitle));
@@ -97,12 +86,9 @@ bool StationListFiles::save()
 
 void StationListFiles::generateBatchFile(const QString &path, const QString &address)
 {
-    m_dialog.filter = QStringLiteral("Batch Files (*.bat)|*.bat");
-    m_dialog.filterIndex = 1;
+    m_dialog.prepare(QStringLiteral("Batch Files (*.bat)|*.bat"),
+                     QStringLiteral("Save Batch File"));
     m_dialog.fileName = QStringLiteral("WxLoad.bat");
-    m_dialog.initialDirectory = QStringLiteral(".\\");
-    m_dialog.title = QStringLiteral("Save Batch File");
-    m_dialog.flags = kDialogFlags;
     m_dialog.showSave();
     if (m_dialog.fileName.isEmpty())
         return;
@@ -113,8 +99,8 @@ void StationListFiles::generateBatchFile(const QString &path, const QString &add
         writeFileAtomically(fileNameBytes(m_dialog.fileName), batch.bytes);
     if (!written.ok) {
         showMessageBox(m_window,
-                       notSaved(QStringLiteral("The batch file could not be saved to "),
-                                m_dialog.fileName, written.error),
+                       notWrittenPrompt(QStringLiteral("The batch file could not be saved to "),
+                                        m_dialog.fileName, written.error),
                        ExclamationIcon, QStringLiteral("Error saving Batch File"));
         return;
     }

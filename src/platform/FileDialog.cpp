@@ -86,6 +86,14 @@ void setFileDialogService(FileDialogService *service)
     g_service = service;
 }
 
+void FileDialog::prepare(const QString &filterText, const QString &titleText)
+{
+    filter = filterText;
+    filterIndex = 1;
+    initialDirectory = QStringLiteral(".\\");
+    title = titleText;
+}
+
 void FileDialog::show(FileDialogRequest::Mode mode)
 {
     FileDialogRequest request;
@@ -95,7 +103,6 @@ void FileDialog::show(FileDialogRequest::Mode mode)
     request.fileName = fileName;
     request.initDir = initialDirectory;
     request.title = title;
-    request.flags = flags;
 
     fileName = currentService().choose(m_parent, request);
     fileTitle = fileName.isEmpty() ? QString() : QFileInfo(fileName).fileName();

@@ -15,7 +15,6 @@ struct FileDialogRequest
     QString fileName; // proposed name, possibly a full path
     QString initDir;  // ".\" stands for the process's current directory
     QString title;
-    int flags = 0;
 };
 
 // Where file dialogs come from; tests install a scripted fake.
@@ -36,19 +35,20 @@ void setFileDialogService(FileDialogService *service);
 class FileDialog
 {
 public:
-    // Option bits: the read-only check box hidden, the process's current
-    // directory left as it is.
-    static constexpr int kHideReadOnly = 4;
-    static constexpr int kNoChangeDir = 8;
-
     explicit FileDialog(QWidget *parent = nullptr) : m_parent(parent) {}
+
+    // Every use of the dialog starts so: this filter ("description|pattern")
+    // selected, the process's current directory, this title. The proposed
+    // file name is the caller's to set, or to leave as the last use left it.
+    // Qt's dialog has no read-only check box to hide and never changes the
+    // current directory, so no option needs setting for either.
+    void prepare(const QString &filterText, const QString &titleText);
 
     QString filter;
     int filterIndex = 0;
     QString fileName; // on input the proposed name; on output the chosen path
     QString initialDirectory;
     QString title;
-    int flags = 0;
     // Output: the chosen file's name without its folder; empty after a cancel.
     QString fileTitle;
 

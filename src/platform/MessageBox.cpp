@@ -61,6 +61,11 @@ MessageBoxService *g_service = nullptr;
 
 } // namespace
 
+QString notWrittenPrompt(const QString &what, const QString &path, const std::string &reason)
+{
+    return what + path + QLatin1Char(':') + kCrLf + QString::fromLocal8Bit(reason.c_str());
+}
+
 void setMessageBoxService(MessageBoxService *service)
 {
     g_service = service;

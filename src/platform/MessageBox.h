@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <string>
+
 class QWidget;
 
 namespace quintaro {
@@ -31,6 +33,13 @@ public:
     // The prompt may hold CR LF line breaks.
     virtual int show(QWidget *parent, const QString &prompt, int style, const QString &title) = 0;
 };
+
+// The line break of a box's prompt.
+inline const QString kCrLf = QStringLiteral("\r\n");
+
+// The prompt that tells of a file not written: `what` (ending in "could not
+// be saved to ", say), the file's path, and the system's reason.
+QString notWrittenPrompt(const QString &what, const QString &path, const std::string &reason);
 
 // Installs `service` for every later box; nullptr restores the real boxes.
 void setMessageBoxService(MessageBoxService *service);

@@ -14,7 +14,6 @@
 
 using namespace quintaro;
 using testsupport::isOpen;
-using testsupport::kCrLf;
 using testsupport::StationWindow;
 
 namespace {
@@ -363,8 +362,8 @@ void TestStationCommands::alreadyLoaded()
 
     QCOMPARE(w.boxes.requests.size(), 1);
     const auto &box = w.boxes.requests.first();
-    QCOMPARE(box.prompt,
-             "The Wx Station IK2DEF-7 has been Already Loaded." + kCrLf + "Load anyway ?");
+    QCOMPARE(box.prompt, "The Wx Station IK2DEF-7 has been Already Loaded." + testsupport::kCrLf +
+                             "Load anyway ?");
     QCOMPARE(box.style, 4);
     QCOMPARE(box.title, QStringLiteral("IK2DEF-7 Already Loaded"));
     QCOMPARE(w.started().size(), starts);
@@ -383,7 +382,7 @@ void TestStationCommands::startFailureWarning()
 
     QCOMPARE(w.boxes.requests.size(), 1);
     const auto &box = w.boxes.requests.first();
-    QCOMPARE(box.prompt, "Application Brezomat not found" + kCrLf +
+    QCOMPARE(box.prompt, "Application Brezomat not found" + testsupport::kCrLf +
                              "Please set path in File->Set Brezomat Path");
     QCOMPARE(box.style, 48);
     QCOMPARE(box.title, QStringLiteral("Wx Station IK1ABC-13 not loaded"));
