@@ -41,14 +41,14 @@ geometry::Rect toRect(const QRect &r)
 } // namespace
 
 MainWindow::MainWindow(quint16 enginePort, QWidget *parent)
-    : QMainWindow(parent), m_link(this), m_stations(this), m_fileDialog(this),
+    : QMainWindow(parent), m_link(this), m_stations(this), m_calls(&m_stations), m_fileDialog(this),
       m_files(this, m_fileDialog, m_stations), m_launcher(this, m_stations, m_ui),
       m_enginePort(enginePort)
 {
     setWindowTitle(QStringLiteral("Quintaro v") + QLatin1String(kQuintaroVersion));
     setWindowIcon(appIcon());
     m_ui.setupUi(this);
-    m_ui.lstWxCalls->setModel(&m_stations);
+    m_ui.lstWxCalls->setModel(&m_calls);
     connectSignals();
 
     // Design size of the client area; start-up replaces the outer geometry.
@@ -475,7 +475,7 @@ int MainWindow::selectedIndex() const
 {
     const QModelIndex current = m_ui.lstWxCalls->currentIndex();
     return current.isValid() && m_ui.lstWxCalls->selectionModel()->isSelected(current)
-               ? current.row()
+               ? m_calls.mapToSource(current).row()
                : -1;
 }
 
@@ -543,7 +543,7 @@ void MainWindow::loadStationList()
         return;
     if (outcome != StationListFiles::Unreadable) {
         if (m_stations.stations().count() >= 1)
-            m_ui.lstWxCalls->setCurrentIndex(m_stations.index(0, 0));
+            m_ui.lstWxCalls->setCurrentIndex(m_calls.mapFromSource(m_stations.index(0, 0)));
         showListState();
     }
     if (m_autoLoadAll)

@@ -92,6 +92,7 @@ private:
     MainWindowUi m_ui;
     EngineLink m_link;
     StationListModel m_stations;
+    StationCallsModel m_calls;
     geometry::WindowGeometry m_geometry;
     FileDialog m_fileDialog;
     StationDetailsWindow *m_details = nullptr;

@@ -134,7 +134,8 @@ QVariant StationListModel::data(const QModelIndex &index, int role) const
         if (column == Column::Call)
             return fromRadioBytes(m_stations.call(row));
         return fromUtf8(stations::cellText(m_stations, row, column, m_units));
-    case Qt::ToolTipRole: {
+    case Qt::ToolTipRole:
+    case Qt::AccessibleDescriptionRole: {
         if (column != Column::Call)
             return {};
         QString tip = fromUtf8(stations::stationSummary(
@@ -142,6 +143,10 @@ QVariant StationListModel::data(const QModelIndex &index, int role) const
         // The open status, which the list itself does not show.
         if (m_stations.isOpen(row))
             tip += QStringLiteral("\nBrezomat: open");
+        // Screen readers do not read tooltips; the same in one line is the
+        // item's description.
+        if (role == Qt::AccessibleDescriptionRole)
+            tip.replace(QLatin1Char('\n'), QStringLiteral("; "));
         return tip;
     }
     case Qt::TextAlignmentRole:
@@ -166,6 +171,22 @@ QVariant StationListModel::headerData(int section, Qt::Orientation orientation, 
         section >= stations::kColumnCount)
         return QAbstractTableModel::headerData(section, orientation, role);
     return fromUtf8(stations::columnTitle(Column(section), m_units));
+}
+
+StationCallsModel::StationCallsModel(StationListModel *stations) : QIdentityProxyModel(stations)
+{
+    setSourceModel(stations);
+}
+
+int StationCallsModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : 1;
+}
+
+QModelIndex StationCallsModel::mapFromSource(const QModelIndex &sourceIndex) const
+{
+    return sourceIndex.isValid() ? createIndex(sourceIndex.row(), 0, sourceIndex.internalPointer())
+                                 : QModelIndex();
 }
 
 } // namespace quintaro

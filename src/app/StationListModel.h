@@ -4,6 +4,7 @@
 #include "StationTable.h"
 
 #include <QAbstractTableModel>
+#include <QIdentityProxyModel>
 
 #include <string_view>
 #include <vector>
@@ -12,10 +13,12 @@ class QTimer;
 
 namespace quintaro {
 
-// The station list as its views show it: one row per entry. The list view
-// shows the first column, the call, with what was heard from the station
-// and whether its Brezomat was opened as its tooltip; the details table shows every column. Every
-// change of the list goes through here, so that the views follow it row by row.
+// The station list as its views show it: one row per entry. The list box
+// shows the first column (StationCallsModel), the call, with what was heard
+// from the station and whether its Brezomat was opened as its tooltip and
+// accessible description; the details table shows every column. Every
+// change of the list goes through here, so that the views follow it row by
+// row.
 class StationListModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -60,6 +63,22 @@ private:
     int m_firstChanged = -1;
     int m_lastChanged = -1;
     QTimer *m_publishTimer = nullptr;
+};
+
+// The station list as its list box shows it: one item per station, its call.
+// A list view would offer every column of every row to assistive technology,
+// so that a screen reader reads the details of three stations as 33 items;
+// here there is one column. Rows are the station list's own.
+class StationCallsModel : public QIdentityProxyModel
+{
+    Q_OBJECT
+
+public:
+    explicit StationCallsModel(StationListModel *stations);
+
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    // Any cell of a station's row stands for its one item.
+    QModelIndex mapFromSource(const QModelIndex &sourceIndex) const override;
 };
 
 } // namespace quintaro

@@ -6,6 +6,7 @@
 #include "StationListModel.h"
 #include "StationWindow.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHeaderView>
@@ -82,6 +83,27 @@ void TestStationDetailsWindow::commandAndTooltips()
                  .match(tip)
                  .hasMatch(),
              qPrintable(tip));
+
+    // A screen reader finds one item per station, named by its call, with
+    // the tooltip as its description.
+    QVERIFY(w.hear("IK1BBB"));
+    QAccessibleInterface *list = QAccessible::queryAccessibleInterface(w.list());
+    QVERIFY(list);
+    QCOMPARE(list->childCount(), 3);
+    const QStringList calls{QStringLiteral("IK9OLD"), QStringLiteral("IK1AAA"),
+                            QStringLiteral("IK1BBB")};
+    for (int i = 0; i < calls.size(); ++i) {
+        QAccessibleInterface *item = list->child(i);
+        QVERIFY(item);
+        QCOMPARE(item->text(QAccessible::Name), calls[i]);
+        QCOMPARE(item->text(QAccessible::Description),
+                 model->index(i, 0)
+                     .data(Qt::ToolTipRole)
+                     .toString()
+                     .replace(QLatin1Char('\n'), QStringLiteral("; ")));
+    }
+    QVERIFY(
+        list->child(1)->text(QAccessible::Description).startsWith(QStringLiteral("Last heard")));
 }
 
 void TestStationDetailsWindow::sortedAndUpdated()
