@@ -1,7 +1,6 @@
 #include "BrezomatLauncher.h"
 
 #include "CommandLine.h"
-#include "MainWindowUi.h"
 #include "MessageBox.h"
 #include "ProgramStarter.h"
 #include "SessionEnd.h"
@@ -9,13 +8,12 @@
 #include "TextCodec.h"
 
 #include <QCoreApplication>
-#include <QLineEdit>
 
 namespace quintaro {
 
 BrezomatLauncher::BrezomatLauncher(QWidget *window, StationListModel &stations,
-                                   const MainWindowUi &ui)
-    : m_window(window), m_stations(stations), m_ui(ui)
+                                   std::function<Program()> program)
+    : m_window(window), m_stations(stations), m_program(std::move(program))
 {
 }
 
@@ -23,8 +21,9 @@ bool BrezomatLauncher::start(const std::string &call)
 {
     long long taskId = 0;
     try {
-        taskId = stations::programStarter().start(stations::buildCommandLine(
-            encodeLocalText(m_ui.txtPath->text()), call, encodeLocalText(m_ui.txtAddr->text())));
+        const Program program = m_program();
+        taskId = stations::programStarter().start(
+            stations::buildCommandLine(program.path, call, program.address));
     } catch (...) {
         taskId = 0;
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 class QWidget;
@@ -8,19 +9,25 @@ class QWidget;
 namespace quintaro {
 
 class StationListModel;
-struct MainWindowUi;
 
-// Starts Brezomat for stations of the list: one command line per station
-// (the path and address boxes' texts, read at every start), the warning when
-// a start fails, the question before starting a station already open, and
-// the station's open status set after a start. A warning or a question lets
-// other commands change the list meanwhile; each start finds its entry
-// again before it sets the status.
+// Starts Brezomat for stations of the list: one command line per station,
+// the warning when a start fails, the question before starting a station
+// already open, and the station's open status set after a start. A warning
+// or a question lets other commands change the list meanwhile; each start
+// finds its entry again before it sets the status.
 class BrezomatLauncher
 {
 public:
-    // `ui`: the window's path and address boxes.
-    BrezomatLauncher(QWidget *window, StationListModel &stations, const MainWindowUi &ui);
+    // What a start needs besides the call, as the user has set it at the
+    // moment of the start: the program's path and the engine's address.
+    struct Program
+    {
+        std::string path;
+        std::string address;
+    };
+    // `program` is asked afresh at every start, so that an edit takes effect
+    // at the next one, also between the starts of one run over the list.
+    BrezomatLauncher(QWidget *window, StationListModel &stations, std::function<Program()> program);
 
     // A station just added to the list.
     void startForNew(int row);
@@ -36,7 +43,7 @@ private:
 
     QWidget *m_window;
     StationListModel &m_stations;
-    const MainWindowUi &m_ui;
+    std::function<Program()> m_program;
 };
 
 } // namespace quintaro

@@ -42,7 +42,12 @@ geometry::Rect toRect(const QRect &r)
 
 MainWindow::MainWindow(quint16 enginePort, QWidget *parent)
     : QMainWindow(parent), m_link(this), m_stations(this), m_calls(&m_stations), m_fileDialog(this),
-      m_files(this, m_fileDialog, m_stations), m_launcher(this, m_stations, m_ui),
+      m_files(this, m_fileDialog, m_stations),
+      m_launcher(this, m_stations,
+                 [this] {
+                     return BrezomatLauncher::Program{encodeLocalText(m_ui.txtPath->text()),
+                                                      encodeLocalText(m_ui.txtAddr->text())};
+                 }),
       m_enginePort(enginePort)
 {
     setWindowTitle(QStringLiteral("Quintaro v") + QLatin1String(kQuintaroVersion));
@@ -123,7 +128,7 @@ void MainWindow::start()
     // The link's start-up step: the Connect command, though not one the
     // user gave just now.
     if (m_ui.mnuAutoConnect->isChecked())
-        connectToEngine();
+        connectToEngine(false);
 }
 
 void MainWindow::unload()
@@ -323,42 +328,41 @@ void MainWindow::toggleConnection()
     if (!m_link.isClosed()) {
         // Also while a retry waits: one command stops everything.
         m_link.disconnectFromEngine();
-        showLinkClosed(QStringLiteral("Connessione ad AGWPE chiusa"));
+        m_status.closed();
+        showLinkStatus();
         return;
     }
-    m_reportNextFailure = true;
-    connectToEngine();
+    connectToEngine(true);
 }
 
-void MainWindow::connectToEngine()
+void MainWindow::connectToEngine(bool chosenByUser)
 {
     const QString host = decodeLocalText(trimSpaces(encodeLocalText(m_ui.txtAddr->text())));
     if (!host.isEmpty())
         m_host = host;
     if (m_host.isEmpty()) {
-        reportLinkFailure(QStringLiteral("No AGWPE address: type the address of the packet "
-                                         "engine into the AGW IP Address box."));
-        showLinkClosed(QStringLiteral("Connessione ad AGWPE chiusa"));
+        reportLinkFailure(LinkStatus::noAddressReason());
+        m_status.closed();
+        showLinkStatus();
         return;
     }
+    m_status.connecting(chosenByUser);
+    // A failure reported at once shows the link closed before this returns.
     m_link.connectToEngine(m_host, m_enginePort);
-    // A failure reported at once has already shown the link as closed.
-    if (!m_link.isClosed())
-        m_ui.nmuConnect->setText(QStringLiteral("&Disconnect"));
+    showLinkStatus();
 }
 
 void MainWindow::setReconnecting(bool on)
 {
     m_link.setReconnecting(on);
-    // Switched off while a retry waits: the link stays closed.
-    if (!on && m_link.isClosed() && m_ui.nmuConnect->text() != QLatin1String("&Connect"))
-        showLinkClosed(QStringLiteral("Connessione ad AGWPE chiusa"));
+    m_status.setReconnecting(on, m_link.isClosed());
+    showLinkStatus();
 }
 
-void MainWindow::showLinkClosed(const QString &status)
+void MainWindow::showLinkStatus()
 {
-    m_ui.nmuConnect->setText(QStringLiteral("&Connect"));
-    m_ui.lblAGW->setText(status);
+    m_ui.nmuConnect->setText(m_status.caption());
+    m_ui.lblAGW->setText(m_status.label());
 }
 
 void MainWindow::onConnected()
@@ -369,9 +373,8 @@ void MainWindow::onConnected()
 
 void MainWindow::onVersionReceived(quint16 majorVersion, quint16 minorVersion)
 {
-    m_reportNextFailure = false;
-    m_ui.lblAGW->setText(QStringLiteral("Connesso ad AGWPE v") + QString::number(majorVersion) +
-                         QLatin1Char('.') + QString::number(minorVersion));
+    m_status.versionReceived(majorVersion, minorVersion);
+    showLinkStatus();
 }
 
 void MainWindow::showMonitorLines(const QStringList &lines)
@@ -409,54 +412,35 @@ void MainWindow::onWeatherReportsHeard(std::span<const agw::HeardReport> reports
 
 void MainWindow::onClosedByEngine()
 {
-    m_reportNextFailure = false;
-    showLinkClosed(QStringLiteral("Connessione ad AGWPE chiusa"));
+    m_status.closedByEngine();
+    showLinkStatus();
 }
 
 void MainWindow::reportLinkFailure(const QString &reason)
 {
-    showMessageBox(this, reason, ExclamationIcon, QStringLiteral("Errore collegamento con AGWPE"));
+    showMessageBox(this, reason, ExclamationIcon, LinkStatus::failureTitle());
 }
 
 void MainWindow::onLinkFailed(const QString &reason, EngineLink::Fault fault)
 {
-    const bool silent = fault == EngineLink::Fault::Silent;
-    if (silent)
-        m_ui.lblAGW->setText(QStringLiteral("AGWPE non risponde"));
-    // A box every minute for a night is worse than none: retries fail
-    // quietly, the label says what goes on.
-    if (m_reportNextFailure || !m_ui.mnuAutoReconnect->isChecked())
+    const LinkStatus::Failure failure = m_status.failed(fault);
+    if (failure.labelFirst)
+        m_ui.lblAGW->setText(m_status.label());
+    if (failure.box)
         reportLinkFailure(reason);
-    m_reportNextFailure = false;
-    showLinkClosed(silent ? QStringLiteral("AGWPE non risponde")
-                          : QStringLiteral("Connessione ad AGWPE chiusa"));
+    showLinkStatus();
 }
 
 void MainWindow::onRetryCountdown(int secondsLeft, EngineLink::Fault why)
 {
-    QString status;
-    switch (why) {
-    case EngineLink::Fault::Closed:
-    case EngineLink::Fault::Lost:
-        status = QStringLiteral("Collegamento perso");
-        break;
-    case EngineLink::Fault::Silent:
-        status = QStringLiteral("AGWPE non risponde");
-        break;
-    case EngineLink::Fault::Failed:
-    case EngineLink::Fault::TimedOut:
-    case EngineLink::Fault::NotAnEngine:
-        status = QStringLiteral("Connessione fallita");
-        break;
-    }
-    m_ui.nmuConnect->setText(QStringLiteral("&Disconnect"));
-    m_ui.lblAGW->setText(status + QStringLiteral(": riprovo tra ") + QString::number(secondsLeft) +
-                         QStringLiteral(" s"));
+    m_status.retryCountdown(secondsLeft, why);
+    showLinkStatus();
 }
 
 void MainWindow::onRetrying()
 {
-    m_ui.lblAGW->setText(QStringLiteral("Connessione ad AGWPE in corso"));
+    m_status.retrying();
+    showLinkStatus();
 }
 
 // ---------------------------------------------------------------------------

@@ -3,6 +3,7 @@
 #include "BrezomatLauncher.h"
 #include "EngineLink.h"
 #include "FileDialog.h"
+#include "LinkStatus.h"
 #include "MainWindowUi.h"
 #include "StationListFiles.h"
 #include "StationListModel.h"
@@ -85,12 +86,14 @@ private:
     int selectedIndex() const;
     void selectNothing();
     void addStation(std::string_view call);
-    void connectToEngine();
+    // The Connect command, the user's or start-up's.
+    void connectToEngine(bool chosenByUser);
     void reportLinkFailure(const QString &reason);
-    void showLinkClosed(const QString &status);
+    void showLinkStatus();
 
     MainWindowUi m_ui;
     EngineLink m_link;
+    LinkStatus m_status;
     StationListModel m_stations;
     StationCallsModel m_calls;
     geometry::WindowGeometry m_geometry;
@@ -102,10 +105,6 @@ private:
     // The host of the last Connect command: an empty address box connects
     // there again.
     QString m_host;
-    // The next failure of the link is reported in a box: always without
-    // automatic reconnecting; with it, only the first after a Connect the
-    // user chose.
-    bool m_reportNextFailure = false;
     bool m_autoLoad = false;
     bool m_autoLoadAll = false;
     bool m_settingGeometry = false;

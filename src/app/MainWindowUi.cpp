@@ -1,5 +1,6 @@
 #include "MainWindowUi.h"
 
+#include "LinkStatus.h"
 #include "Twips.h"
 
 #include <QAction>
@@ -80,7 +81,7 @@ void MainWindowUi::createControls(QMainWindow *window)
     lstWxCalls->setUniformItemSizes(true);
     lstWxCalls->setLayoutMode(QListView::Batched);
 
-    lblAGW = new QLabel(QStringLiteral("Status Window"), client);
+    lblAGW = new QLabel(LinkStatus().label(), client);
     lblAGW->setObjectName(QStringLiteral("lblAGW"));
     lblAGW->setGeometry(twipsRect(1440, 480, 2655, 255));
     lblAGW->setAlignment(Qt::AlignCenter);
@@ -91,11 +92,8 @@ void MainWindowUi::createControls(QMainWindow *window)
     {
         const QFontMetrics metrics(window->font());
         int widest = 0;
-        for (const char *status :
-             {"Status Window", "Connessione ad AGWPE chiusa", "Connesso ad AGWPE v65535.65535",
-              "Collegamento perso: riprovo tra 60 s", "Connessione fallita: riprovo tra 60 s",
-              "AGWPE non risponde: riprovo tra 60 s", "Connessione ad AGWPE in corso"})
-            widest = qMax(widest, metrics.horizontalAdvance(QLatin1String(status)));
+        for (const QString &status : LinkStatus::everyLabel())
+            widest = qMax(widest, metrics.horizontalAdvance(status));
         lblAGW->resize(qMax(lblAGW->width(), widest + 8), lblAGW->height());
     }
 
@@ -186,7 +184,7 @@ void MainWindowUi::createMenus(QMainWindow *window)
         addMenuAction(nmuListCommands, "nmuBatch", QStringLiteral("&Generate Batch File..."));
     nmuDetails = addMenuAction(nmuListCommands, "nmuDetails", QStringLiteral("Station &Details…"));
 
-    nmuConnect = bar->addAction(QStringLiteral("&Connect"));
+    nmuConnect = bar->addAction(LinkStatus().caption());
     nmuConnect->setObjectName(QStringLiteral("nmuConnect"));
     mnuHelp = bar->addAction(QStringLiteral("&Help"));
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));

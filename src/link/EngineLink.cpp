@@ -19,6 +19,20 @@ constexpr qint64 kMonitorRefreshMs = 20;
 
 } // namespace
 
+EngineLink::Retry EngineLink::planRetry(const Timing &timing, int triesBefore, qint64 lastLinkLived,
+                                        double draw)
+{
+    Retry retry;
+    retry.number = lastLinkLived >= timing.stableLink ? 0 : triesBefore;
+    qint64 wait = timing.firstRetry;
+    for (int i = 0; i < retry.number && wait < timing.longestRetry; ++i)
+        wait *= 2;
+    wait = qMin<qint64>(wait, timing.longestRetry);
+    const double spread = timing.spread * (2.0 * draw - 1.0);
+    retry.waitMs = qMax<qint64>(1, qRound64(double(wait) * (1.0 + spread)));
+    return retry;
+}
+
 EngineLink::EngineLink(QObject *parent) : QObject(parent)
 {
     m_socket = new QTcpSocket(this);
@@ -147,19 +161,12 @@ void EngineLink::retryIfWanted(Fault why)
     // A receiver may have reconnected or disconnected meanwhile.
     if (!m_reconnecting || !m_wanted || !isClosed())
         return;
-    if (m_lastLinkLived >= m_timing.stableLink)
-        m_retries = 0;
-    qint64 wait = m_timing.firstRetry;
-    for (int i = 0; i < m_retries && wait < m_timing.longestRetry; ++i)
-        wait *= 2;
-    wait = qMin<qint64>(wait, m_timing.longestRetry);
-    ++m_retries;
-    const double spread =
-        m_timing.spread * (2.0 * QRandomGenerator::global()->generateDouble() - 1.0);
-    wait = qMax<qint64>(1, qRound64(double(wait) * (1.0 + spread)));
+    const Retry retry = planRetry(m_timing, m_retries, m_lastLinkLived,
+                                  QRandomGenerator::global()->generateDouble());
+    m_retries = retry.number + 1;
     m_retryReason = why;
-    m_retryDeadline.setRemainingTime(wait);
-    m_retryTimer->start(int(wait));
+    m_retryDeadline.setRemainingTime(retry.waitMs);
+    m_retryTimer->start(int(retry.waitMs));
     m_countdownTimer->start(1000);
     tellCountdown();
 }
@@ -311,8 +318,10 @@ void EngineLink::emitEvents(quint64 generation)
     const std::span<const agw::HeardReport> reports(m_reports);
     std::size_t next = 0;
     const auto reportUpTo = [&](std::size_t end) {
-        if (end > next)
+        if (end > next) {
+            dropPendingMonitorLines();
             emit weatherReportsHeard(reports.subspan(next, end - next));
+        }
         next = end;
         return generation == m_generation;
     };
@@ -363,6 +372,12 @@ void EngineLink::scheduleMonitorFlush()
     }
     if (!m_monitorFlushTimer->isActive())
         m_monitorFlushTimer->start(int(kMonitorRefreshMs - m_lastMonitorFlush.elapsed()));
+}
+
+void EngineLink::dropPendingMonitorLines()
+{
+    m_monitorDirty = false;
+    m_monitorFlushTimer->stop();
 }
 
 void EngineLink::flushMonitorLines()

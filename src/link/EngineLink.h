@@ -77,6 +77,19 @@ public:
         int silenceReplyTimeout = 30000;
     };
 
+    // The next retry: its number since the link last lived stableLink (0
+    // the first) and the wait before it. `triesBefore` counts the retries
+    // since then before this one, `lastLinkLived` is how long the link that
+    // just ended lived (0 when it never came up), and `draw`, from 0 to 1,
+    // moves the wait by up to `spread` of it either way.
+    struct Retry
+    {
+        int number = 0;
+        qint64 waitMs = 0;
+    };
+    static Retry planRetry(const Timing &timing, int triesBefore, qint64 lastLinkLived,
+                           double draw);
+
     explicit EngineLink(QObject *parent = nullptr);
     ~EngineLink() override;
 
@@ -102,7 +115,10 @@ signals:
     // what the monitor window shows never trails the rest.
     void monitorLinesChanged(const QStringList &lines);
     // The weather reports of one read, in stream order; the views are valid
-    // until the receivers return.
+    // until the receivers return. Their frames are newer than any lines
+    // still waiting to be shown, which are dropped: a receiver may show a
+    // report's own lines and then wait in a box, and older lines must not
+    // come back over them meanwhile.
     void weatherReportsHeard(std::span<const agw::HeardReport> reports);
     void closedByEngine();
     // The link failed and is closed: the reason in words for the user.
@@ -118,6 +134,7 @@ private:
     bool readPiece();
     void emitEvents(quint64 generation);
     void takeLatestMonitorLines(std::string_view monitorText);
+    void dropPendingMonitorLines();
     void flushMonitorLines();
     void scheduleMonitorFlush();
     void sendRequest(std::uint8_t kind);

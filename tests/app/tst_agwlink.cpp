@@ -46,6 +46,8 @@ private slots:
     void framesArrivingWhileABoxIsOpen_data();
     void framesArrivingWhileABoxIsOpen();
     void monitorWindowDuringAFlood();
+    void newStationWhileARedrawWaits_data();
+    void newStationWhileARedrawWaits();
 };
 
 void TestAgwLink::requestsInOrderWithTitleBetween_data()
@@ -651,6 +653,66 @@ void TestAgwLink::monitorWindowDuringAFlood()
     peer->disconnectFromHost();
     QTRY_COMPARE_WITH_TIMEOUT(w.caption(), QStringLiteral("&Connect"), kWait);
     QCOMPARE(w.monitor(), monitorLines("IK4END", kPosition));
+}
+
+void TestAgwLink::newStationWhileARedrawWaits_data()
+{
+    QTest::addColumn<QString>("whileBoxOpen");
+    QTest::newRow("nothing happens") << QString();
+    QTest::newRow("the engine closes") << QStringLiteral("engine closes");
+    QTest::newRow("the link fails") << QStringLiteral("link fails");
+}
+
+void TestAgwLink::newStationWhileARedrawWaits()
+{
+    QFETCH(QString, whileBoxOpen);
+    Engine engine;
+    QVERIFY(engine.listening());
+    LinkWindow w(engine.port());
+    w.clickAutoLoad();
+    QTcpSocket *peer = w.connectTo(engine);
+    QVERIFY(peer);
+
+    // A new station's display fails to start. Its frame comes right after
+    // one whose lines still wait to be redrawn; what the user sees while
+    // the warning is open, and after it, is that station's frame and the
+    // link's real state, whatever the link does meanwhile. The version reply
+    // of the same read came before the engine closed.
+    w.starter.failNext();
+    QStringList monitorInBox;
+    QString linkInBox;
+    int boxesShown = 0;
+    w.boxes.whileShown = [&](const FakeMessageBoxes::Request &) {
+        if (++boxesShown > 1) // the failure's own box
+            return;
+        if (whileBoxOpen == QLatin1String("engine closes")) {
+            peer->disconnectFromHost();
+            QVERIFY(waitUntil(
+                [&] { return w.socket()->state() == QAbstractSocket::UnconnectedState; }));
+        } else if (whileBoxOpen == QLatin1String("link fails")) {
+            emit w.socket()->errorOccurred(QAbstractSocket::NetworkError);
+        }
+        // Longer than a redraw waits during a flood.
+        QTest::qWait(60);
+        monitorInBox = w.monitor();
+        linkInBox = w.linkShown();
+    };
+    QCOMPARE(w.deliver(peer, {monitoredFrame('U', "IK2ONE", kPosition),
+                              monitoredFrame('U', "IK2TWO", kPosition),
+                              monitoredFrame('U', "IK3WX", kWxPositionless) + versionReply()}),
+             std::size_t(3));
+    const bool failing = whileBoxOpen == QLatin1String("link fails");
+    QTRY_COMPARE_WITH_TIMEOUT(w.boxes.requests.size(), failing ? 2 : 1, kWait);
+    QCOMPARE(w.boxes.requests[0].title, QStringLiteral("Wx Station IK3WX not loaded"));
+    QCOMPARE(monitorInBox, monitorLines("IK3WX", kWxPositionless));
+    QCOMPARE(w.monitor(), monitorLines("IK3WX", kWxPositionless));
+    if (whileBoxOpen.isEmpty()) {
+        QCOMPARE(w.caption(), QStringLiteral("&Disconnect"));
+        QCOMPARE(w.label(), kVersion2000);
+    } else {
+        QCOMPARE(linkInBox, kLinkClosed);
+        QCOMPARE(w.linkShown(), kLinkClosed);
+    }
 }
 
 QTEST_MAIN(TestAgwLink)

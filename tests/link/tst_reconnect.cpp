@@ -1,5 +1,6 @@
 // The engine link looking after itself: it comes back when the engine closes
-// it, with waits that double and start again after a link that lived; it
+// it, with waits that double and start again after a link that lived (the
+// waits as a table, and once over a socket); it
 // notices an engine that never answers, a connect that hangs and a host
 // gone silent; Disconnect stops it all at once. Times are shortened here;
 // the proportions are the program's.
@@ -85,7 +86,8 @@ class TestReconnect : public QObject
 
 private slots:
     void engineClosesAndComesBack();
-    void backoffStartsAgainAfterALinkThatLived();
+    void retryWaits_data();
+    void retryWaits();
     void noRetryWithoutTheOption();
     void engineThatNeverAnswers();
     void connectThatHangs();
@@ -138,37 +140,39 @@ void TestReconnect::engineClosesAndComesBack()
     QCOMPARE(retries.size(), expected.size());
 }
 
-void TestReconnect::backoffStartsAgainAfterALinkThatLived()
+void TestReconnect::retryWaits_data()
 {
-    agwtest::Engine engine;
-    EngineLink link;
-    EngineLink::Timing timing = quickTiming();
-    timing.stableLink = 300;
-    timing.silence = 5000;
-    link.setTiming(timing);
-    link.setReconnecting(true);
-    QSignalSpy closed(&link, &EngineLink::closedByEngine);
-    link.connectToEngine(QStringLiteral("127.0.0.1"), engine.port());
+    QTest::addColumn<int>("triesBefore");
+    QTest::addColumn<int>("lastLinkLived"); // ms
+    QTest::addColumn<double>("draw");
+    QTest::addColumn<int>("number");
+    QTest::addColumn<int>("wait"); // ms
 
-    // Two short links make the wait 400 ms; one that lived 300 ms brings it
-    // back to 200 ms.
-    QElapsedTimer sinceClose;
-    QObject::connect(&link, &EngineLink::closedByEngine, &link, [&] { sinceClose.start(); });
-    for (int cycle = 0; cycle < 4; ++cycle) {
-        QTcpSocket *peer = engine.acceptLink();
-        QVERIFY(peer);
-        agwtest::send(peer, agwtest::versionReply());
-        if (cycle == 3) {
-            QVERIFY2(sinceClose.elapsed() <= 200 * 1.1 + 150,
-                     qPrintable(QString::number(sinceClose.elapsed())));
-            break;
-        }
-        if (cycle == 2)
-            QTest::qWait(timing.stableLink + 50);
-        peer->disconnectFromHost();
-        QTRY_COMPARE_WITH_TIMEOUT(closed.size(), cycle + 1, 5000);
-        delete peer;
-    }
+    // The program's times: 2 s doubling up to a minute, 10 % either way,
+    // and a link that lived a minute starts the count again.
+    QTest::newRow("first") << 0 << 0 << 0.5 << 0 << 2000;
+    QTest::newRow("second") << 1 << 0 << 0.5 << 1 << 4000;
+    QTest::newRow("fifth") << 4 << 0 << 0.5 << 4 << 32000;
+    QTest::newRow("sixth, at the longest") << 5 << 0 << 0.5 << 5 << 60000;
+    QTest::newRow("a night of retries") << 2000 << 0 << 0.5 << 2000 << 60000;
+    QTest::newRow("after a short link") << 5 << 59999 << 0.5 << 5 << 60000;
+    QTest::newRow("after a link that lived") << 5 << 60000 << 0.5 << 0 << 2000;
+    QTest::newRow("earliest draw") << 0 << 0 << 0.0 << 0 << 1800;
+    QTest::newRow("latest draw") << 0 << 0 << 1.0 << 0 << 2200;
+    QTest::newRow("latest draw at the longest") << 9 << 0 << 1.0 << 9 << 66000;
+}
+
+void TestReconnect::retryWaits()
+{
+    QFETCH(int, triesBefore);
+    QFETCH(int, lastLinkLived);
+    QFETCH(double, draw);
+    QFETCH(int, number);
+    QFETCH(int, wait);
+    const EngineLink::Retry retry =
+        EngineLink::planRetry(EngineLink::Timing(), triesBefore, lastLinkLived, draw);
+    QCOMPARE(retry.number, number);
+    QCOMPARE(retry.waitMs, qint64(wait));
 }
 
 void TestReconnect::noRetryWithoutTheOption()
