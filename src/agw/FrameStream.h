@@ -54,7 +54,6 @@ public:
     // Forgets everything: for a new connection.
     void reset();
 
-    bool isBroken() const { return m_broken; }
     // Bytes received but not yet handed out (the incomplete tail after a cut).
     std::size_t bufferedBytes() const { return m_size - m_start; }
 

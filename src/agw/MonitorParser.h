@@ -18,8 +18,6 @@ struct MonitorLines
 {
     std::array<std::string_view, 2> lines{};
     std::size_t count = 0; // 0, 1 or 2; lines[count - 1] is the last line
-
-    std::string_view last() const { return count ? lines[count - 1] : std::string_view(); }
 };
 
 MonitorLines lastTwoLines(std::string_view monitorText);

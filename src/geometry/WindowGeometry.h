@@ -81,8 +81,6 @@ public:
     // screen's area, with its size (screens in pixels).
     void keepOnSomeScreen(const std::vector<Rect> &screens, const Rect &primaryArea);
 
-    const Rect &outerTwips() const { return m_outer; }
-
     // --- the window system ---------------------------------------------------
     void setFramed(const Margins &frame);
     bool isFramed() const { return m_framed; }

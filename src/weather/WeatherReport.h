@@ -71,7 +71,6 @@ public:
     bool has(Field f) const { return !std::isnan(m_values[std::size_t(f)]); }
     // NaN clears the value.
     void set(Field f, double v) { m_values[std::size_t(f)] = float(v); }
-    void clear(Field f) { m_values[std::size_t(f)] = NAN; }
     bool isEmpty() const
     {
         for (const float v : m_values) {

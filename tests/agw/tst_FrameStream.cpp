@@ -248,7 +248,6 @@ void TestFrameStream::brokenStream()
     agwtest::feed(stream, reinterpret_cast<const std::uint8_t *>(wire.constData()), wire.size());
     FrameStream::CutResult result = cutInto(stream, seen);
     QVERIFY(result.broken);
-    QVERIFY(stream.isBroken());
     QCOMPARE(result.frames, std::size_t(framesBefore));
     QCOMPARE(stream.bufferedBytes(), std::size_t(0));
 
@@ -263,7 +262,6 @@ void TestFrameStream::brokenStream()
     QCOMPARE(stream.bufferedBytes(), std::size_t(0));
 
     stream.reset();
-    QVERIFY(!stream.isBroken());
     appendString(stream, good);
     result = cutInto(stream, seen);
     QVERIFY(!result.broken);
