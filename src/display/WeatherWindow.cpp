@@ -99,6 +99,9 @@ WeatherWindow::Value WeatherWindow::addValue(const QString &name, const QString 
     // A screen reader user moves from value to value with the Tab key.
     value.text->setFocusPolicy(Qt::TabFocus);
     value.text->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
+    // The fonts follow the window's size; a long text is cut rather than
+    // making the window wider than a small screen.
+    value.text->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     nameForScreenReader(value.text, name + QStringLiteral(" not reported"));
     parent->layout()->addWidget(value.text);
     return value;
@@ -144,8 +147,12 @@ void WeatherWindow::buildUi()
     m_spanBox->setAccessibleName(QStringLiteral("Span of the graphs"));
     m_unitsBox = new QComboBox(central);
     m_unitsBox->setObjectName(QStringLiteral("units"));
-    m_unitsBox->addItem(QStringLiteral("Metric (°C, km/h, mm, hPa)"));
-    m_unitsBox->addItem(QStringLiteral("US (°F, mph, in, inHg)"));
+    // Short words, so that the header fits a small window; the units each
+    // stands for are in its tooltip.
+    m_unitsBox->addItem(QStringLiteral("Metric"));
+    m_unitsBox->setItemData(0, QStringLiteral("°C, km/h, mm, hPa"), Qt::ToolTipRole);
+    m_unitsBox->addItem(QStringLiteral("US"));
+    m_unitsBox->setItemData(1, QStringLiteral("°F, mph, in, inHg"), Qt::ToolTipRole);
     m_unitsBox->setCurrentIndex(m_choices.units == Units::US ? 1 : 0);
     auto *unitsLabel = new QLabel(QStringLiteral("&Units:"), central);
     unitsLabel->setBuddy(m_unitsBox);
@@ -160,6 +167,7 @@ void WeatherWindow::buildUi()
     m_status = new QLabel(central);
     m_status->setObjectName(QStringLiteral("status"));
     m_status->setWordWrap(true);
+    m_status->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_status->setFocusPolicy(Qt::TabFocus);
     outer->addWidget(m_status);
 
@@ -353,7 +361,7 @@ void WeatherWindow::scaleFonts()
     const double panelWidth = m_wide ? width() * 0.3 : width();
     const double panelHeight = m_wide ? height() - header : (height() - header) * 0.4;
     const double base =
-        std::clamp(std::min(panelWidth / columns / 8.5, panelHeight / rows / 3.4), 12.0, 60.0);
+        std::clamp(std::min(panelWidth / columns / 11.0, panelHeight / rows / 3.4), 12.0, 60.0);
     for (QLabel *label : findChildren<QLabel *>()) {
         const QVariant size = label->property("valueSize");
         const bool caption = label->property("caption").toBool();
