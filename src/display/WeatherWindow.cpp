@@ -330,6 +330,9 @@ void WeatherWindow::arrange(bool force)
         m_valuesGrid->addWidget(tile, position / valueColumns, position % valueColumns);
         ++position;
     }
+    // Columns share the width alike: texts are cut, never widen their own.
+    for (int column = 0; column < 4; ++column)
+        m_valuesGrid->setColumnStretch(column, column < valueColumns ? 1 : 0);
     // Rows left empty by tiles now hidden take no room.
     for (int row = 0; row < m_valuesGrid->rowCount(); ++row)
         m_valuesGrid->setRowStretch(row, row * valueColumns < position ? 1 : 0);
