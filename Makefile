@@ -24,9 +24,10 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD) -j$(JOBS)
 
-# Only the program: no test or benchmark is built, so the base packages do.
+# Only the programs: no test or benchmark is built, so the base packages do.
+# The weather display is built too, since Quintaro starts it.
 run: configure
-	@cmake --build $(BUILD) -j$(JOBS) --target quintaro
+	@cmake --build $(BUILD) -j$(JOBS) --target quintaro quintaro-weather
 	./$(BUILD)/quintaro
 
 test: build
@@ -70,11 +71,13 @@ fuzz:
 	@fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
 # The speed goals, each checked by a benchmark: the station list, the
-# monitored-frame throughput, weather report decoding and start-up. Prints the
+# monitored-frame throughput, weather report decoding, start-up and the
+# weather display's opening and memory. Prints the
 # figures, the ratios and whether each goal is met; a missed goal is reported,
 # a benchmark that fails (lost data, a program that does not start) fails the
 # run.
-BENCHES := bench_stationlist bench_throughput bench_weather bench_startup bench_details
+BENCHES := bench_stationlist bench_throughput bench_weather bench_startup bench_details \
+           bench_display
 bench: build
 	@summary="$(abspath $(BUILD))/bench/summary.txt"; rm -f "$$summary"; \
 	for b in $(BENCHES); do \
@@ -84,14 +87,14 @@ bench: build
 	done; \
 	echo; echo "######## Speed goals"; cat "$$summary"
 
-# Installs the program, its read-me, desktop entry, icon, AppStream metadata
-# and manual page under PREFIX, staged below DESTDIR when that is set
+# Installs the program and its weather display, its read-me, desktop entry,
+# icon, AppStream metadata and manual pages under PREFIX, staged below DESTDIR when that is set
 # (cmake/QuintaroInstall.cmake says what goes where).
 PREFIX  ?= /usr/local
 DESTDIR ?=
 install: deps
 	@cmake -S . -B $(BUILD) -DCMAKE_INSTALL_PREFIX=$(PREFIX) $(CMAKE_FLAGS) >/dev/null
-	@cmake --build $(BUILD) -j$(JOBS) --target quintaro
+	@cmake --build $(BUILD) -j$(JOBS) --target quintaro quintaro-weather
 	DESTDIR=$(if $(DESTDIR),$(abspath $(DESTDIR))) cmake --install $(BUILD)
 
 # The Debian package, built by CPack in its own build folder: a release

@@ -14,7 +14,8 @@ namespace {
 
 [[noreturn]] void reportAndExit()
 {
-    std::printf("startup-probe VmRSS: %ld kB\n", residentKilobytes());
+    std::printf("startup-probe VmRSS: %ld kB Pss: %ld kB\n", residentKilobytes(),
+                proportionalKilobytes());
     std::fflush(stdout);
     std::_Exit(0);
 }
@@ -52,6 +53,20 @@ long residentKilobytes()
                 break;
         }
         std::fclose(status);
+    }
+    return kb;
+}
+
+long proportionalKilobytes()
+{
+    long kb = -1;
+    if (std::FILE *rollup = std::fopen("/proc/self/smaps_rollup", "r")) {
+        char line[256];
+        while (std::fgets(line, sizeof line, rollup)) {
+            if (std::sscanf(line, "Pss: %ld kB", &kb) == 1)
+                break;
+        }
+        std::fclose(rollup);
     }
     return kb;
 }

@@ -1,6 +1,6 @@
 # What `cmake --install` (and `make install`) puts where, under
-# CMAKE_INSTALL_PREFIX: the program, its read-me, a desktop entry with its
-# icon and AppStream metadata, and the manual page. Data files live in data/.
+# CMAKE_INSTALL_PREFIX: the program and its weather display, its read-me, a
+# desktop entry with its icon and AppStream metadata, and the manual pages. Data files live in data/.
 include(GNUInstallDirs)
 
 # The desktop entry's, the icon's and the AppStream component's id.
@@ -16,10 +16,12 @@ set(QUINTARO_INSTALL_DATADIR ${CMAKE_INSTALL_DATADIR}/quintaro)
 set(_data ${PROJECT_SOURCE_DIR}/data)
 set(_out ${PROJECT_BINARY_DIR}/data)
 
-install(TARGETS quintaro RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-# The program links only libraries of the system, which the loader finds by
+# Quintaro and its weather display, which Quintaro finds in its own folder.
+# The display has no menu entry: it needs a station's call.
+install(TARGETS quintaro quintaro-weather RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The programs link only libraries of the system, which the loader finds by
 # itself; Debian wants no run path in an installed program.
-set_property(TARGET quintaro PROPERTY INSTALL_RPATH "")
+set_property(TARGET quintaro quintaro-weather PROPERTY INSTALL_RPATH "")
 install(FILES ${PROJECT_SOURCE_DIR}/Leggimi_Quintaro.rtf DESTINATION ${QUINTARO_INSTALL_DATADIR})
 
 install(FILES ${_data}/${QUINTARO_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
@@ -38,5 +40,7 @@ function(quintaro_configure_gzip input output)
   configure_file(${input} ${output} @ONLY)
   execute_process(COMMAND ${QUINTARO_GZIP} -9nf ${output} COMMAND_ERROR_IS_FATAL ANY)
 endfunction()
-quintaro_configure_gzip(${_data}/quintaro.1.in ${_out}/man/quintaro.1)
-install(FILES ${_out}/man/quintaro.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+foreach(_page quintaro quintaro-weather)
+  quintaro_configure_gzip(${_data}/${_page}.1.in ${_out}/man/${_page}.1)
+  install(FILES ${_out}/man/${_page}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endforeach()

@@ -31,9 +31,11 @@ APRS. It connects over TCP to an AGWPE-compatible packet engine, such as
 Direwolf on port 8000, switches on monitoring and picks the APRS weather
 stations out of the monitored frames.
 
-It keeps their calls in a station list and starts one copy of the Brezomat
-weather display per station. Station lists can be saved and loaded as text
-files, and a batch file can start every display later.")
+It keeps their calls in a station list and starts one weather display per
+station: quintaro-weather, which comes with it, shows a station's last
+values and graphs from the weather history Quintaro records. Station lists
+can be saved and loaded as text files, and a batch file can start every
+display later.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS

@@ -7,6 +7,7 @@ cd "$(dirname "$0")/../src"
 
 declare -A allowed=(
   [app]="link stations weather history help geometry settings platform common"
+  [display]="history weather platform common"
   [link]="agw common"
   [help]="platform common"
   [geometry]="settings common"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Checks the Debian package that `make package` built: its contents, the
-# unpacked program's --version and --help, a start under a real X server
+# unpacked programs' --version and --help (Quintaro's and its weather
+# display's), a start under a real X server
 # (Xvfb) ended by SIGTERM, and what lintian, desktop-file-validate and
 # appstreamcli say. Any problem fails the run.
 #
@@ -31,17 +32,20 @@ dpkg-deb --field "$deb" Package Version Section Installed-Size Depends Suggests
 dpkg-deb -x "$deb" "$root"
 for file in \
     usr/bin/quintaro \
+    usr/bin/quintaro-weather \
     usr/share/quintaro/Leggimi_Quintaro.rtf \
     "usr/share/applications/$app_id.desktop" \
     "usr/share/icons/hicolor/scalable/apps/$app_id.svg" \
     "usr/share/metainfo/$app_id.metainfo.xml" \
     usr/share/man/man1/quintaro.1.gz \
+    usr/share/man/man1/quintaro-weather.1.gz \
     usr/share/doc/quintaro/copyright \
     usr/share/doc/quintaro/changelog.Debian.gz; do
     [ -f "$root/$file" ] || fail "/$file is missing from the package."
 done
-# The package carries the program alone, none of the test or benchmark programs.
-extra=$(cd "$root" && find . -type f ! -path './usr/share/*' ! -path ./usr/bin/quintaro)
+# The package carries the programs alone, none of the test or benchmark programs.
+extra=$(cd "$root" && find . -type f ! -path './usr/share/*' ! -path ./usr/bin/quintaro \
+    ! -path ./usr/bin/quintaro-weather)
 [ -z "$extra" ] || fail "unexpected files in the package:
 $extra"
 
@@ -57,6 +61,16 @@ help=$("$root/usr/bin/quintaro" --help)
 grep -q '^Usage: quintaro ' <<<"$help" || fail "--help shows no usage line:
 $help"
 echo "--help: $(head -n1 <<<"$help")"
+said=$("$root/usr/bin/quintaro-weather" --version)
+[ "$said" = "quintaro-weather (Quintaro) $version" ] ||
+    fail "quintaro-weather --version said '$said', the package is $version."
+echo "quintaro-weather --version: $said"
+help=$("$root/usr/bin/quintaro-weather" --help)
+grep -q '^Usage: quintaro-weather CALL \[ADDRESS\]' <<<"$help" ||
+    fail "quintaro-weather --help shows no usage line:
+$help"
+grep -q 'QUINTARO_HISTORY' <<<"$help" || fail "quintaro-weather --help does not say where the history is."
+echo "quintaro-weather --help: $(head -n1 <<<"$help")"
 
 # Under Xvfb the program opens its window on the xcb platform; the settings
 # file appears once start-up has read it, and SIGTERM then ends the run in

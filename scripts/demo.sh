@@ -2,7 +2,9 @@
 # A demonstration without a radio: Direwolf on port 8000 of this machine
 # demodulates APRS traffic played to it as audio (demo/traffic.txt, made into
 # 1200-baud AFSK by gen_packets), and Quintaro, started in a scratch
-# directory, connects to it at once. Ctrl+C, or closing Quintaro, ends it all.
+# directory, connects to it at once and records what it hears into a scratch
+# weather history, which a quintaro-weather window per weather station of the
+# traffic shows. Ctrl+C, or closing Quintaro, ends it all.
 #
 #   scripts/demo.sh [BUILD_DIR]      (make demo)
 set -uo pipefail
@@ -13,8 +15,8 @@ build=$(cd "$repo" && cd "${1:-build}" 2>/dev/null && pwd) || {
     exit 1
 }
 quintaro="$build/quintaro"
+display="$build/quintaro-weather"
 traffic="$repo/demo/traffic.txt"
-standin="$repo/demo/brezomat-standin"
 port=8000 # the port Quintaro always uses
 
 fail() {
@@ -23,6 +25,7 @@ fail() {
 }
 
 [ -x "$quintaro" ] || fail "$quintaro is missing; run 'make build' first."
+[ -x "$display" ] || fail "$display is missing; run 'make build' first."
 for tool in direwolf gen_packets; do
     command -v "$tool" >/dev/null 2>&1 ||
         fail "$tool is not installed; run scripts/install-deps.sh (or 'make deps')."
@@ -40,6 +43,7 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/quintaro-demo.XXXXXX") || fail "cannot make a 
 direwolf_pid=""
 feeder_pid=""
 quintaro_pid=""
+display_pids=()
 
 stop_pid() {
     local pid=$1
@@ -57,6 +61,9 @@ stop_pid() {
 
 cleanup() {
     trap - EXIT INT TERM
+    for pid in "${display_pids[@]}"; do
+        stop_pid "$pid"
+    done
     stop_pid "$quintaro_pid"
     stop_pid "$feeder_pid"
     stop_pid "$direwolf_pid"
@@ -129,23 +136,36 @@ done
 [ -n "$ready" ] || fail "Direwolf did not start:
 $(cat "$work/direwolf.log" 2>/dev/null)"
 
+# The weather stations of the traffic: senders of positionless reports and of
+# positions or objects with the weather symbol and a wind direction, as
+# Quintaro tells them.
+stations=$(sed -n 's/^\([^#>][^>]*\)>[^:]*:\(_\|[!=\/@;].*_[0-9]\).*/\1/p' "$traffic" | sort -u)
+
 # --- Quintaro in a scratch directory that connects on start-up ---------------
 # Address, Brezomat path, window left, top, width, height (twips), and
-# "&Connect on Startup".
-printf '"127.0.0.1","%s",1440,1440,4900,2950,"#TRUE#"\r\n' "$standin" >"$work/run/Quintaro.ini"
+# "&Connect on Startup". The weather history is a scratch file too; the
+# displays find it through the same variable.
+export QUINTARO_HISTORY="$work/history.sqlite"
+printf '"127.0.0.1","%s",1440,1440,4900,2950,"#TRUE#"\r\n' "$display" >"$work/run/Quintaro.ini"
 
 cat <<EOF
 Quintaro demo: Direwolf listens on 127.0.0.1:$port and hears $count packets,
 over and over, with pauses between them ($work).
-Weather stations appear in Quintaro's list as they are heard. Tick
-"Open Brezomat for new wx station" and every new one starts the stand-in
-display ($standin), which says here which station it would show.
-(Wx List > Clear Wx Station List empties the list, so the stations come in anew.)
-Ctrl+C here, or closing Quintaro, ends the demo.
+Quintaro records the weather reports into $QUINTARO_HISTORY,
+and the demo opens a weather display for each weather station of the traffic:
+$(echo $stations)
+Each shows its station's values and graphs as reports come in. Quintaro's own
+option "Open Brezomat for new wx station" starts quintaro-weather too, for
+every station heard anew (Wx List > Clear Wx Station List lets them come anew).
+Ctrl+C here, or closing Quintaro, ends the demo and its displays.
 
 EOF
 
 (cd "$work/run" && exec "$quintaro") &
 quintaro_pid=$!
+for call in $stations; do
+    (cd "$work/run" && exec "$display" "$call" 127.0.0.1) >/dev/null 2>&1 &
+    display_pids+=($!)
+done
 wait "$quintaro_pid"
 quintaro_pid=""

@@ -1,17 +1,14 @@
 #include "StationTable.h"
 
-#include <charconv>
-#include <cmath>
+#include "TimeText.h"
+
 #include <cstdio>
-#include <ctime>
 
 namespace quintaro::stations {
 
 namespace {
 
 using weather::Field;
-
-constexpr double kHpaPerInchOfMercury = 33.8639;
 
 struct ColumnInfo
 {
@@ -33,104 +30,22 @@ constexpr ColumnInfo kColumns[kColumnCount] = {
     {"Rain 24 h", Field::Rain24h},
 };
 
-const char *unitOf(Field field, Units units)
-{
-    switch (field) {
-    case Field::WindDirection:
-        return "°";
-    case Field::WindSpeed:
-    case Field::WindGust:
-        return units == Units::Metric ? "km/h" : "mph";
-    case Field::Temperature:
-        return units == Units::Metric ? "°C" : "°F";
-    case Field::Rain1h:
-    case Field::Rain24h:
-    case Field::RainSinceMidnight:
-    case Field::Snow24h:
-        return units == Units::Metric ? "mm" : "in";
-    case Field::Humidity:
-        return "%";
-    case Field::Pressure:
-        return units == Units::Metric ? "hPa" : "inHg";
-    case Field::Luminosity:
-        return "W/m²";
-    }
-    return "";
-}
-
-// Digits after the point worth showing: what the reports resolve, no more.
-int decimalsOf(Field field, Units units)
-{
-    switch (field) {
-    case Field::Temperature:
-    case Field::WindSpeed:
-    case Field::WindGust:
-        return units == Units::Metric ? 1 : 0;
-    case Field::Rain1h:
-    case Field::Rain24h:
-    case Field::RainSinceMidnight:
-        return units == Units::Metric ? 1 : 2;
-    case Field::Pressure:
-        return units == Units::Metric ? 1 : 2;
-    case Field::Snow24h:
-        return units == Units::Metric ? 0 : 1;
-    case Field::WindDirection:
-    case Field::Humidity:
-    case Field::Luminosity:
-        return 0;
-    }
-    return 0;
-}
-
 std::optional<double> shownValue(const weather::WeatherReport &report, Field field, Units units)
 {
     const std::optional<double> value = report.value(field);
-    if (!value)
-        return std::nullopt;
-    if (units == Units::Metric)
-        return weather::toMetric(field, *value);
-    return field == Field::Pressure ? *value / kHpaPerInchOfMercury : *value;
-}
-
-std::string number(double value, int decimals)
-{
-    // "-0.0" would read as a sign where there is none.
-    if (std::fabs(value) < 0.5 * std::pow(10.0, -decimals))
-        value = 0.0;
-    char buffer[64];
-    const auto [end, error] =
-        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
-    return error == std::errc() ? std::string(buffer, end) : std::string();
+    return value ? std::optional<double>(weather::inUnits(field, *value, units)) : std::nullopt;
 }
 
 std::string valueText(const weather::WeatherReport &report, Field field, Units units)
 {
-    const std::optional<double> value = shownValue(report, field, units);
-    return value ? number(*value, decimalsOf(field, units)) : std::string();
+    const std::optional<double> value = report.value(field);
+    return value ? weather::valueText(field, *value, units) : std::string();
 }
 
 std::string withUnit(const weather::WeatherReport &report, Field field, Units units)
 {
-    const std::string value = valueText(report, field, units);
-    if (value.empty())
-        return value;
-    const std::string unit = unitOf(field, units);
-    return unit == "°" ? value + unit : value + " " + unit;
-}
-
-std::tm localTime(std::int64_t when)
-{
-    const std::time_t time = static_cast<std::time_t>(when);
-    std::tm tm{};
-    localtime_r(&time, &tm);
-    return tm;
-}
-
-std::string formatted(const std::tm &tm, const char *format)
-{
-    char buffer[64];
-    const std::size_t n = std::strftime(buffer, sizeof buffer, format, &tm);
-    return std::string(buffer, n);
+    const std::optional<double> value = report.value(field);
+    return value ? weather::valueWithUnit(field, *value, units) : std::string();
 }
 
 // Latin-1 to UTF-8: a call's bytes are one character each.
@@ -173,7 +88,7 @@ std::string columnTitle(Column column, Units units)
     const ColumnInfo &info = kColumns[int(column)];
     if (!info.field)
         return info.title;
-    return std::string(info.title) + " (" + unitOf(*info.field, units) + ")";
+    return std::string(info.title) + " (" + weather::unitSymbol(*info.field, units) + ")";
 }
 
 std::optional<double> cellValue(const StationList &list, int row, Column column, Units units)
@@ -202,7 +117,7 @@ std::string cellText(const StationList &list, int row, Column column, Units unit
         return {};
     switch (column) {
     case Column::LastHeard:
-        return formatted(localTime(details->lastHeard), "%Y-%m-%d %H:%M:%S");
+        return formatLocalTime(details->lastHeard, "%Y-%m-%d %H:%M:%S");
     case Column::Reports:
         return std::to_string(details->reports);
     default:
@@ -210,33 +125,10 @@ std::string cellText(const StationList &list, int row, Column column, Units unit
     }
 }
 
-std::string describeAge(std::int64_t seconds)
-{
-    if (seconds < 0)
-        seconds = 0;
-    if (seconds < 60)
-        return std::to_string(seconds) + " s ago";
-    if (seconds < 3600)
-        return std::to_string(seconds / 60) + " min ago";
-    if (seconds < 86400)
-        return std::to_string(seconds / 3600) + " h ago";
-    const std::int64_t days = seconds / 86400;
-    return std::to_string(days) + (days == 1 ? " day ago" : " days ago");
-}
-
-std::string localTimeText(std::int64_t when, std::int64_t now)
-{
-    const std::tm then = localTime(when);
-    const std::tm today = localTime(now);
-    const bool sameDay = then.tm_year == today.tm_year && then.tm_yday == today.tm_yday;
-    return formatted(then, sameDay ? "%H:%M:%S" : "%Y-%m-%d %H:%M:%S");
-}
-
 std::string isoLocalTime(std::int64_t when)
 {
-    const std::tm tm = localTime(when);
-    std::string text = formatted(tm, "%Y-%m-%dT%H:%M:%S");
-    const long offset = tm.tm_gmtoff;
+    std::string text = formatLocalTime(when, "%Y-%m-%dT%H:%M:%S");
+    const long offset = localUtcOffset(when);
     const long minutes = (offset < 0 ? -offset : offset) / 60;
     char zone[32];
     std::snprintf(zone, sizeof zone, "%c%02ld:%02ld", offset < 0 ? '-' : '+', minutes / 60,

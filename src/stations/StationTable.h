@@ -1,6 +1,7 @@
 #pragma once
 
 #include "StationList.h"
+#include "WeatherText.h"
 
 #include <cstdint>
 #include <optional>
@@ -9,9 +10,8 @@
 
 namespace quintaro::stations {
 
-// The units values are shown in: metric, or the US units the reports
-// themselves carry (pressure then in inches of mercury).
-enum class Units { Metric, US };
+// The station details show values as the weather display does.
+using Units = weather::Units;
 
 // The columns of the station table, in order.
 enum class Column {
@@ -36,10 +36,6 @@ std::string cellText(const StationList &list, int row, Column column, Units unit
 // A cell's value for sorting: missing values have none.
 std::optional<double> cellValue(const StationList &list, int row, Column column, Units units);
 
-// "45 s ago", "3 min ago", "2 h ago", "4 days ago".
-std::string describeAge(std::int64_t seconds);
-// Local time, "14:03:12" on the day of `now`, else "2026-12-06 14:03:12".
-std::string localTimeText(std::int64_t when, std::int64_t now);
 // Local time in ISO 8601 with its offset from UTC, "2026-12-07T14:03:12+01:00".
 std::string isoLocalTime(std::int64_t when);
 

@@ -1,6 +1,6 @@
 // What the list keeps of each station heard, and how it is shown: the
-// details follow the list's entries, the summary a tooltip shows, the age
-// in words, the table's cells in both units, and the CSV export's bytes.
+// details follow the list's entries, the summary a tooltip shows, the
+// table's cells in both units, and the CSV export's bytes.
 
 #include "StationList.h"
 #include "StationTable.h"
@@ -33,8 +33,6 @@ class TestStationDetails : public QObject
 private slots:
     void initTestCase();
     void detailsFollowTheList();
-    void age_data();
-    void age();
     void summary();
     void cells_data();
     void cells();
@@ -90,26 +88,6 @@ void TestStationDetails::detailsFollowTheList()
     list.clear();
     list.add("IK3CCC");
     QVERIFY(!list.details(0));
-}
-
-void TestStationDetails::age_data()
-{
-    QTest::addColumn<qint64>("seconds");
-    QTest::addColumn<QString>("words");
-    QTest::newRow("now") << qint64(0) << "0 s ago";
-    QTest::newRow("59 s") << qint64(59) << "59 s ago";
-    QTest::newRow("3 min") << qint64(3 * 60 + 59) << "3 min ago";
-    QTest::newRow("2 h") << qint64(2 * 3600 + 1) << "2 h ago";
-    QTest::newRow("1 day") << qint64(86400 + 5) << "1 day ago";
-    QTest::newRow("4 days") << qint64(4 * 86400) << "4 days ago";
-    QTest::newRow("a clock set back") << qint64(-30) << "0 s ago";
-}
-
-void TestStationDetails::age()
-{
-    QFETCH(qint64, seconds);
-    QFETCH(QString, words);
-    QCOMPARE(text(describeAge(seconds)), words);
 }
 
 void TestStationDetails::summary()

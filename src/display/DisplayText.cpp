@@ -1,0 +1,134 @@
+#include "DisplayText.h"
+
+#include "TimeText.h"
+
+#include <cmath>
+
+namespace quintaro::display {
+
+using weather::Field;
+using weather::Units;
+
+QString fieldName(Field field)
+{
+    switch (field) {
+    case Field::WindDirection:
+        return QStringLiteral("Wind direction");
+    case Field::WindSpeed:
+        return QStringLiteral("Wind speed");
+    case Field::WindGust:
+        return QStringLiteral("Gusts");
+    case Field::Temperature:
+        return QStringLiteral("Temperature");
+    case Field::Rain1h:
+        return QStringLiteral("Rain in the last hour");
+    case Field::Rain24h:
+        return QStringLiteral("Rain in 24 hours");
+    case Field::RainSinceMidnight:
+        return QStringLiteral("Rain since midnight");
+    case Field::Humidity:
+        return QStringLiteral("Humidity");
+    case Field::Pressure:
+        return QStringLiteral("Pressure");
+    case Field::Luminosity:
+        return QStringLiteral("Luminosity");
+    case Field::Snow24h:
+        return QStringLiteral("Snow in 24 hours");
+    }
+    return {};
+}
+
+QString displayValue(Field field, double reportValue, Units units)
+{
+    return QString::fromStdString(weather::valueWithUnit(field, reportValue, units));
+}
+
+QString accessibleValue(const QString &name, const QString &value, bool stale)
+{
+    QString text = name + QLatin1Char(' ') + value;
+    if (stale)
+        text += QStringLiteral(", stale");
+    return text;
+}
+
+QString compassPoint(double degrees)
+{
+    static const char *const kPoints[16] = {"N", "NNE", "NE", "ENE", "E", "ESE", "SE", "SSE",
+                                            "S", "SSW", "SW", "WSW", "W", "WNW", "NW", "NNW"};
+    const double turned = std::fmod(std::fmod(degrees, 360.0) + 360.0, 360.0);
+    return QLatin1String(kPoints[int(std::floor(turned / 22.5 + 0.5)) % 16]);
+}
+
+QString tendencyWord(Tendency tendency)
+{
+    switch (tendency) {
+    case Tendency::Rising:
+        return QStringLiteral("rising");
+    case Tendency::Falling:
+        return QStringLiteral("falling");
+    case Tendency::Steady:
+        return QStringLiteral("steady");
+    case Tendency::Unknown:
+        break;
+    }
+    return {};
+}
+
+QString pressureText(double reportHpa, const PressureTendency &tendency, Units units)
+{
+    QString text = displayValue(Field::Pressure, reportHpa, units);
+    if (tendency.tendency != Tendency::Unknown)
+        text += QStringLiteral(", ") + tendencyWord(tendency.tendency);
+    return text;
+}
+
+QString windText(std::optional<double> speed, std::optional<double> gust, Units units)
+{
+    QString text;
+    if (speed)
+        text = *speed == 0 && (!gust || *gust == 0) ? QStringLiteral("calm")
+                                                    : displayValue(Field::WindSpeed, *speed, units);
+    if (gust && !(speed && *speed == 0 && *gust == 0)) {
+        if (!text.isEmpty())
+            text += QStringLiteral(", ");
+        text += QStringLiteral("gusts ") + displayValue(Field::WindGust, *gust, units);
+    }
+    return text;
+}
+
+QString windAccessibleText(std::optional<double> direction, std::optional<double> speed,
+                           std::optional<double> gust, Units units)
+{
+    QString text = QStringLiteral("Wind");
+    const bool calm = speed && *speed == 0 && (!gust || *gust == 0);
+    if (direction && !calm)
+        text += QStringLiteral(" from ") + compassPoint(*direction) + QStringLiteral(" (") +
+                displayValue(Field::WindDirection, *direction, units) + QLatin1Char(')');
+    const QString strength = windText(speed, gust, units);
+    if (!strength.isEmpty())
+        text += (speed && !calm ? QStringLiteral(" at ") : QStringLiteral(" ")) + strength;
+    return text;
+}
+
+QString shortTime(std::int64_t when, std::int64_t now)
+{
+    const bool today = startOfLocalDay(when) == startOfLocalDay(now);
+    return QString::fromStdString(formatLocalTime(when, today ? "%H:%M" : "%-d %b %H:%M"));
+}
+
+QString graphDescription(const std::optional<SeriesSummary> &summary, Field field, Units units,
+                         Span span, std::int64_t now)
+{
+    const QString over = QStringLiteral("Last ") + QString::fromStdString(spanName(span));
+    if (!summary)
+        return over + QStringLiteral(": no values");
+    const auto point = [&](const Point &p) {
+        return QString::fromStdString(weather::shownWithUnit(field, p.value, units)) +
+               QStringLiteral(" (") + shortTime(p.utc, now) + QLatin1Char(')');
+    };
+    return over + QStringLiteral(": lowest ") + point(summary->lowest) +
+           QStringLiteral(", highest ") + point(summary->highest) + QStringLiteral(", last ") +
+           point(summary->last);
+}
+
+} // namespace quintaro::display

@@ -1,0 +1,150 @@
+#include "StationFeed.h"
+
+#include <QDateTime>
+#include <QLoggingCategory>
+
+#include <algorithm>
+
+namespace quintaro::display {
+
+// QT_LOGGING_RULES="quintaro.display.feed.debug=true" shows each report
+// taken in, for a user or a script that wants to see a display follow the
+// store.
+Q_LOGGING_CATEGORY(lcFeed, "quintaro.display.feed", QtWarningMsg)
+
+namespace {
+
+constexpr int kLookIntervalMs = 1000;
+constexpr int kFailuresTold = 3;
+
+} // namespace
+
+std::int64_t systemClock()
+{
+    return QDateTime::currentSecsSinceEpoch();
+}
+
+StationFeed::StationFeed(QString storePath, std::string call, QString address, Clock clock,
+                         QObject *parent)
+    : QObject(parent), m_path(std::move(storePath)), m_call(std::move(call)),
+      m_address(std::move(address)), m_clock(clock ? std::move(clock) : Clock(systemClock))
+{
+    m_timer.setInterval(kLookIntervalMs);
+    connect(&m_timer, &QTimer::timeout, this, &StationFeed::look);
+}
+
+void StationFeed::start()
+{
+    look();
+    m_timer.start();
+}
+
+void StationFeed::setProblem(const QString &problem)
+{
+    if (problem == m_problem)
+        return;
+    m_problem = problem;
+    emit statusChanged();
+}
+
+bool StationFeed::openStore()
+{
+    if (m_reader.isOpen())
+        return true;
+    if (!m_reader.open(m_path)) {
+        setProblem(m_reader.error());
+        return false;
+    }
+    m_dataVersion.reset();
+    return true;
+}
+
+void StationFeed::look()
+{
+    lookOnce();
+    emit looked();
+}
+
+void StationFeed::lookOnce()
+{
+    if (!openStore()) {
+        updateRecorders(false);
+        return;
+    }
+    const std::optional<std::int64_t> version = m_reader.dataVersion();
+    // Nothing was written since the last look: only the time moved on, which
+    // can end a recorder's liveness.
+    if (version && m_dataVersion && *version == *m_dataVersion) {
+        updateRecorders(false);
+        return;
+    }
+    if (!version || !readNewReports()) {
+        // A writer's lock makes a read fail now and then; the next look
+        // tries again, and only reads that keep failing are told.
+        if (++m_failedLooks >= kFailuresTold)
+            setProblem(m_reader.error());
+        return;
+    }
+    m_failedLooks = 0;
+    m_dataVersion = version;
+    updateRecorders(true);
+    setProblem(QString());
+}
+
+bool StationFeed::readNewReports()
+{
+    const std::int64_t now = m_clock();
+    const auto found = m_reader.reports(m_call, now - kHistorySeconds, m_lastId);
+    if (!found)
+        return false;
+    // Retention may have removed old reports; the display lets go of them
+    // too, so that a display open for weeks holds no more than 30 days.
+    const std::int64_t oldest = now - kHistorySeconds;
+    const auto keep = std::find_if(m_samples.begin(), m_samples.end(),
+                                   [&](const Sample &s) { return s.heardUtc >= oldest; });
+    const bool dropped = keep != m_samples.begin();
+    m_samples.erase(m_samples.begin(), keep);
+
+    const std::size_t first = m_samples.size();
+    bool ordered = true;
+    for (const history::StoredReport &report : *found) {
+        if (!m_samples.empty() && report.heardUtc < m_samples.back().heardUtc)
+            ordered = false;
+        m_samples.push_back({report.heardUtc, report.values});
+        m_lastId = std::max(m_lastId, report.id);
+    }
+    // A report stored late with an earlier time goes to its place; the
+    // graphs are then drawn anew.
+    if (!ordered)
+        std::stable_sort(m_samples.begin(), m_samples.end(),
+                         [](const Sample &a, const Sample &b) { return a.heardUtc < b.heardUtc; });
+    if (!found->empty()) {
+        qCDebug(lcFeed, "%s: %zu new report(s), the last heard at %lld", m_call.c_str(),
+                found->size(), static_cast<long long>(found->back().heardUtc));
+    }
+    if (!found->empty() || dropped)
+        emit samplesAdded(ordered && !dropped ? first : 0);
+    return true;
+}
+
+void StationFeed::updateRecorders(bool reread)
+{
+    if (reread) {
+        if (const auto rows = m_reader.recorders())
+            m_recorderRows = *rows;
+    }
+    const RecorderStatus status = display::recorderStatus(m_recorderRows, m_address, m_clock());
+    const bool changed =
+        status.recording != m_recorders.recording ||
+        status.otherLiveHost != m_recorders.otherLiveHost ||
+        status.recorder.has_value() != m_recorders.recorder.has_value() ||
+        (status.recorder && (status.recorder->pid != m_recorders.recorder->pid ||
+                             status.recorder->host != m_recorders.recorder->host ||
+                             (!status.recording && status.recorder->heartbeatUtc !=
+                                                       m_recorders.recorder->heartbeatUtc)));
+    m_recorders = status;
+    if (changed)
+        emit statusChanged();
+}
+
+} // namespace quintaro::display

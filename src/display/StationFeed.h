@@ -1,0 +1,82 @@
+#pragma once
+
+#include "HistoryReader.h"
+#include "RecorderStatus.h"
+#include "WeatherRules.h"
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace quintaro::display {
+
+// The seconds since 1970 the display takes as now; tests fix them.
+using Clock = std::function<std::int64_t()>;
+std::int64_t systemClock();
+
+// One station's weather as the history store holds it, kept current by
+// looking at the store once a second: the whole recorded history of the
+// last 30 days at start, then each new report as soon as the store's data
+// version says another connection wrote. It never writes the store and
+// never connects to the packet engine; it reads which Quintaro records, and
+// whether one still does, from the store's recorders.
+class StationFeed : public QObject
+{
+    Q_OBJECT
+
+public:
+    // `call` is the radio's bytes; `address` the engine host the display was
+    // started for, empty for any.
+    StationFeed(QString storePath, std::string call, QString address, Clock clock,
+                QObject *parent = nullptr);
+
+    // Reads what the store holds now and starts looking for more.
+    void start();
+
+    const std::vector<Sample> &samples() const { return m_samples; }
+    // Why the store cannot be read, or empty while it can.
+    QString storeProblem() const { return m_problem; }
+    const RecorderStatus &recorderStatus() const { return m_recorders; }
+    const QString &storePath() const { return m_path; }
+    std::int64_t now() const { return m_clock(); }
+
+    // One look at the store; the timer calls it every second.
+    void look();
+
+signals:
+    // Reports were appended to samples() from index `first` on; with
+    // `first` 0 the history was read anew.
+    void samplesAdded(std::size_t first);
+    // The store's problem or the recorders' status changed.
+    void statusChanged();
+    // A look has ended, whatever it found: the time shown moves on.
+    void looked();
+
+private:
+    void lookOnce();
+    bool openStore();
+    bool readNewReports();
+    void updateRecorders(bool reread);
+    void setProblem(const QString &problem);
+
+    QString m_path;
+    std::string m_call;
+    QString m_address;
+    Clock m_clock;
+    history::HistoryReader m_reader;
+    QTimer m_timer;
+    std::vector<Sample> m_samples;
+    std::vector<history::RecorderRow> m_recorderRows;
+    RecorderStatus m_recorders;
+    QString m_problem;
+    std::int64_t m_lastId = 0;
+    int m_failedLooks = 0;
+    std::optional<std::int64_t> m_dataVersion;
+};
+
+} // namespace quintaro::display

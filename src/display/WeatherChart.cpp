@@ -1,0 +1,214 @@
+#include "WeatherChart.h"
+
+#include <QAreaSeries>
+#include <QChart>
+#include <QDateTime>
+#include <QDateTimeAxis>
+#include <QEvent>
+#include <QGraphicsLayout>
+#include <QLegendMarker>
+#include <QLineSeries>
+#include <QValueAxis>
+
+#include <algorithm>
+#include <cmath>
+
+namespace quintaro::display {
+
+WeatherChart::WeatherChart(const QString &title, std::vector<Line> lines, QWidget *parent)
+    : QChartView(parent), m_lines(std::move(lines)), m_slots(m_lines.size())
+{
+    auto *chart = new QChart;
+    chart->setTitle(title);
+    chart->setAnimationOptions(QChart::NoAnimation);
+    chart->layout()->setContentsMargins(0, 0, 0, 0);
+    chart->setMargins(QMargins(4, 2, 4, 2));
+    chart->setBackgroundRoundness(0);
+    chart->legend()->setVisible(m_lines.size() > 1);
+    chart->legend()->setAlignment(Qt::AlignTop);
+    m_timeAxis = new QDateTimeAxis(chart);
+    m_valueAxis = new QValueAxis(chart);
+    chart->addAxis(m_timeAxis, Qt::AlignBottom);
+    chart->addAxis(m_valueAxis, Qt::AlignLeft);
+    setChart(chart);
+    setRenderHint(QPainter::Antialiasing);
+    // Keyboard users reach each graph, and a screen reader tells its
+    // description there.
+    setFocusPolicy(Qt::TabFocus);
+    setMinimumSize(240, 160);
+    for (std::size_t line = 0; line < m_lines.size(); ++line)
+        addSlot(int(line));
+    applyPalette();
+}
+
+bool WeatherChart::isDark() const
+{
+    return palette().color(QPalette::Window).lightness() < 128;
+}
+
+WeatherChart::Slot WeatherChart::addSlot(int line)
+{
+    Slot slot;
+    slot.data = new QLineSeries(chart());
+    slot.data->setName(m_lines[std::size_t(line)].name);
+    if (m_lines[std::size_t(line)].filled) {
+        auto *area = new QAreaSeries(slot.data);
+        slot.data->setParent(area);
+        area->setName(m_lines[std::size_t(line)].name);
+        slot.shown = area;
+    } else {
+        slot.shown = slot.data;
+    }
+    chart()->addSeries(slot.shown);
+    slot.shown->attachAxis(m_timeAxis);
+    slot.shown->attachAxis(m_valueAxis);
+    const bool first = m_slots[std::size_t(line)].empty();
+    if (!first || !chart()->legend()->isVisible()) {
+        for (QLegendMarker *marker : chart()->legend()->markers(slot.shown))
+            marker->setVisible(false);
+    }
+    styleSlot(slot, line);
+    m_slots[std::size_t(line)].push_back(slot);
+    return slot;
+}
+
+void WeatherChart::styleSlot(const Slot &slot, int line)
+{
+    const Line &spec = m_lines[std::size_t(line)];
+    const QColor colour = isDark() ? spec.darkColour : spec.lightColour;
+    QPen pen(colour, 2);
+    if (spec.dashed)
+        pen.setStyle(Qt::DashLine);
+    if (auto *area = qobject_cast<QAreaSeries *>(slot.shown)) {
+        QColor fill = colour;
+        fill.setAlphaF(0.45f);
+        area->setBrush(fill);
+        area->setPen(QPen(colour, 1.5));
+    } else {
+        slot.data->setPen(pen);
+    }
+}
+
+void WeatherChart::applyPalette()
+{
+    const QPalette pal = palette();
+    QChart *c = chart();
+    c->setTheme(isDark() ? QChart::ChartThemeDark : QChart::ChartThemeLight);
+    // The theme's own backgrounds would stand out from the window's.
+    c->setBackgroundBrush(pal.color(QPalette::Base));
+    c->setBackgroundPen(Qt::NoPen);
+    c->setTitleBrush(pal.color(QPalette::Text));
+    QFont titleFont = font();
+    titleFont.setBold(true);
+    c->setTitleFont(titleFont);
+    c->legend()->setLabelColor(pal.color(QPalette::Text));
+    QColor grid = pal.color(QPalette::Text);
+    grid.setAlphaF(0.18f);
+    for (QAbstractAxis *axis :
+         {static_cast<QAbstractAxis *>(m_timeAxis), static_cast<QAbstractAxis *>(m_valueAxis)}) {
+        axis->setLabelsColor(pal.color(QPalette::Text));
+        axis->setLabelsFont(font());
+        axis->setGridLineColor(grid);
+        axis->setLinePenColor(pal.color(QPalette::Mid));
+    }
+    for (std::size_t line = 0; line < m_slots.size(); ++line) {
+        for (const Slot &slot : m_slots[line])
+            styleSlot(slot, int(line));
+    }
+}
+
+void WeatherChart::changeEvent(QEvent *event)
+{
+    QChartView::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::FontChange)
+        applyPalette();
+}
+
+void WeatherChart::resizeEvent(QResizeEvent *event)
+{
+    QChartView::resizeEvent(event);
+    updateTimeFormat();
+    if (isNarrow() != m_narrow) {
+        m_narrow = isNarrow();
+        emit narrownessChanged();
+    }
+}
+
+void WeatherChart::updateTimeFormat()
+{
+    const std::int64_t length = m_axis.toUtc - m_axis.fromUtc;
+    m_timeAxis->setFormat(length <= 86400 ? QStringLiteral("HH:mm")
+                          : length <= 7 * 86400
+                              ? (isNarrow() ? QStringLiteral("ddd") : QStringLiteral("ddd d"))
+                              : QStringLiteral("d MMM"));
+}
+
+void WeatherChart::setData(const std::vector<std::vector<Segment>> &lines, weather::Field field,
+                           weather::Units units, const TimeAxis &axis, const QString &title,
+                           bool zeroBased, double ceiling)
+{
+    chart()->setTitle(title);
+    double low = INFINITY;
+    double high = -INFINITY;
+    for (std::size_t line = 0; line < m_lines.size(); ++line) {
+        const std::vector<Segment> empty;
+        const std::vector<Segment> &segments = line < lines.size() ? lines[line] : empty;
+        auto &runs = m_slots[line];
+        while (runs.size() < std::max<std::size_t>(segments.size(), 1))
+            addSlot(int(line));
+        // Runs that are gone now give their series back, all but one.
+        while (runs.size() > std::max<std::size_t>(segments.size(), 1)) {
+            chart()->removeSeries(runs.back().shown);
+            delete runs.back().shown;
+            runs.pop_back();
+        }
+        for (std::size_t i = 0; i < runs.size(); ++i) {
+            QList<QPointF> points;
+            if (i < segments.size()) {
+                points.reserve(qsizetype(segments[i].size()));
+                for (const Point &p : segments[i]) {
+                    points.append(QPointF(double(p.utc) * 1000.0, p.value));
+                    low = std::min(low, p.value);
+                    high = std::max(high, p.value);
+                }
+            }
+            runs[i].data->replace(points);
+        }
+    }
+    m_axis = axis;
+    m_timeAxis->setRange(QDateTime::fromSecsSinceEpoch(axis.fromUtc),
+                         QDateTime::fromSecsSinceEpoch(axis.toUtc));
+    m_timeAxis->setTickCount(axis.ticks);
+    updateTimeFormat();
+
+    if (!std::isfinite(low)) {
+        low = 0;
+        high = 1;
+    }
+    if (zeroBased)
+        low = std::min(low, 0.0);
+    if (high - low < 1e-9)
+        high = low + 1;
+    const double pad = (high - low) * 0.05;
+    double top = high + pad;
+    double bottom = zeroBased && low >= 0 ? 0 : low - pad;
+    if (ceiling > 0)
+        top = std::min(top, ceiling);
+    m_valueAxis->setRange(bottom, top);
+    m_valueAxis->applyNiceNumbers();
+    m_valueAxis->setLabelFormat(QStringLiteral("%.") +
+                                QString::number(std::max(0, weather::decimalsOf(field, units) -
+                                                                (high - low > 10 ? 1 : 0))) +
+                                QStringLiteral("f"));
+}
+
+int WeatherChart::segmentCount(int line) const
+{
+    const auto &runs = m_slots[std::size_t(line)];
+    int count = 0;
+    for (const Slot &slot : runs)
+        count += slot.data->count() > 0 ? 1 : 0;
+    return count;
+}
+
+} // namespace quintaro::display

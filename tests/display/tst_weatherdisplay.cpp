@@ -1,0 +1,346 @@
+// The weather display's window on prepared stores, read back through the
+// names a screen reader hears: its values in both units, spans and gaps,
+// stale values, live reports, which recorder it follows, damaged and missing
+// stores, the dark palette; and the program's command line.
+
+#include "HistoryFixture.h"
+#include "ProcessRun.h"
+#include "StationFeed.h"
+#include "TestPaths.h"
+#include "WeatherChart.h"
+#include "WeatherWindow.h"
+
+#include <QApplication>
+#include <QChart>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineSeries>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cstdlib>
+#include <ctime>
+
+using namespace quintaro;
+using display::WeatherWindow;
+
+namespace {
+
+// 2026-12-07 14:20:00 in Rome (CET, UTC+1).
+constexpr qint64 kNow = 1796649600;
+
+std::string report(int temperatureF, int pressureTenths)
+{
+    char info[64];
+    std::snprintf(info, sizeof info, "_12071320c220s004g005t%03dr001p010P005h50b%05d", temperatureF,
+                  pressureTenths);
+    return info;
+}
+
+} // namespace
+
+class TestWeatherDisplay : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void values_data();
+    void values();
+    void spansAndGaps();
+    void staleValues();
+    void liveReports();
+    void recorder_data();
+    void recorder();
+    void unreadableStore_data();
+    void unreadableStore();
+    void darkPalette();
+    void commandLine_data();
+    void commandLine();
+
+private:
+    std::unique_ptr<WeatherWindow> open(const QString &store, const QString &address = {});
+    QString label(WeatherWindow &window, const char *name);
+
+    QTemporaryDir m_dir;
+    int m_stores = 0;
+};
+
+void TestWeatherDisplay::initTestCase()
+{
+    ::setenv("TZ", "CET-1", 1);
+    ::tzset();
+}
+
+void TestWeatherDisplay::init()
+{
+    QFile::remove(m_dir.filePath(QStringLiteral("quintaro-weather.ini")));
+}
+
+std::unique_ptr<WeatherWindow> TestWeatherDisplay::open(const QString &store,
+                                                        const QString &address)
+{
+    WeatherWindow::Options options;
+    options.call = "IK1WX-3";
+    options.address = address;
+    options.storePath = store;
+    options.settingsPath = m_dir.filePath(QStringLiteral("quintaro-weather.ini"));
+    options.clock = [] { return kNow; };
+    auto window = std::make_unique<WeatherWindow>(std::move(options));
+    window->start();
+    window->show();
+    return window;
+}
+
+QString TestWeatherDisplay::label(WeatherWindow &window, const char *name)
+{
+    auto *widget = window.findChild<QWidget *>(QLatin1String(name));
+    return widget ? widget->accessibleName() : QStringLiteral("<no %1>").arg(name);
+}
+
+void TestWeatherDisplay::values_data()
+{
+    QTest::addColumn<QString>("units");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("heard");
+    const QString metric = QStringLiteral("Metric");
+    const QString us = QStringLiteral("US");
+    QTest::newRow("temperature") << metric << "temperature"
+                                 << "Temperature 25.0 °C";
+    QTest::newRow("temperature US") << us << "temperature"
+                                    << "Temperature 77 °F";
+    QTest::newRow("pressure, rising over 3 h") << metric << "pressure"
+                                               << "Pressure 1013.2 hPa, rising";
+    QTest::newRow("pressure US") << us << "pressure"
+                                 << "Pressure 29.92 inHg, rising";
+    QTest::newRow("wind") << metric << "wind"
+                          << "Wind from SW (220°) at 6.4 km/h, gusts 8.0 km/h";
+    QTest::newRow("rain") << us << "rainSinceMidnight"
+                          << "Rain 0.05 in since midnight";
+    QTest::newRow("today's high") << metric << "todayHigh"
+                                  << "Today's highest temperature 25.0 °C at 14:19";
+    QTest::newRow("today's low") << us << "todayLow"
+                                 << "Today's lowest temperature 59 °F at 11:20";
+    QTest::newRow("not reported") << metric << "luminosity"
+                                  << "Luminosity not reported";
+    QTest::newRow("last heard, no age") << metric << "lastHeard"
+                                        << "Last heard 14:19:00";
+}
+
+void TestWeatherDisplay::values()
+{
+    QFETCH(QString, units);
+    QFETCH(QString, name);
+    QFETCH(QString, heard);
+    const QString store = m_dir.filePath(QStringLiteral("values.sqlite"));
+    if (!QFile::exists(store)) {
+        testsupport::HistoryFixture fixture(store);
+        QVERIFY(fixture.addReports({
+            {"IK1WX-3", kNow - 3 * 3600, "", report(59, 10118)},
+            {"IK1WX-3", kNow - 60, "", report(77, 10132)},
+            {"IK1OTHER", kNow - 30, "", report(100, 10000)},
+        }));
+    }
+    auto window = open(store);
+    auto *unitsBox = window->findChild<QComboBox *>(QStringLiteral("units"));
+    unitsBox->setCurrentIndex(unitsBox->findText(units));
+    QCOMPARE(label(*window, qPrintable(name)), heard);
+    QCOMPARE(window->windowTitle(), QStringLiteral("IK1WX-3 – Quintaro Weather"));
+    // The choice is the display's own and outlives the window.
+    window.reset();
+    auto again = open(store);
+    QCOMPARE(again->findChild<QComboBox *>(QStringLiteral("units"))->currentText(), units);
+}
+
+void TestWeatherDisplay::spansAndGaps()
+{
+    const QString store = m_dir.filePath(QStringLiteral("spans.sqlite"));
+    testsupport::HistoryFixture fixture(store);
+    std::vector<history::PendingReport> reports;
+    // Every 5 minutes for 10 days, silent from 3 days to 2 days ago.
+    for (qint64 ago = 10 * 86400; ago >= 0; ago -= 300) {
+        if (ago < 2 * 86400 || ago >= 3 * 86400)
+            reports.push_back({"IK1WX-3", kNow - ago, "", report(50, 10100)});
+    }
+    QVERIFY(fixture.addReports(reports));
+    auto window = open(store);
+    auto *chart = window->findChild<display::WeatherChart *>(QStringLiteral("temperatureChart"));
+    auto *span = window->findChild<QComboBox *>(QStringLiteral("span"));
+    const auto points = [&] {
+        qsizetype count = 0;
+        for (QAbstractSeries *series : chart->chart()->series())
+            count += static_cast<QLineSeries *>(series)->count();
+        return count;
+    };
+    const struct
+    {
+        const char *text;
+        qsizetype points;
+        int runs;
+    } kSpans[] = {
+        {"Last 6 hours", 6 * 12 + 1, 1},
+        {"Last 24 hours", 24 * 12 + 1, 1},
+        {"Last 7 days", 6 * 288 + 1, 2}, // 7 days less the silent day
+        {"Last 30 days", qsizetype(reports.size()), 2},
+    };
+    for (const auto &s : kSpans) {
+        span->setCurrentIndex(span->findText(QLatin1String(s.text)));
+        QCOMPARE(points(), s.points);
+        QCOMPARE(chart->segmentCount(0), s.runs);
+        QVERIFY2(chart->accessibleDescription().startsWith(QLatin1String(s.text) +
+                                                           QStringLiteral(": lowest 10.0 °C")),
+                 qPrintable(chart->accessibleDescription()));
+    }
+}
+
+void TestWeatherDisplay::staleValues()
+{
+    const QString store = m_dir.filePath(QStringLiteral("stale.sqlite"));
+    testsupport::HistoryFixture fixture(store);
+    QVERIFY(fixture.addReports({{"IK1WX-3", kNow - 31 * 60, "", report(77, 10132)}}));
+    auto window = open(store);
+    QCOMPARE(label(*window, "temperature"), QStringLiteral("Temperature 25.0 °C, stale"));
+    QCOMPARE(window->findChild<QLabel *>(QStringLiteral("temperature"))->foregroundRole(),
+             QPalette::PlaceholderText);
+    QVERIFY(window->findChild<QLabel *>(QStringLiteral("lastHeard"))
+                ->text()
+                .endsWith(QStringLiteral("(31 min ago)")));
+}
+
+void TestWeatherDisplay::liveReports()
+{
+    const QString store = m_dir.filePath(QStringLiteral("live.sqlite"));
+    testsupport::HistoryFixture fixture(store);
+    QVERIFY(fixture.addReports({{"IK1WX-3", kNow - 600, "", report(50, 10100)}}));
+    auto window = open(store);
+    QCOMPARE(label(*window, "temperature"), QStringLiteral("Temperature 10.0 °C"));
+    QVERIFY(fixture.addReports({{"IK1WX-3", kNow - 5, "", report(68, 10100)}}));
+    QTRY_COMPARE_WITH_TIMEOUT(label(*window, "temperature"), QStringLiteral("Temperature 20.0 °C"),
+                              2500);
+    auto *chart = window->findChild<display::WeatherChart *>(QStringLiteral("temperatureChart"));
+    QCOMPARE(static_cast<QLineSeries *>(chart->chart()->series().front())->count(), 2);
+}
+
+void TestWeatherDisplay::recorder_data()
+{
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<qint64>("beatAgo");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("status");
+    QTest::newRow("live") << "127.0.0.1" << qint64(4) << "127.0.0.1"
+                          << "Recorded live by Quintaro (process 777)";
+    QTest::newRow("none live") << "127.0.0.1" << qint64(600) << "127.0.0.1"
+                               << "No Quintaro records from the engine at 127.0.0.1 now: last "
+                                  "heartbeat 14:10:00.";
+    QTest::newRow("another engine") << "wx.example" << qint64(4) << "127.0.0.1"
+                                    << "No Quintaro records from the engine at 127.0.0.1 now, "
+                                       "nor has one yet. One records from the engine at "
+                                       "wx.example.";
+}
+
+void TestWeatherDisplay::recorder()
+{
+    QFETCH(QString, host);
+    QFETCH(qint64, beatAgo);
+    QFETCH(QString, address);
+    QFETCH(QString, status);
+    const QString store = m_dir.filePath(QStringLiteral("recorder%1.sqlite").arg(++m_stores));
+    testsupport::HistoryFixture fixture(store);
+    QVERIFY(fixture.addRecorder(host, 777, kNow - 3600, kNow - beatAgo));
+    QVERIFY(fixture.addReports({{"IK1WX-3", kNow - 60, "", report(77, 10132)}}));
+    auto window = open(store, address);
+    QVERIFY2(label(*window, "status").startsWith(status), qPrintable(label(*window, "status")));
+    QCOMPARE(window->findChild<QLabel *>(QStringLiteral("engineAddress"))->text(),
+             QStringLiteral("Engine at ") + address);
+    // The history shows whoever records.
+    QCOMPARE(label(*window, "temperature"), QStringLiteral("Temperature 25.0 °C"));
+}
+
+void TestWeatherDisplay::unreadableStore_data()
+{
+    QTest::addColumn<QByteArray>("contents"); // "<missing>": no file
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("missing") << QByteArray("<missing>") << "there is no history file at";
+    QTest::newRow("damaged") << QByteArray(8192, '\x5a') << "cannot be read";
+}
+
+void TestWeatherDisplay::unreadableStore()
+{
+    QFETCH(QByteArray, contents);
+    QFETCH(QString, reason);
+    const QString store = m_dir.filePath(QStringLiteral("unreadable%1.sqlite").arg(++m_stores));
+    if (contents != "<missing>") {
+        QFile file(store);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(contents);
+    }
+    auto window = open(store);
+    const QString status = label(*window, "status");
+    QVERIFY2(status.startsWith(QStringLiteral("The weather history cannot be read: ")) &&
+                 status.contains(reason),
+             qPrintable(status));
+    QCOMPARE(label(*window, "temperature"), QStringLiteral("Temperature not reported"));
+    // The display never makes the store it reads.
+    QCOMPARE(QFile::exists(store), contents != "<missing>");
+}
+
+void TestWeatherDisplay::darkPalette()
+{
+    const QString store = m_dir.filePath(QStringLiteral("dark.sqlite"));
+    testsupport::HistoryFixture fixture(store);
+    QVERIFY(fixture.addReports({{"IK1WX-3", kNow - 60, "", report(77, 10132)}}));
+    auto window = open(store);
+    auto *chart = window->findChild<display::WeatherChart *>(QStringLiteral("pressureChart"));
+    QVERIFY(chart->chart()->backgroundBrush().color().lightness() > 128);
+    const QPalette light = QApplication::palette();
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(0x20, 0x22, 0x25));
+    dark.setColor(QPalette::WindowText, QColor(0xe8, 0xe8, 0xe8));
+    dark.setColor(QPalette::Base, QColor(0x16, 0x17, 0x19));
+    dark.setColor(QPalette::Text, QColor(0xe8, 0xe8, 0xe8));
+    // Widgets learn of the application's palette through a posted event.
+    QApplication::setPalette(dark);
+    QTRY_COMPARE(chart->chart()->theme(), QChart::ChartThemeDark);
+    QVERIFY(chart->chart()->backgroundBrush().color().lightness() < 64);
+    const auto *axis = chart->chart()->axes(Qt::Vertical).front();
+    QVERIFY(axis->labelsBrush().color().lightness() > 192);
+    QApplication::setPalette(light);
+    QTRY_COMPARE(chart->chart()->theme(), QChart::ChartThemeLight);
+}
+
+void TestWeatherDisplay::commandLine_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("help") << QStringList{QStringLiteral("--help")} << 0
+                          << "QUINTARO_HISTORY,\nelse ~/.local/share/quintaro/history.sqlite";
+    QTest::newRow("help names the settings")
+        << QStringList{QStringLiteral("--help")} << 0 << "~/.config/quintaro/quintaro-weather.ini";
+    QTest::newRow("version") << QStringList{QStringLiteral("--version")} << 0
+                             << "quintaro-weather (Quintaro) ";
+    QTest::newRow("no call") << QStringList{} << 2 << "no call given";
+    QTest::newRow("too many words")
+        << QStringList{QStringLiteral("IK1WX"), QStringLiteral("a"), QStringLiteral("b")} << 2
+        << "at most an engine address";
+}
+
+void TestWeatherDisplay::commandLine()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QString, said);
+    testsupport::ProcessRun run;
+    run.process.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
+    run.process.start(testsupport::binaryDir() + QStringLiteral("/quintaro-weather"), arguments);
+    QVERIFY(run.process.waitForFinished(10000));
+    QCOMPARE(run.process.exitCode(), status);
+    const QString output =
+        QString::fromUtf8(run.process.readAllStandardOutput() + run.process.readAllStandardError());
+    QVERIFY2(output.contains(said), qPrintable(output));
+}
+
+QTEST_MAIN(TestWeatherDisplay)
+#include "tst_weatherdisplay.moc"
