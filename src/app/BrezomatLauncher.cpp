@@ -4,7 +4,9 @@
 #include "MessageBox.h"
 #include "ProgramStarter.h"
 #include "SessionEnd.h"
+#include "SettingsFile.h"
 #include "StationListModel.h"
+#include "Text.h"
 #include "TextCodec.h"
 
 #include <QCoreApplication>
@@ -12,8 +14,9 @@
 namespace quintaro {
 
 BrezomatLauncher::BrezomatLauncher(QWidget *window, StationListModel &stations,
-                                   std::function<Program()> program)
-    : m_window(window), m_stations(stations), m_program(std::move(program))
+                                   std::function<Program()> program, std::string weatherDisplay)
+    : m_window(window), m_stations(stations), m_program(std::move(program)),
+      m_weatherDisplay(std::move(weatherDisplay))
 {
 }
 
@@ -22,8 +25,14 @@ bool BrezomatLauncher::start(const std::string &call)
     long long taskId = 0;
     try {
         const Program program = m_program();
-        taskId = stations::programStarter().start(
-            stations::buildCommandLine(program.path, call, program.address));
+        stations::ProgramStarter &starter = stations::programStarter();
+        taskId = starter.start(stations::buildCommandLine(program.path, call, program.address));
+        // A settings file that still names the default program, which this
+        // system has no copy of: the display that comes with Quintaro shows
+        // the station instead, given the same call and address.
+        if (taskId == 0 && trimSpaces(program.path) == kDefaultBrezomatPath)
+            taskId =
+                starter.start(stations::buildCommandLine(m_weatherDisplay, call, program.address));
     } catch (...) {
         taskId = 0;
     }

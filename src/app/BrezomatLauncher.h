@@ -27,7 +27,11 @@ public:
     };
     // `program` is asked afresh at every start, so that an edit takes effect
     // at the next one, also between the starts of one run over the list.
-    BrezomatLauncher(QWidget *window, StationListModel &stations, std::function<Program()> program);
+    // `weatherDisplay`: the path of the weather display shipped with
+    // Quintaro, started in place of the default Brezomat program when that
+    // cannot be started.
+    BrezomatLauncher(QWidget *window, StationListModel &stations, std::function<Program()> program,
+                     std::string weatherDisplay);
 
     // A station just added to the list.
     void startForNew(int row);
@@ -44,6 +48,7 @@ private:
     QWidget *m_window;
     StationListModel &m_stations;
     std::function<Program()> m_program;
+    std::string m_weatherDisplay;
 };
 
 } // namespace quintaro

@@ -18,6 +18,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDateTime>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -43,11 +44,15 @@ geometry::Rect toRect(const QRect &r)
 MainWindow::MainWindow(quint16 enginePort, QWidget *parent)
     : QMainWindow(parent), m_link(this), m_stations(this), m_calls(&m_stations), m_fileDialog(this),
       m_files(this, m_fileDialog, m_stations),
-      m_launcher(this, m_stations,
-                 [this] {
-                     return BrezomatLauncher::Program{encodeLocalText(m_ui.txtPath->text()),
-                                                      encodeLocalText(m_ui.txtAddr->text())};
-                 }),
+      m_launcher(
+          this, m_stations,
+          [this] {
+              return BrezomatLauncher::Program{encodeLocalText(m_ui.txtPath->text()),
+                                               encodeLocalText(m_ui.txtAddr->text())};
+          },
+          QFile::encodeName(QCoreApplication::applicationDirPath() + QLatin1Char('/') +
+                            QLatin1String(kWeatherDisplayProgram))
+              .toStdString()),
       m_enginePort(enginePort)
 {
     setWindowTitle(QStringLiteral("Quintaro v") + QLatin1String(kQuintaroVersion));

@@ -14,7 +14,6 @@ constexpr std::string_view kDefaultHost = "localhost";
 // A settings record is a few hundred bytes; its reader stops after the
 // seventh value, so the rest of an oversized file need not be read at all.
 constexpr std::size_t kSettingsReadLimit = 64 * 1024;
-constexpr std::string_view kDefaultPath = "Orbetti.exe";
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b)
 {
@@ -132,7 +131,7 @@ std::string defaultSettingsRecord()
     std::string out;
     appendQuoted(out, kDefaultHost);
     out += ',';
-    appendQuoted(out, kDefaultPath);
+    appendQuoted(out, kDefaultBrezomatPath);
     out += ",0,0,4900,2950,\"#FALSE#\"\r\n";
     return out;
 }

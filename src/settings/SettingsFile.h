@@ -12,6 +12,10 @@ namespace quintaro {
 // directory the program was started from.
 inline constexpr char kSettingsFileName[] = "Quintaro.ini";
 
+// The Brezomat program a new settings file names: a name to look for, not a
+// path.
+inline constexpr char kDefaultBrezomatPath[] = "Orbetti.exe";
+
 // The values of "Quintaro.ini", in file order. Positions and sizes are the
 // main window's outer geometry in twips. The first seven make a complete
 // record; those after them came later, and readers of the first seven

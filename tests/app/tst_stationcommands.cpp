@@ -98,6 +98,8 @@ private slots:
     void alreadyLoaded_data();
     void alreadyLoaded();
     void startFailureWarning();
+    void weatherDisplayStandsIn_data();
+    void weatherDisplayStandsIn();
     void loadAllWithUnusablePath_data();
     void loadAllWithUnusablePath();
     void commandLine_data();
@@ -398,6 +400,52 @@ void TestStationCommands::startFailureWarning()
     QCOMPARE(w.statuses(), QList<int>{1});
     QCOMPARE(w.started().size(), 3);
     QCOMPARE(w.boxes.requests.size(), 2);
+}
+
+void TestStationCommands::weatherDisplayStandsIn_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("brezomatStarts");
+    QTest::addColumn<bool>("displayInstalled");
+    QTest::addColumn<bool>("displayTried");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<int>("boxes");
+
+    QTest::newRow("default program missing, display there")
+        << "Orbetti.exe" << false << true << true << 1 << 0;
+    QTest::newRow("default program with blanks around it")
+        << "  Orbetti.exe " << false << true << true << 1 << 0;
+    QTest::newRow("both missing: one warning") << "Orbetti.exe" << false << false << true << 0 << 1;
+    QTest::newRow("default program there") << "Orbetti.exe" << true << true << false << 1 << 0;
+    QTest::newRow("another program missing") << "/opt/brez" << false << true << false << 0 << 1;
+    QTest::newRow("a path that only ends like it")
+        << "/opt/Orbetti.exe" << false << true << false << 0 << 1;
+}
+
+void TestStationCommands::weatherDisplayStandsIn()
+{
+    QFETCH(QString, path);
+    QFETCH(bool, brezomatStarts);
+    QFETCH(bool, displayInstalled);
+    QFETCH(bool, displayTried);
+    QFETCH(int, status);
+    QFETCH(int, boxes);
+
+    StationWindow w;
+    w.txtPath()->setText(path);
+    w.txtAddr()->setText(QStringLiteral(" radio.lan "));
+    w.starter->setWeatherDisplayInstalled(displayInstalled);
+    if (!brezomatStarts)
+        w.starter->failNext();
+    w.clickAutoLoad();
+    QVERIFY(w.hear("IK1ABC-13"));
+
+    QCOMPARE(w.started(), QByteArrayList{path.trimmed().toUtf8() + " IK1ABC-13 radio.lan"});
+    const std::vector<std::string> display{
+        testsupport::RecordingProgramStarter::weatherDisplayPath() + " IK1ABC-13 radio.lan"};
+    QCOMPARE(w.starter->weatherDisplayLines, displayTried ? display : std::vector<std::string>{});
+    QCOMPARE(w.statuses(), QList<int>{status});
+    QCOMPARE(w.boxes.requests.size(), boxes);
 }
 
 void TestStationCommands::loadAllWithUnusablePath_data()
