@@ -34,9 +34,9 @@ using Clock = std::chrono::steady_clock;
 constexpr auto kWriteInterval = std::chrono::seconds(1);
 constexpr auto kHeartbeatInterval = std::chrono::seconds(10);
 constexpr auto kRetentionInterval = std::chrono::hours(1);
-// A recorders row whose heartbeat is older than this belongs to a Quintaro
-// that ended without removing it (killed, or its machine stopped).
-constexpr std::int64_t kStaleRecorderSeconds = 600;
+// Closing waits at most this long for the last reports to be written while
+// another writer holds the lock.
+constexpr auto kFinishTime = std::chrono::seconds(10);
 // After a flood the log is cut back to this size at the next checkpoint,
 // instead of keeping its largest size on the disk.
 constexpr int kJournalSizeLimit = 4 << 20;
@@ -90,6 +90,7 @@ public:
     ~RecorderWriter();
 
     void start(const QString &path);
+    void stop();
     void setEngineHost(const QString &host);
     void record(std::string_view call, std::string_view path, std::string_view info,
                 std::int64_t heardUtc);
@@ -147,6 +148,7 @@ private:
     // The writer thread's own.
     Phase m_phase = Phase::Closed;
     std::vector<PendingReport> m_batch;
+    RecentReports m_recent;
     std::int64_t m_rowId = -1;
     std::int64_t m_startedUtc = 0;
     QString m_offReason;
@@ -163,21 +165,28 @@ private:
 
 RecorderWriter::~RecorderWriter()
 {
+    stop();
+}
+
+void RecorderWriter::stop()
+{
     {
         std::lock_guard lock(m_mutex);
         m_stopping = true;
     }
     m_wake.notify_one();
-    if (m_thread.joinable()) {
+    if (m_thread.joinable())
         m_thread.join();
-    } else {
-        m_dropped += m_pendingCount;
-    }
+    m_off = true;
+    std::lock_guard lock(m_mutex);
+    m_dropped += m_queue.size();
+    m_queue.clear();
+    m_pendingCount = m_pendingBytes = 0;
 }
 
 void RecorderWriter::start(const QString &path)
 {
-    if (m_thread.joinable())
+    if (m_thread.joinable() || m_off)
         return;
     m_path = path;
     m_startedUtc = nowUtc();
@@ -261,9 +270,9 @@ void RecorderWriter::run()
     Clock::time_point nextRetention = Clock::now();
     Clock::time_point nextOpen = Clock::now();
     for (;;) {
-        const bool stopping = waitForWork(lastWrite, nextHeartbeat, nextRetention, nextOpen);
-        const Clock::time_point now = Clock::now();
-        if (m_phase == Phase::Closed && (stopping || now >= nextOpen)) {
+        if (waitForWork(lastWrite, nextHeartbeat, nextRetention, nextOpen))
+            return finish();
+        if (m_phase == Phase::Closed && Clock::now() >= nextOpen) {
             openStore();
             // A damaged store moved aside is started anew at once; a locked
             // one is tried again a little later.
@@ -271,27 +280,23 @@ void RecorderWriter::run()
                                            ? kWriteInterval
                                            : Clock::duration::zero());
         }
-        if (m_phase == Phase::Open && !m_batch.empty()) {
-            writeBatch();
-            lastWrite = Clock::now();
-        }
-        if (!stopping && m_phase == Phase::Open &&
-            (m_heartbeatDue || Clock::now() >= nextHeartbeat)) {
+        // This copy's row goes in before its first report: another writer
+        // then knows to look for copies of what it stores.
+        if (m_phase == Phase::Open && (m_heartbeatDue || Clock::now() >= nextHeartbeat)) {
             heartbeat();
             // A heartbeat that met a lock is tried again with the next write.
             nextHeartbeat = Clock::now() + (m_heartbeatDue ? kWriteInterval : kHeartbeatInterval);
         }
-        if (!stopping && m_phase == Phase::Open &&
-            (m_retentionDue || Clock::now() >= nextRetention)) {
+        if (m_phase == Phase::Open && !m_batch.empty()) {
+            writeBatch();
+            lastWrite = Clock::now();
+        }
+        if (m_phase == Phase::Open && (m_retentionDue || Clock::now() >= nextRetention)) {
             removeExpired();
             nextRetention = Clock::now() + kRetentionInterval;
         }
         if (m_phase == Phase::Off && !m_batch.empty())
             forget(true);
-        if (stopping) {
-            finish();
-            return;
-        }
         publish();
     }
 }
@@ -378,7 +383,7 @@ void RecorderWriter::writeBatch()
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     QString error;
     WriteOutcome outcome;
-    if (insertReports(db, m_batch, &error, &outcome)) {
+    if (insertReports(db, m_batch, &error, &outcome, &m_recent)) {
         m_recorded += outcome.stored + outcome.skipped;
         forget(false);
         m_lockedSince = QDateTime();
@@ -455,16 +460,32 @@ void RecorderWriter::removeExpired()
     handleFault(fault, error);
 }
 
+// What is queued, and this copy's row, get further tries while another
+// writer holds the lock, within a bound that closing the window can bear.
 void RecorderWriter::finish()
 {
+    const Clock::time_point deadline = Clock::now() + kFinishTime;
+    while (m_phase != Phase::Off && Clock::now() < deadline) {
+        if (m_phase == Phase::Closed)
+            openStore();
+        if (m_phase == Phase::Open && m_rowId < 0 && !m_batch.empty())
+            heartbeat();
+        if (m_phase == Phase::Open && m_rowId < 0 && m_batch.empty())
+            break;
+        if (m_phase == Phase::Open && !m_batch.empty())
+            writeBatch();
+        if (m_phase == Phase::Open && m_batch.empty() && m_rowId >= 0) {
+            QSqlQuery query(QSqlDatabase::database(m_connection, false));
+            query.prepare(QStringLiteral("DELETE FROM recorders WHERE rowid = ?"));
+            query.addBindValue(qint64(m_rowId));
+            if (query.exec() || faultOf(query.lastError()) != StoreFault::Locked)
+                break;
+        }
+        if (m_phase == Phase::Closed && !m_lockedSince.isValid() && m_batch.empty())
+            break;
+    }
     if (!m_batch.empty())
         forget(true);
-    if (m_phase == Phase::Open && m_rowId >= 0) {
-        QSqlQuery query(QSqlDatabase::database(m_connection, false));
-        query.prepare(QStringLiteral("DELETE FROM recorders WHERE rowid = ?"));
-        query.addBindValue(qint64(m_rowId));
-        query.exec();
-    }
     closeStore();
 }
 
@@ -525,6 +546,7 @@ void RecorderWriter::goOff(const QString &reason)
 
 void RecorderWriter::closeStore()
 {
+    m_recent = RecentReports();
     if (m_phase == Phase::Open)
         m_phase = Phase::Closed;
     m_rowId = -1;
@@ -609,6 +631,11 @@ HistoryRecorder::~HistoryRecorder() = default;
 void HistoryRecorder::start(const QString &path)
 {
     m_writer->start(path);
+}
+
+void HistoryRecorder::stop()
+{
+    m_writer->stop();
 }
 
 void HistoryRecorder::setEngineHost(const QString &host)

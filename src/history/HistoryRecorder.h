@@ -43,8 +43,7 @@ public:
     static constexpr int kBusyTimeoutMs = 2000;
 
     explicit HistoryRecorder(QObject *parent = nullptr);
-    // Writes what is queued (one more try, bounded by the busy timeout),
-    // removes this copy's recorders row and ends the writer thread.
+    // Calls stop().
     ~HistoryRecorder() override;
     HistoryRecorder(const HistoryRecorder &) = delete;
     HistoryRecorder &operator=(const HistoryRecorder &) = delete;
@@ -53,6 +52,10 @@ public:
     // user's): opening, migrating and the first retention pass happen in the
     // writer thread. Reports recorded before are kept for it. Once only.
     void start(const QString &path);
+    // Writes what is queued, removes this copy's recorders row and ends the
+    // writer thread; while another program holds the lock, within 10 s at
+    // most. Reports recorded afterwards count as dropped.
+    void stop();
     // The engine host written in this copy's recorders row.
     void setEngineHost(const QString &host);
 

@@ -2,6 +2,7 @@
 
 #include "TextCodec.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QSqlError>
@@ -10,8 +11,10 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <limits>
 
 namespace quintaro::history {
 
@@ -215,14 +218,107 @@ bool migrate(QSqlDatabase &db, QString *error, StoreFault *fault)
     }
 }
 
+namespace {
+
+// The rows a writer reads at its first batch: far more than a minute of a
+// busy channel, and little enough to read in a moment.
+constexpr int kRecentRowsAtStart = 20000;
+
+std::string copyKey(std::string_view call, std::string_view info)
+{
+    std::string key;
+    key.reserve(call.size() + 1 + info.size());
+    key.append(call).append(1, '\0').append(info);
+    return key;
+}
+
+// Adds what others stored since `recent` last looked. The caller holds the
+// write lock, so nobody adds rows meanwhile.
+bool readOthersReports(QSqlDatabase &db, RecentReports &recent, QSqlQuery &query)
+{
+    query = QSqlQuery(db);
+    query.setForwardOnly(true);
+    if (recent.seenUpTo < 0) {
+        query.prepare(QStringLiteral("SELECT id, call, info, heard_utc FROM reports WHERE id >"
+                                     " (SELECT coalesce(max(id), 0) FROM reports) - ?"));
+        query.addBindValue(kRecentRowsAtStart);
+    } else {
+        query.prepare(QStringLiteral("SELECT id, call, info, heard_utc FROM reports WHERE id > ?"));
+        query.addBindValue(qint64(recent.seenUpTo));
+    }
+    if (!query.exec())
+        return false;
+    std::int64_t seen = std::max<std::int64_t>(recent.seenUpTo, 0);
+    while (query.next()) {
+        seen = std::max<std::int64_t>(seen, query.value(0).toLongLong());
+        const QByteArray info = query.value(2).toByteArray();
+        recent.add(copyKey(toRadioBytes(query.value(1).toString()),
+                           std::string_view(info.constData(), std::size_t(info.size()))),
+                   query.value(3).toLongLong());
+    }
+    if (query.lastError().isValid())
+        return false;
+    query.finish();
+    recent.seenUpTo = seen;
+    return true;
+}
+
+} // namespace
+
+bool RecentReports::contains(const std::string &key, std::int64_t heardUtc) const
+{
+    const auto found = m_heard.find(key);
+    if (found == m_heard.end())
+        return false;
+    for (const std::int64_t heard : found->second) {
+        if (heard >= heardUtc - kRepeatWindowSeconds && heard <= heardUtc + kRepeatWindowSeconds)
+            return true;
+    }
+    return false;
+}
+
+void RecentReports::add(std::string key, std::int64_t heardUtc)
+{
+    m_heard[std::move(key)].push_back(heardUtc);
+    ++m_count;
+}
+
+void RecentReports::forgetBefore(std::int64_t heardUtc)
+{
+    for (auto it = m_heard.begin(); it != m_heard.end();) {
+        std::vector<std::int64_t> &times = it->second;
+        m_count -= std::erase_if(times, [&](std::int64_t t) { return t < heardUtc; });
+        it = times.empty() ? m_heard.erase(it) : std::next(it);
+    }
+    if (m_count > kLimit) {
+        m_heard.clear();
+        m_count = 0;
+    }
+}
+
 bool insertReports(QSqlDatabase &db, std::span<const PendingReport> reports, QString *error,
-                   WriteOutcome *outcome)
+                   WriteOutcome *outcome, RecentReports *recent)
 {
     WriteOutcome counts;
     WriteOutcome &result = outcome ? *outcome : counts;
     result = WriteOutcome();
     if (!beginWriting(db, error, &result.fault))
         return false;
+    if (recent) {
+        QSqlQuery others;
+        if (!readOthersReports(db, *recent, others)) {
+            if (error)
+                *error = describeError(others.lastError());
+            result.fault = faultOf(others.lastError());
+            others = QSqlQuery();
+            rollback(db);
+            return false;
+        }
+        std::int64_t oldest = std::numeric_limits<std::int64_t>::max();
+        for (const PendingReport &report : reports)
+            oldest = std::min(oldest, report.heardUtc);
+        recent->forgetBefore(oldest - kRepeatWindowSeconds);
+    }
     QSqlQuery insert(db);
     QString columns = QStringLiteral("call, heard_utc, path, info");
     QString values = QStringLiteral("?, ?, ?, ?");
@@ -243,20 +339,29 @@ bool insertReports(QSqlDatabase &db, std::span<const PendingReport> reports, QSt
         // as text, so that a query by call finds them.
         const QString call = fromRadioBytes(report.call);
         const QByteArray info(report.info.data(), qsizetype(report.info.size()));
-        stored.bindValue(0, call);
-        stored.bindValue(1, qint64(report.heardUtc - kRepeatWindowSeconds));
-        stored.bindValue(2, qint64(report.heardUtc + kRepeatWindowSeconds));
-        stored.bindValue(3, info);
-        if (!stored.exec()) {
-            failed = &stored;
-            ok = false;
-            break;
-        }
-        const bool already = stored.next();
-        stored.finish();
-        if (already) {
-            ++result.skipped;
-            continue;
+        if (recent) {
+            std::string key = copyKey(report.call, report.info);
+            if (recent->contains(key, report.heardUtc)) {
+                ++result.skipped;
+                continue;
+            }
+            recent->add(std::move(key), report.heardUtc);
+        } else {
+            stored.bindValue(0, call);
+            stored.bindValue(1, qint64(report.heardUtc - kRepeatWindowSeconds));
+            stored.bindValue(2, qint64(report.heardUtc + kRepeatWindowSeconds));
+            stored.bindValue(3, info);
+            if (!stored.exec()) {
+                failed = &stored;
+                ok = false;
+                break;
+            }
+            const bool already = stored.next();
+            stored.finish();
+            if (already) {
+                ++result.skipped;
+                continue;
+            }
         }
         const weather::WeatherReport decoded = weather::decodeWeatherReport(report.info);
         insert.bindValue(0, call);
@@ -283,11 +388,21 @@ bool insertReports(QSqlDatabase &db, std::span<const PendingReport> reports, QSt
         stored.finish();
         rollback(db);
     } else {
+        const std::int64_t lastId = insert.lastInsertId().toLongLong();
         insert.finish();
         ok = commit(db, error, &result.fault);
+        // Every row up to this writer's last is known: the others' were read
+        // under the lock, the rest are its own, added as they went in.
+        if (ok && recent && result.stored > 0)
+            recent->seenUpTo = lastId;
     }
-    if (!ok)
+    if (!ok) {
         result.stored = result.skipped = 0;
+        // It holds this batch's reports, which are not stored after all: the
+        // next batch reads what the file holds anew.
+        if (recent)
+            *recent = RecentReports();
+    }
     return ok;
 }
 

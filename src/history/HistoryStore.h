@@ -10,6 +10,8 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
 namespace quintaro::history {
 
@@ -93,12 +95,47 @@ struct WriteOutcome
     std::size_t skipped = 0;
 };
 
+// A recorders row whose heartbeat is older than this belongs to a Quintaro
+// that ended without removing it (killed, or its machine stopped).
+inline constexpr std::int64_t kStaleRecorderSeconds = 600;
+
+// The reports stored lately, as one writer keeps them between its batches:
+// it looks for copies there, instead of asking the file once per report,
+// which under a flood costs more than the writing itself.
+class RecentReports
+{
+public:
+    // More are not kept: under two floods at once, a copy older than what is
+    // kept may then be stored a second time.
+    static constexpr std::size_t kLimit = 50000;
+
+    bool contains(const std::string &key, std::int64_t heardUtc) const;
+    void add(std::string key, std::int64_t heardUtc);
+    // Forgets what was heard before `heardUtc`; all of it when more than
+    // kLimit stay.
+    void forgetBefore(std::int64_t heardUtc);
+    std::size_t size() const { return m_count; }
+
+    // The rows up to this id have been seen; -1 while none has been read.
+    std::int64_t seenUpTo = -1;
+
+private:
+    std::unordered_map<std::string, std::vector<std::int64_t>> m_heard;
+    std::size_t m_count = 0;
+};
+
 // Stores the reports, their values decoded from the information field, in
-// one transaction, leaving out those another writer already stored. False,
-// with the reason in `error` and its kind in `outcome`, when it fails; then
-// nothing of them is stored.
+// one transaction, leaving out those another writer already stored: the
+// same call with the same information field heard within
+// kRepeatWindowSeconds. False, with the reason in `error` and its kind in
+// `outcome`, when it fails; then nothing of them is stored.
+//
+// A writer that keeps `recent` compares its reports with the rows others
+// stored since its last batch (at the first, the last 20 000 rows), read
+// under the write lock, and with its own. Without it, each report is looked
+// for in the file, among the call's reports of the minute around it.
 bool insertReports(QSqlDatabase &db, std::span<const PendingReport> reports, QString *error,
-                   WriteOutcome *outcome = nullptr);
+                   WriteOutcome *outcome = nullptr, RecentReports *recent = nullptr);
 
 // The period the settings table names, in days; kDefaultRetentionDays when it
 // names none that makes sense.

@@ -152,23 +152,31 @@ void TestHistoryStore::copiesAlreadyStored()
     QFETCH(int, later);
     QFETCH(QByteArray, info);
     QFETCH(bool, stored);
-    const QString path = m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()));
-    testsupport::HistoryFixture store(path);
-    QVERIFY(store.addReports({{"IK3WX", 1'765'000'000, "WIDE1-1", "_12071836c220s004g008t077"}}));
+    // Looked for in the file, and among the rows a writer keeps in memory.
+    for (const bool keepsRecent : {false, true}) {
+        const QString path = m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()) +
+                                            QString::number(keepsRecent));
+        testsupport::HistoryFixture store(path);
+        QVERIFY(
+            store.addReports({{"IK3WX", 1'765'000'000, "WIDE1-1", "_12071836c220s004g008t077"}}));
 
-    history::WriteOutcome outcome;
-    QString error;
-    const std::vector<PendingReport> copy = {
-        {call.toStdString(), 1'765'000'000 + later, "IR1UFB-10*", info.toStdString()}};
-    QVERIFY2(history::insertReports(store.database(), copy, &error, &outcome), qPrintable(error));
-    QCOMPARE(outcome.stored, std::size_t(stored));
-    QCOMPARE(outcome.skipped, std::size_t(!stored));
-    QSqlQuery query(store.database());
-    QVERIFY(query.exec(QStringLiteral("SELECT count(*) FROM reports")) && query.next());
-    QCOMPARE(query.value(0).toInt(), stored ? 2 : 1);
-    // The copy heard first keeps its path.
-    QVERIFY(query.exec(QStringLiteral("SELECT path FROM reports ORDER BY id")) && query.next());
-    QCOMPARE(query.value(0).toString(), QStringLiteral("WIDE1-1"));
+        history::RecentReports recent;
+        history::WriteOutcome outcome;
+        QString error;
+        const std::vector<PendingReport> copy = {
+            {call.toStdString(), 1'765'000'000 + later, "IR1UFB-10*", info.toStdString()}};
+        QVERIFY2(history::insertReports(store.database(), copy, &error, &outcome,
+                                        keepsRecent ? &recent : nullptr),
+                 qPrintable(error));
+        QCOMPARE(outcome.stored, std::size_t(stored));
+        QCOMPARE(outcome.skipped, std::size_t(!stored));
+        QSqlQuery query(store.database());
+        QVERIFY(query.exec(QStringLiteral("SELECT count(*) FROM reports")) && query.next());
+        QCOMPARE(query.value(0).toInt(), stored ? 2 : 1);
+        // The copy heard first keeps its path.
+        QVERIFY(query.exec(QStringLiteral("SELECT path FROM reports ORDER BY id")) && query.next());
+        QCOMPARE(query.value(0).toString(), QStringLiteral("WIDE1-1"));
+    }
 }
 
 void TestHistoryStore::expiredReportsRemoved_data()
