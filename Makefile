@@ -74,7 +74,7 @@ fuzz:
 # figures, the ratios and whether each goal is met; a missed goal is reported,
 # a benchmark that fails (lost data, a program that does not start) fails the
 # run.
-BENCHES := bench_stationlist bench_throughput bench_weather bench_startup bench_details
+BENCHES := bench_stationlist bench_throughput bench_weather bench_startup bench_details bench_history
 bench: build
 	@summary="$(abspath $(BUILD))/bench/summary.txt"; rm -f "$$summary"; \
 	for b in $(BENCHES); do \
