@@ -484,8 +484,13 @@ void RecorderWriter::finish()
         if (m_phase == Phase::Closed && !m_lockedSince.isValid() && m_batch.empty())
             break;
     }
-    if (!m_batch.empty())
+    if (!m_batch.empty()) {
+        std::fprintf(stderr, "quintaro: History: %s not recorded at the end: %s\n",
+                     qPrintable(reportsText(m_batch.size())),
+                     m_phase == Phase::Off ? qPrintable(m_offReason)
+                                           : "another program kept the store locked");
         forget(true);
+    }
     closeStore();
 }
 
