@@ -170,11 +170,12 @@ void TestHistoryRecorder::reportsReachAReader()
 
         const std::int64_t heard = now();
         recorder.record("IK3WX-13", "WIDE1-1,WIDE2-1", kInfo, heard);
-        recorder.record("IK3WX-13", "WIDE2-1", kInfo, heard + 5); // another engine's copy
+        recorder.record("IK3WX-13", "WIDE2-1", kInfo, heard + 5); // a digipeated copy
         QElapsedTimer seen;
         seen.start();
         QTRY_VERIFY_WITH_TIMEOUT(reader.latestReport("IK3WX-13").has_value(), kWaitMs);
-        QVERIFY2(seen.elapsed() < 2500, qPrintable(QString::number(seen.elapsed())));
+        // About two seconds, with room for a loaded machine.
+        QVERIFY2(seen.elapsed() < 3000, qPrintable(QString::number(seen.elapsed())));
         QCOMPARE(reader.latestReport("IK3WX-13")->heardUtc, heard);
         QTRY_COMPARE_WITH_TIMEOUT(recorder.recorded(), quint64(2), kWaitMs);
         QCOMPARE(reportsOf(reader, "IK3WX-13"), std::size_t(1));
