@@ -287,9 +287,10 @@ void RecorderWriter::run()
             // A heartbeat that met a lock is tried again with the next write.
             nextHeartbeat = Clock::now() + (m_heartbeatDue ? kWriteInterval : kHeartbeatInterval);
         }
+        // Transactions begin a second apart, however long each takes.
         if (m_phase == Phase::Open && !m_batch.empty()) {
-            writeBatch();
             lastWrite = Clock::now();
+            writeBatch();
         }
         if (m_phase == Phase::Open && (m_retentionDue || Clock::now() >= nextRetention)) {
             removeExpired();
