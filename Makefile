@@ -77,7 +77,7 @@ fuzz:
 # a benchmark that fails (lost data, a program that does not start) fails the
 # run.
 BENCHES := bench_stationlist bench_throughput bench_weather bench_startup bench_details \
-           bench_display
+           bench_display bench_history
 bench: build
 	@summary="$(abspath $(BUILD))/bench/summary.txt"; rm -f "$$summary"; \
 	for b in $(BENCHES); do \

@@ -50,9 +50,10 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_RELEASE ${QUINTARO_DEB_RELEASE})
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Qt finds its window-system plugins at run time, so no library lookup sees
-# them: without qt6-qpa-plugins the program cannot open a window on X11.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+# Qt finds its window-system plugins and its SQL drivers at run time, so no
+# library lookup sees them: without qt6-qpa-plugins the program cannot open a
+# window on X11, without libqt6sql6-sqlite it keeps no weather history.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6sql6-sqlite")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "direwolf")
 
 include(CPack)

@@ -1,11 +1,13 @@
 #include "Application.h"
 
+#include "HistoryStore.h"
 #include "MainWindow.h"
 #include "QuintaroVersion.h"
 #include "SessionEnd.h"
 #include "UnixSignals.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <cstdio>
 #include <cstring>
 
@@ -14,7 +16,7 @@ namespace quintaro {
 namespace {
 
 const char kUsage[] =
-    "Usage: quintaro [--help] [--version]\n"
+    "Usage: quintaro [--help] [--version] [--keep-history DAYS]\n"
     "\n"
     "Quintaro connects to an AGWPE-compatible packet engine (AGWPE, Direwolf) on\n"
     "port 8000, collects the APRS weather stations it hears and starts the\n"
@@ -24,8 +26,16 @@ const char kUsage[] =
     "from. The read-me Leggimi_Quintaro.rtf is looked for there first, then in\n"
     "the program's data folder (share/quintaro beside its bin folder).\n"
     "\n"
-    "  --help      show this text and exit\n"
-    "  --version   show the version and exit\n";
+    "Every weather report of a listed station is kept in the weather history,\n"
+    "~/.local/share/quintaro/history.sqlite, or the file QUINTARO_HISTORY names,\n"
+    "for 30 days unless --keep-history says otherwise.\n"
+    "\n"
+    "  --help               show this text and exit\n"
+    "  --version            show the version and exit\n"
+    "  --keep-history DAYS  keep weather reports for DAYS days (1 to 3650) from\n"
+    "                       now on, in the history file itself, and exit; every\n"
+    "                       Quintaro that records there removes older ones at its\n"
+    "                       start and hourly\n";
 
 } // namespace
 
@@ -40,6 +50,34 @@ int answerInformationalOption(int argc, char **argv)
             std::printf("Quintaro %s\n", kQuintaroVersion);
             return 0;
         }
+    }
+    return -1;
+}
+
+int answerHistoryOption(int &argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--keep-history") != 0)
+            continue;
+        const std::optional<int> days =
+            i + 1 < argc ? history::parseRetentionDays(argv[i + 1]) : std::nullopt;
+        if (!days) {
+            std::fprintf(stderr, "quintaro: --keep-history needs a number of days, 1 to %d\n",
+                         history::kMaxRetentionDays);
+            return 2;
+        }
+        // Qt SQL finds its SQLite driver through the application object.
+        QCoreApplication app(argc, argv);
+        const QString path = history::historyFilePath();
+        QString error;
+        if (!history::storeRetentionDays(path, *days, &error)) {
+            std::fprintf(stderr, "quintaro: the period cannot be kept in %s: %s\n",
+                         qPrintable(path), qPrintable(error));
+            return 1;
+        }
+        std::printf("The weather history in %s now keeps reports for %d days.\n", qPrintable(path),
+                    *days);
+        return 0;
     }
     return -1;
 }
@@ -69,6 +107,8 @@ int runMainWindow()
 int runQuintaro(int argc, char **argv)
 {
     if (const int status = answerInformationalOption(argc, argv); status >= 0)
+        return status;
+    if (const int status = answerHistoryOption(argc, argv); status >= 0)
         return status;
     QApplication app(argc, argv);
     return runMainWindow();

@@ -6,6 +6,11 @@ namespace quintaro {
 // the exit status, or -1 when the program is to start.
 int answerInformationalOption(int argc, char **argv);
 
+// Answers --keep-history DAYS: keeps the period in the weather history
+// store, which every recording Quintaro applies. The exit status, or -1 when
+// the option is not given.
+int answerHistoryOption(int &argc, char **argv);
+
 // Loads and shows the main window and runs until the last window has closed;
 // the exit status. The application object must exist.
 int runMainWindow();

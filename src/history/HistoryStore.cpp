@@ -2,14 +2,19 @@
 
 #include "TextCodec.h"
 
+#include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
 #include <QStringList>
 #include <QVariant>
 
+#include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <limits>
 
 namespace quintaro::history {
 
@@ -52,17 +57,69 @@ const QStringList &migrationStep(int toVersion)
     return toVersion == 1 ? version1 : none;
 }
 
-bool run(QSqlDatabase &db, const QString &statement, QString *error)
+bool run(QSqlDatabase &db, const QString &statement, QString *error, StoreFault *fault = nullptr)
 {
     QSqlQuery query(db);
     if (query.exec(statement))
         return true;
     if (error)
         *error = describeError(query.lastError());
+    if (fault)
+        *fault = faultOf(query.lastError());
     return false;
 }
 
+// The write lock from the start: a deferred transaction that reads first
+// and then writes fails at once, without waiting, when another writer
+// committed in between; an immediate one waits its busy timeout for the lock.
+bool beginWriting(QSqlDatabase &db, QString *error, StoreFault *fault)
+{
+    return run(db, QStringLiteral("BEGIN IMMEDIATE"), error, fault);
+}
+
+bool commit(QSqlDatabase &db, QString *error, StoreFault *fault)
+{
+    if (run(db, QStringLiteral("COMMIT"), error, fault))
+        return true;
+    run(db, QStringLiteral("ROLLBACK"), nullptr);
+    return false;
+}
+
+void rollback(QSqlDatabase &db)
+{
+    run(db, QStringLiteral("ROLLBACK"), nullptr);
+}
+
+// Expired reports removed per transaction: a month's backlog of a busy
+// channel goes in steps that each hold the lock briefly.
+constexpr int kRemovedPerTransaction = 5000;
+
 } // namespace
+
+StoreFault faultOf(const QSqlError &error)
+{
+    // The driver gives SQLite's result code; its low byte is the primary code.
+    bool ok = false;
+    const int code = error.nativeErrorCode().toInt(&ok) & 0xff;
+    if (!ok)
+        return StoreFault::Other;
+    switch (code) {
+    case 5: // SQLITE_BUSY
+    case 6: // SQLITE_LOCKED
+        return StoreFault::Locked;
+    case 11: // SQLITE_CORRUPT
+    case 26: // SQLITE_NOTADB
+        return StoreFault::Damaged;
+    case 13: // SQLITE_FULL
+        return StoreFault::Full;
+    case 3:  // SQLITE_PERM
+    case 8:  // SQLITE_READONLY
+    case 14: // SQLITE_CANTOPEN
+        return StoreFault::ReadOnly;
+    default:
+        return StoreFault::Other;
+    }
+}
 
 QString historyFilePath()
 {
@@ -96,64 +153,171 @@ void closeConnection(const QString &connectionName)
     QSqlDatabase::removeDatabase(connectionName);
 }
 
-int schemaVersion(QSqlDatabase &db)
+namespace {
+
+int readVersion(QSqlDatabase &db, QString *error, StoreFault *fault)
 {
     QSqlQuery query(db);
-    if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next())
-        return -1;
-    return query.value(0).toInt();
+    if (query.exec(QStringLiteral("PRAGMA user_version")) && query.next())
+        return query.value(0).toInt();
+    if (error)
+        *error = describeError(query.lastError());
+    if (fault)
+        *fault = faultOf(query.lastError());
+    return -1;
 }
 
-bool migrate(QSqlDatabase &db, QString *error)
+} // namespace
+
+int schemaVersion(QSqlDatabase &db)
 {
-    const int found = schemaVersion(db);
-    if (found < 0) {
-        if (error)
-            *error = describeError(db.lastError());
-        return false;
-    }
-    if (found > kSchemaVersion) {
-        if (error)
-            *error = QStringLiteral("the history file was written by a newer Quintaro "
-                                    "(schema version %1; this one knows up to %2)")
-                         .arg(found)
-                         .arg(kSchemaVersion);
-        return false;
-    }
-    for (int version = found + 1; version <= kSchemaVersion; ++version) {
-        if (!db.transaction()) {
-            if (error)
-                *error = describeError(db.lastError());
+    return readVersion(db, nullptr, nullptr);
+}
+
+bool migrate(QSqlDatabase &db, QString *error, StoreFault *fault)
+{
+    StoreFault found = StoreFault::None;
+    StoreFault *kind = fault ? fault : &found;
+    *kind = StoreFault::None;
+    for (;;) {
+        if (!beginWriting(db, error, kind))
+            return false;
+        // Read under the lock: another writer may have just done this step.
+        const int version = readVersion(db, error, kind);
+        if (version < 0) {
+            rollback(db);
             return false;
         }
+        if (version > kSchemaVersion) {
+            rollback(db);
+            if (error)
+                *error = QStringLiteral("the history file was written by a newer Quintaro "
+                                        "(schema version %1; this one knows up to %2)")
+                             .arg(version)
+                             .arg(kSchemaVersion);
+            *kind = StoreFault::NewerVersion;
+            return false;
+        }
+        if (version == kSchemaVersion)
+            return commit(db, error, kind);
         bool ok = true;
-        for (const QString &statement : migrationStep(version)) {
-            if (!(ok = run(db, statement, error)))
+        for (const QString &statement : migrationStep(version + 1)) {
+            if (!(ok = run(db, statement, error, kind)))
                 break;
         }
         // PRAGMA takes no bound values; the number is ours.
         if (ok)
-            ok =
-                run(db, QStringLiteral("PRAGMA user_version = ") + QString::number(version), error);
-        if (ok && !db.commit()) {
-            if (error)
-                *error = describeError(db.lastError());
-            ok = false;
-        }
+            ok = run(db, QStringLiteral("PRAGMA user_version = ") + QString::number(version + 1),
+                     error, kind);
         if (!ok) {
-            db.rollback();
+            rollback(db);
             return false;
         }
+        if (!commit(db, error, kind))
+            return false;
     }
+}
+
+namespace {
+
+// The rows a writer reads at its first batch: far more than a minute of a
+// busy channel, and little enough to read in a moment.
+constexpr int kRecentRowsAtStart = 20000;
+
+std::string copyKey(std::string_view call, std::string_view info)
+{
+    std::string key;
+    key.reserve(call.size() + 1 + info.size());
+    key.append(call).append(1, '\0').append(info);
+    return key;
+}
+
+// Adds what others stored since `recent` last looked. The caller holds the
+// write lock, so nobody adds rows meanwhile.
+bool readOthersReports(QSqlDatabase &db, RecentReports &recent, QSqlQuery &query)
+{
+    query = QSqlQuery(db);
+    query.setForwardOnly(true);
+    if (recent.seenUpTo < 0) {
+        query.prepare(QStringLiteral("SELECT id, call, info, heard_utc FROM reports WHERE id >"
+                                     " (SELECT coalesce(max(id), 0) FROM reports) - ?"));
+        query.addBindValue(kRecentRowsAtStart);
+    } else {
+        query.prepare(QStringLiteral("SELECT id, call, info, heard_utc FROM reports WHERE id > ?"));
+        query.addBindValue(qint64(recent.seenUpTo));
+    }
+    if (!query.exec())
+        return false;
+    std::int64_t seen = std::max<std::int64_t>(recent.seenUpTo, 0);
+    while (query.next()) {
+        seen = std::max<std::int64_t>(seen, query.value(0).toLongLong());
+        const QByteArray info = query.value(2).toByteArray();
+        recent.add(copyKey(toRadioBytes(query.value(1).toString()),
+                           std::string_view(info.constData(), std::size_t(info.size()))),
+                   query.value(3).toLongLong());
+    }
+    if (query.lastError().isValid())
+        return false;
+    query.finish();
+    recent.seenUpTo = seen;
     return true;
 }
 
-bool insertReports(QSqlDatabase &db, std::span<const PendingReport> reports, QString *error)
+} // namespace
+
+bool RecentReports::contains(const std::string &key, std::int64_t heardUtc) const
 {
-    if (!db.transaction()) {
-        if (error)
-            *error = describeError(db.lastError());
+    const auto found = m_heard.find(key);
+    if (found == m_heard.end())
         return false;
+    for (const std::int64_t heard : found->second) {
+        if (heard >= heardUtc - kRepeatWindowSeconds && heard <= heardUtc + kRepeatWindowSeconds)
+            return true;
+    }
+    return false;
+}
+
+void RecentReports::add(std::string key, std::int64_t heardUtc)
+{
+    m_heard[std::move(key)].push_back(heardUtc);
+    ++m_count;
+}
+
+void RecentReports::forgetBefore(std::int64_t heardUtc)
+{
+    for (auto it = m_heard.begin(); it != m_heard.end();) {
+        std::vector<std::int64_t> &times = it->second;
+        m_count -= std::erase_if(times, [&](std::int64_t t) { return t < heardUtc; });
+        it = times.empty() ? m_heard.erase(it) : std::next(it);
+    }
+    if (m_count > kLimit) {
+        m_heard.clear();
+        m_count = 0;
+    }
+}
+
+bool insertReports(QSqlDatabase &db, std::span<const PendingReport> reports, QString *error,
+                   WriteOutcome *outcome, RecentReports *recent)
+{
+    WriteOutcome counts;
+    WriteOutcome &result = outcome ? *outcome : counts;
+    result = WriteOutcome();
+    if (!beginWriting(db, error, &result.fault))
+        return false;
+    if (recent) {
+        QSqlQuery others;
+        if (!readOthersReports(db, *recent, others)) {
+            if (error)
+                *error = describeError(others.lastError());
+            result.fault = faultOf(others.lastError());
+            others = QSqlQuery();
+            rollback(db);
+            return false;
+        }
+        std::int64_t oldest = std::numeric_limits<std::int64_t>::max();
+        for (const PendingReport &report : reports)
+            oldest = std::min(oldest, report.heardUtc);
+        recent->forgetBefore(oldest - kRepeatWindowSeconds);
     }
     QSqlQuery insert(db);
     QString columns = QStringLiteral("call, heard_utc, path, info");
@@ -162,38 +326,180 @@ bool insertReports(QSqlDatabase &db, std::span<const PendingReport> reports, QSt
         columns += QStringLiteral(", ") + QLatin1String(column);
         values += QStringLiteral(", ?");
     }
+    QSqlQuery stored(db);
+    stored.setForwardOnly(true);
     bool ok = insert.prepare(QStringLiteral("INSERT INTO reports (") + columns +
-                             QStringLiteral(") VALUES (") + values + QLatin1Char(')'));
+                             QStringLiteral(") VALUES (") + values + QLatin1Char(')')) &&
+              stored.prepare(QStringLiteral("SELECT 1 FROM reports WHERE call = ?"
+                                            " AND heard_utc BETWEEN ? AND ? AND info = ? LIMIT 1"));
+    QSqlQuery *failed = ok ? nullptr : (insert.lastError().isValid() ? &insert : &stored);
     for (std::size_t i = 0; ok && i < reports.size(); ++i) {
         const PendingReport &report = reports[i];
-        const weather::WeatherReport values = weather::decodeWeatherReport(report.info);
         // Calls and paths are the radio's bytes, one character each: stored
         // as text, so that a query by call finds them.
-        insert.bindValue(0, fromRadioBytes(report.call));
+        const QString call = fromRadioBytes(report.call);
+        const QByteArray info(report.info.data(), qsizetype(report.info.size()));
+        if (recent) {
+            std::string key = copyKey(report.call, report.info);
+            if (recent->contains(key, report.heardUtc)) {
+                ++result.skipped;
+                continue;
+            }
+            recent->add(std::move(key), report.heardUtc);
+        } else {
+            stored.bindValue(0, call);
+            stored.bindValue(1, qint64(report.heardUtc - kRepeatWindowSeconds));
+            stored.bindValue(2, qint64(report.heardUtc + kRepeatWindowSeconds));
+            stored.bindValue(3, info);
+            if (!stored.exec()) {
+                failed = &stored;
+                ok = false;
+                break;
+            }
+            const bool already = stored.next();
+            stored.finish();
+            if (already) {
+                ++result.skipped;
+                continue;
+            }
+        }
+        const weather::WeatherReport decoded = weather::decodeWeatherReport(report.info);
+        insert.bindValue(0, call);
         insert.bindValue(1, qint64(report.heardUtc));
         insert.bindValue(2, fromRadioBytes(report.path));
-        insert.bindValue(3, QByteArray(report.info.data(), qsizetype(report.info.size())));
+        insert.bindValue(3, info);
         for (int f = 0; f < weather::kFieldCount; ++f) {
             // Decoded values are floats; what the report wrote had at most
             // two decimals, which is what a query of the file should show.
-            const std::optional<double> value = values.value(weather::Field(f));
+            const std::optional<double> value = decoded.value(weather::Field(f));
             insert.bindValue(4 + f, value ? QVariant(std::round(*value * 1e4) / 1e4)
                                           : QVariant(QMetaType(QMetaType::Double)));
         }
-        ok = insert.exec();
-    }
-    if (ok && !db.commit()) {
-        if (error)
-            *error = describeError(db.lastError());
-        db.rollback();
-        return false;
+        if (!(ok = insert.exec()))
+            failed = &insert;
+        else
+            ++result.stored;
     }
     if (!ok) {
         if (error)
-            *error = describeError(insert.lastError());
+            *error = describeError(failed->lastError());
+        result.fault = faultOf(failed->lastError());
         insert.finish();
-        db.rollback();
+        stored.finish();
+        rollback(db);
+    } else {
+        const std::int64_t lastId = insert.lastInsertId().toLongLong();
+        insert.finish();
+        ok = commit(db, error, &result.fault);
+        // Every row up to this writer's last is known: the others' were read
+        // under the lock, the rest are its own, added as they went in.
+        if (ok && recent && result.stored > 0)
+            recent->seenUpTo = lastId;
     }
+    if (!ok) {
+        result.stored = result.skipped = 0;
+        // It holds this batch's reports, which are not stored after all: the
+        // next batch reads what the file holds anew.
+        if (recent)
+            *recent = RecentReports();
+    }
+    return ok;
+}
+
+int retentionDays(QSqlDatabase &db)
+{
+    QSqlQuery query(db);
+    query.prepare(QStringLiteral("SELECT value FROM settings WHERE key = ?"));
+    query.addBindValue(QLatin1String(kRetentionDaysKey));
+    if (!query.exec() || !query.next())
+        return kDefaultRetentionDays;
+    const std::optional<int> days = parseRetentionDays(query.value(0).toString().toStdString());
+    return days ? *days : kDefaultRetentionDays;
+}
+
+bool setRetentionDays(QSqlDatabase &db, int days, QString *error)
+{
+    QSqlQuery query(db);
+    query.prepare(QStringLiteral("INSERT INTO settings (key, value) VALUES (?, ?)"
+                                 " ON CONFLICT (key) DO UPDATE SET value = excluded.value"));
+    query.addBindValue(QLatin1String(kRetentionDaysKey));
+    query.addBindValue(QString::number(days));
+    if (query.exec())
+        return true;
+    if (error)
+        *error = describeError(query.lastError());
+    return false;
+}
+
+std::int64_t removeExpiredReports(QSqlDatabase &db, std::int64_t nowUtc, QString *error,
+                                  StoreFault *fault)
+{
+    StoreFault found = StoreFault::None;
+    StoreFault *kind = fault ? fault : &found;
+    *kind = StoreFault::None;
+    const std::int64_t before = nowUtc - std::int64_t(retentionDays(db)) * 86400;
+    std::int64_t removed = 0;
+    for (;;) {
+        if (!beginWriting(db, error, kind))
+            return -1;
+        QSqlQuery remove(db);
+        remove.prepare(QStringLiteral("DELETE FROM reports WHERE id IN (SELECT id FROM reports"
+                                      " WHERE heard_utc < ? LIMIT %1)")
+                           .arg(kRemovedPerTransaction));
+        remove.addBindValue(qint64(before));
+        if (!remove.exec()) {
+            if (error)
+                *error = describeError(remove.lastError());
+            *kind = faultOf(remove.lastError());
+            rollback(db);
+            return -1;
+        }
+        const int count = remove.numRowsAffected();
+        remove.finish();
+        if (!commit(db, error, kind))
+            return -1;
+        removed += count;
+        if (count < kRemovedPerTransaction)
+            return removed;
+    }
+}
+
+std::optional<int> parseRetentionDays(std::string_view text)
+{
+    int days = 0;
+    if (text.empty() || text.size() > 4)
+        return std::nullopt;
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        days = days * 10 + (c - '0');
+    }
+    if (days < 1 || days > kMaxRetentionDays)
+        return std::nullopt;
+    return days;
+}
+
+bool storeRetentionDays(const QString &path, int days, QString *error)
+{
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!QDir().mkpath(folder)) {
+        if (error)
+            *error = QStringLiteral("the folder %1 cannot be made").arg(folder);
+        return false;
+    }
+    static std::atomic<int> next{0};
+    const QString name = QStringLiteral("quintaro-history-settings-") + QString::number(++next);
+    bool ok = false;
+    {
+        QSqlDatabase db = openConnection(name, path, 5000, false);
+        if (!db.isOpen()) {
+            if (error)
+                *error = describeError(db.lastError());
+        } else {
+            ok = migrate(db, error) && setRetentionDays(db, days, error);
+        }
+    }
+    closeConnection(name);
     return ok;
 }
 

@@ -6,8 +6,12 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
 
 namespace quintaro::history {
 
@@ -18,6 +22,11 @@ inline constexpr int kSchemaVersion = 1;
 inline constexpr int kDefaultRetentionDays = 30;
 // The settings table's key for the period, in whole days.
 inline constexpr char kRetentionDaysKey[] = "retention_days";
+// Ten years: a longer period is more likely a typing slip than a wish.
+inline constexpr int kMaxRetentionDays = 3650;
+// Direwolf passes on every digipeated copy of a packet: the same call with
+// the same information field heard within this many seconds is one report.
+inline constexpr std::int64_t kRepeatWindowSeconds = 30;
 
 // The reports table's column for each weather value, in the order of
 // weather::Field; values in the units the reports carry.
@@ -43,14 +52,29 @@ QSqlDatabase openConnection(const QString &connectionName, const QString &path, 
 // Closes and forgets the connection; every query on it must be gone.
 void closeConnection(const QString &connectionName);
 
+// What kind of trouble a statement met, which decides what a writer does
+// next: try again later, move a damaged file aside, or go without history.
+enum class StoreFault {
+    None,
+    Locked,       // another connection holds the lock longer than the busy timeout
+    Damaged,      // SQLite found the file malformed, or not a database at all
+    Full,         // no room left on the disk
+    ReadOnly,     // the file or its folder may not be written
+    NewerVersion, // written by a newer Quintaro, so left alone
+    Other,
+};
+StoreFault faultOf(const QSqlError &error);
+
 // The schema's version as recorded in the file: 0 for a new, empty file.
 int schemaVersion(QSqlDatabase &db);
 
 // Brings the file's schema to kSchemaVersion, one version at a time, each
 // step in a transaction of its own that also records the version reached.
-// False, with the reason in `error`, when a step fails (that step is rolled
-// back) or the file is of a later version.
-bool migrate(QSqlDatabase &db, QString *error);
+// Two writers may start on a new file at once: each step holds the write
+// lock from its start and reads the version again under it. False, with the
+// reason in `error` and its kind in `fault`, when a step fails (that step is
+// rolled back) or the file is of a later version.
+bool migrate(QSqlDatabase &db, QString *error, StoreFault *fault = nullptr);
 
 // A weather report as heard, waiting to be stored: the radio's bytes.
 struct PendingReport
@@ -61,10 +85,73 @@ struct PendingReport
     std::string info;          // the APRS information field
 };
 
+struct WriteOutcome
+{
+    StoreFault fault = StoreFault::None;
+    std::size_t stored = 0;
+    // Already in the file: another writer, listening to another engine,
+    // stored the same call's same information field within
+    // kRepeatWindowSeconds. The copy stored first keeps its path.
+    std::size_t skipped = 0;
+};
+
+// A recorders row whose heartbeat is older than this belongs to a Quintaro
+// that ended without removing it (killed, or its machine stopped).
+inline constexpr std::int64_t kStaleRecorderSeconds = 600;
+
+// The reports stored lately, as one writer keeps them between its batches:
+// it looks for copies there, instead of asking the file once per report,
+// which under a flood costs more than the writing itself.
+class RecentReports
+{
+public:
+    // More are not kept: under two floods at once, a copy older than what is
+    // kept may then be stored a second time.
+    static constexpr std::size_t kLimit = 50000;
+
+    bool contains(const std::string &key, std::int64_t heardUtc) const;
+    void add(std::string key, std::int64_t heardUtc);
+    // Forgets what was heard before `heardUtc`; all of it when more than
+    // kLimit stay.
+    void forgetBefore(std::int64_t heardUtc);
+    std::size_t size() const { return m_count; }
+
+    // The rows up to this id have been seen; -1 while none has been read.
+    std::int64_t seenUpTo = -1;
+
+private:
+    std::unordered_map<std::string, std::vector<std::int64_t>> m_heard;
+    std::size_t m_count = 0;
+};
+
 // Stores the reports, their values decoded from the information field, in
-// one transaction. False, with the reason in `error`, when it fails; then
-// nothing of them is stored.
-bool insertReports(QSqlDatabase &db, std::span<const PendingReport> reports, QString *error);
+// one transaction, leaving out those another writer already stored: the
+// same call with the same information field heard within
+// kRepeatWindowSeconds. False, with the reason in `error` and its kind in
+// `outcome`, when it fails; then nothing of them is stored.
+//
+// A writer that keeps `recent` compares its reports with the rows others
+// stored since its last batch (at the first, the last 20 000 rows), read
+// under the write lock, and with its own. Without it, each report is looked
+// for in the file, among the call's reports of the minute around it.
+bool insertReports(QSqlDatabase &db, std::span<const PendingReport> reports, QString *error,
+                   WriteOutcome *outcome = nullptr, RecentReports *recent = nullptr);
+
+// The period the settings table names, in days; kDefaultRetentionDays when it
+// names none that makes sense.
+int retentionDays(QSqlDatabase &db);
+bool setRetentionDays(QSqlDatabase &db, int days, QString *error);
+// Removes the reports heard more than retentionDays() before `nowUtc`, a
+// bounded number per transaction so that another writer never waits long.
+// The number removed, or -1 with the reason in `error` and `fault`.
+std::int64_t removeExpiredReports(QSqlDatabase &db, std::int64_t nowUtc, QString *error,
+                                  StoreFault *fault = nullptr);
+
+// A period as the user types it: whole days, 1 to kMaxRetentionDays.
+std::optional<int> parseRetentionDays(std::string_view text);
+// Keeps the period in the store at `path`, which is made when missing, so
+// that every Quintaro recording there applies it from its next hourly pass.
+bool storeRetentionDays(const QString &path, int days, QString *error);
 
 // A statement's failure in words, for the user: the driver's text, which
 // names SQLite's reason ("database is locked", "disk I/O error", ...).

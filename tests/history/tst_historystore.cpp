@@ -1,11 +1,14 @@
 // The history store as both programs see it: the schema, a report's way in
-// and out, and the stores a reader refuses.
+// and out, the stores a reader refuses, copies another writer already
+// stored, the retention period, and the file systems a writer keeps off.
 
 #include "FileBytes.h"
 #include "HistoryFixture.h"
 #include "HistoryReader.h"
 #include "HistoryStore.h"
+#include "StoreFiles.h"
 
+#include <QDateTime>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
@@ -23,6 +26,14 @@ private slots:
     void readerRefuses_data();
     void readerRefuses();
     void schemaRecorded();
+    void copiesAlreadyStored_data();
+    void copiesAlreadyStored();
+    void expiredReportsRemoved_data();
+    void expiredReportsRemoved();
+    void retentionAsTyped_data();
+    void retentionAsTyped();
+    void networkFileSystems_data();
+    void networkFileSystems();
 
 private:
     QTemporaryDir m_dir;
@@ -117,6 +128,146 @@ void TestHistoryStore::schemaRecorded()
     QVERIFY(query.next());
     QCOMPARE(query.value(0).toInt(), history::kDefaultRetentionDays);
     QVERIFY(!query.next());
+}
+
+void TestHistoryStore::copiesAlreadyStored_data()
+{
+    QTest::addColumn<QByteArray>("call");
+    QTest::addColumn<int>("later"); // seconds after the copy already stored
+    QTest::addColumn<QByteArray>("info");
+    QTest::addColumn<bool>("stored");
+    const QByteArray info = "_12071836c220s004g008t077";
+    QTest::newRow("same, 10 s later") << QByteArray("IK3WX") << 10 << info << false;
+    QTest::newRow("same, 30 s later") << QByteArray("IK3WX") << 30 << info << false;
+    QTest::newRow("same, heard first by the other engine")
+        << QByteArray("IK3WX") << -20 << info << false;
+    QTest::newRow("same, 31 s later") << QByteArray("IK3WX") << 31 << info << true;
+    QTest::newRow("another report") << QByteArray("IK3WX") << 10 << info + "h50" << true;
+    QTest::newRow("another station") << QByteArray("IK3WX-1") << 10 << info << true;
+}
+
+void TestHistoryStore::copiesAlreadyStored()
+{
+    QFETCH(QByteArray, call);
+    QFETCH(int, later);
+    QFETCH(QByteArray, info);
+    QFETCH(bool, stored);
+    // Looked for in the file, and among the rows a writer keeps in memory.
+    for (const bool keepsRecent : {false, true}) {
+        const QString path = m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()) +
+                                            QString::number(keepsRecent));
+        testsupport::HistoryFixture store(path);
+        QVERIFY(
+            store.addReports({{"IK3WX", 1'765'000'000, "WIDE1-1", "_12071836c220s004g008t077"}}));
+
+        history::RecentReports recent;
+        history::WriteOutcome outcome;
+        QString error;
+        const std::vector<PendingReport> copy = {
+            {call.toStdString(), 1'765'000'000 + later, "IR1UFB-10*", info.toStdString()}};
+        QVERIFY2(history::insertReports(store.database(), copy, &error, &outcome,
+                                        keepsRecent ? &recent : nullptr),
+                 qPrintable(error));
+        QCOMPARE(outcome.stored, std::size_t(stored));
+        QCOMPARE(outcome.skipped, std::size_t(!stored));
+        QSqlQuery query(store.database());
+        QVERIFY(query.exec(QStringLiteral("SELECT count(*) FROM reports")) && query.next());
+        QCOMPARE(query.value(0).toInt(), stored ? 2 : 1);
+        // The copy heard first keeps its path.
+        QVERIFY(query.exec(QStringLiteral("SELECT path FROM reports ORDER BY id")) && query.next());
+        QCOMPARE(query.value(0).toString(), QStringLiteral("WIDE1-1"));
+    }
+}
+
+void TestHistoryStore::expiredReportsRemoved_data()
+{
+    QTest::addColumn<QString>("period");  // as kept in the settings table; empty: none
+    QTest::addColumn<QList<int>>("ages"); // days before now
+    QTest::addColumn<int>("kept");
+    QTest::newRow("30 days unless told") << QString() << QList<int>{31, 29, 0} << 2;
+    QTest::newRow("a week") << "7" << QList<int>{8, 6, 0} << 2;
+    QTest::newRow("a year") << "365" << QList<int>{300, 31} << 2;
+    QTest::newRow("nonsense reads as 30") << "forever" << QList<int>{31, 29} << 1;
+    QTest::newRow("0 reads as 30") << "0" << QList<int>{31, 1} << 1;
+}
+
+void TestHistoryStore::expiredReportsRemoved()
+{
+    QFETCH(QString, period);
+    QFETCH(QList<int>, ages);
+    QFETCH(int, kept);
+    const QString path = m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()));
+    const std::int64_t now = QDateTime::currentSecsSinceEpoch();
+    testsupport::HistoryFixture store(path);
+    std::vector<PendingReport> reports;
+    for (const int days : ages)
+        reports.push_back({"IK3WX", now - days * 86400 - 60, "", "_12071836c220s004g008t077"});
+    QVERIFY(store.addReports(reports));
+    QVERIFY(store.execute(QStringLiteral("DELETE FROM settings")));
+    if (!period.isEmpty()) {
+        QVERIFY(store.execute(
+            QStringLiteral("INSERT INTO settings VALUES ('retention_days', '%1')").arg(period)));
+    }
+    QString error;
+    QCOMPARE(history::removeExpiredReports(store.database(), now, &error),
+             std::int64_t(ages.size() - kept));
+    QSqlQuery query(store.database());
+    QVERIFY(query.exec(QStringLiteral("SELECT count(*) FROM reports")) && query.next());
+    QCOMPARE(query.value(0).toInt(), kept);
+}
+
+void TestHistoryStore::retentionAsTyped_data()
+{
+    QTest::addColumn<QByteArray>("typed");
+    QTest::addColumn<int>("days"); // 0: refused
+    QTest::newRow("a month") << QByteArray("30") << 30;
+    QTest::newRow("one day") << QByteArray("1") << 1;
+    QTest::newRow("ten years") << QByteArray("3650") << 3650;
+    QTest::newRow("more than ten years") << QByteArray("3651") << 0;
+    QTest::newRow("zero") << QByteArray("0") << 0;
+    QTest::newRow("negative") << QByteArray("-5") << 0;
+    QTest::newRow("with a unit") << QByteArray("7d") << 0;
+    QTest::newRow("nothing") << QByteArray() << 0;
+}
+
+void TestHistoryStore::retentionAsTyped()
+{
+    QFETCH(QByteArray, typed);
+    QFETCH(int, days);
+    const std::optional<int> parsed = history::parseRetentionDays(typed.toStdString());
+    QCOMPARE(parsed.value_or(0), days);
+    if (!parsed)
+        return;
+    // The user's command makes the store when there is none yet.
+    const QString path = m_dir.filePath(QStringLiteral("typed/") + QTest::currentDataTag());
+    QString error;
+    QVERIFY2(history::storeRetentionDays(path, *parsed, &error), qPrintable(error));
+    testsupport::HistoryFixture store(path);
+    QCOMPARE(history::retentionDays(store.database()), days);
+}
+
+void TestHistoryStore::networkFileSystems_data()
+{
+    QTest::addColumn<qint64>("fsType"); // statfs() f_type, as the kernel gives it
+    QTest::addColumn<QString>("network");
+    QTest::newRow("NFS") << qint64(0x6969) << "NFS";
+    QTest::newRow("CIFS") << qint64(0xff534d42) << "SMB/CIFS";
+    QTest::newRow("CIFS as a negative word") << qint64(qint32(0xff534d42)) << "SMB/CIFS";
+    QTest::newRow("SMB2") << qint64(0xfe534d42) << "SMB2";
+    QTest::newRow("9P") << qint64(0x01021997) << "9P";
+    QTest::newRow("Ceph") << qint64(0x00c36400) << "Ceph";
+    QTest::newRow("ext4") << qint64(0xef53) << "";
+    QTest::newRow("btrfs") << qint64(0x9123683e) << "";
+    QTest::newRow("tmpfs") << qint64(0x01021994) << "";
+    QTest::newRow("FUSE, often a local disk") << qint64(0x65735546) << "";
+}
+
+void TestHistoryStore::networkFileSystems()
+{
+    QFETCH(qint64, fsType);
+    QFETCH(QString, network);
+    QCOMPARE(history::networkFileSystemName(static_cast<unsigned long>(fsType)).value_or(QString()),
+             network);
 }
 
 QTEST_GUILESS_MAIN(TestHistoryStore)

@@ -1,0 +1,188 @@
+// The slow checks' helper (scripts/history-checks.sh): a writer that drives
+// HistoryRecorder as the main window does, from its event loop, a reader that
+// polls as a display does, and a look at the store afterwards.
+//
+//   history_tool flood PATH PREFIX RATE SECONDS [HOST]
+//       records RATE reports a second for SECONDS seconds, for 500 calls
+//       PREFIX0..PREFIX499 and for the call SHARED, whose reports every flood
+//       makes alike (a second engine hearing the same packets); prints
+//       "handed H recorded R dropped D" every 50 ms, and a summary at the end
+//   history_tool poll PATH SECONDS
+//       polls PRAGMA data_version every 100 ms, as a display does; prints how
+//       long the newest report took to be seen, and the log's largest size
+//   history_tool check PATH [PREFIX]
+//       prints PRAGMA integrity_check, the reports (of calls beginning with
+//       PREFIX) and the recorders rows
+
+#include "HistoryReader.h"
+#include "HistoryRecorder.h"
+#include "HistoryStore.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QThread>
+#include <QTimer>
+#include <QVariant>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace quintaro::history;
+
+namespace {
+
+// A busy channel's weather stations: each sends a report every few
+// seconds under a flood of a few thousand a second.
+constexpr int kCalls = 500;
+
+std::int64_t nowMs()
+{
+    return QDateTime::currentMSecsSinceEpoch();
+}
+
+std::string report(std::int64_t seq, std::int64_t ms)
+{
+    return "_12071836c220s004g008t077r001p010P005h50b10132 #" + std::to_string(seq) + " " +
+           std::to_string(ms);
+}
+
+int flood(const QString &path, const std::string &prefix, int rate, int seconds,
+          const QString &host)
+{
+    auto recorder = std::make_unique<HistoryRecorder>();
+    recorder->setEngineHost(host);
+    recorder->start(path);
+    const std::int64_t start = nowMs();
+    std::int64_t seq = 0;    // reports of the calls PREFIX0..PREFIX499
+    std::int64_t handed = 0; // and of SHARED
+    const auto status = [&] {
+        std::printf("handed %lld recorded %llu dropped %llu\n", static_cast<long long>(handed),
+                    recorder->recorded(), recorder->dropped());
+        std::fflush(stdout);
+    };
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        const std::int64_t elapsed = nowMs() - start;
+        if (elapsed >= std::int64_t(seconds) * 1000) {
+            tick.stop();
+            QCoreApplication::quit();
+            return;
+        }
+        // Each call's reports, and the shared call's, as a flood of
+        // distinct weather reports would bring them.
+        const std::int64_t due = elapsed * rate / 1000;
+        for (; seq < due; ++seq, ++handed) {
+            const std::string info = report(seq, nowMs());
+            const std::string call = prefix + std::to_string(seq % kCalls);
+            recorder->record(call, "WIDE1-1,WIDE2-1", info, nowMs() / 1000);
+            if (seq % 10 == 0) {
+                recorder->record("SHARED", "WIDE2-1", report(seq, 0), nowMs() / 1000);
+                ++handed;
+            }
+        }
+    });
+    QTimer print;
+    QObject::connect(&print, &QTimer::timeout, status);
+    tick.start(5);
+    print.start(50);
+    QCoreApplication::exec();
+    recorder->stop();
+    std::printf("done: %lld reports of %s*, %lld handed in all, %llu recorded, %llu dropped\n",
+                static_cast<long long>(seq), prefix.c_str(), static_cast<long long>(handed),
+                recorder->recorded(), recorder->dropped());
+    return 0;
+}
+
+int poll(const QString &path, int seconds)
+{
+    HistoryReader reader;
+    const std::int64_t start = nowMs();
+    while (!reader.open(path) && nowMs() - start < 10000)
+        QThread::msleep(100);
+    const QString name = QStringLiteral("history-tool-poll");
+    QSqlDatabase db = openConnection(name, path, 100, true);
+    std::optional<std::int64_t> seen;
+    std::vector<std::int64_t> delays;
+    qint64 walLargest = 0;
+    int failedPolls = 0;
+    while (nowMs() - start < std::int64_t(seconds) * 1000) {
+        walLargest = std::max(walLargest, QFileInfo(path + QStringLiteral("-wal")).size());
+        const std::optional<std::int64_t> version = reader.dataVersion();
+        if (!version) {
+            ++failedPolls;
+        } else if (version != seen) {
+            seen = version;
+            QSqlQuery newest(db);
+            if (newest.exec(QStringLiteral("SELECT info FROM reports WHERE call <> 'SHARED'"
+                                           " ORDER BY id DESC LIMIT 1")) &&
+                newest.next()) {
+                const QByteArray info = newest.value(0).toByteArray();
+                delays.push_back(nowMs() - info.mid(info.lastIndexOf(' ') + 1).toLongLong());
+            }
+        }
+        QThread::msleep(100);
+    }
+    db = QSqlDatabase();
+    closeConnection(name);
+    std::sort(delays.begin(), delays.end());
+    const auto at = [&](double share) {
+        return delays.empty() ? -1 : delays[std::size_t(share * double(delays.size() - 1))];
+    };
+    std::printf("changes seen %zu, newest report seen after: median %lld ms, largest %lld ms; "
+                "failed polls %d; largest log %lld bytes, at the end %lld bytes\n",
+                delays.size(), static_cast<long long>(at(0.5)), static_cast<long long>(at(1.0)),
+                failedPolls, static_cast<long long>(walLargest),
+                static_cast<long long>(QFileInfo(path + QStringLiteral("-wal")).size()));
+    return 0;
+}
+
+int check(const QString &path, const QString &prefix)
+{
+    const QString name = QStringLiteral("history-tool-check");
+    int status = 0;
+    {
+        QSqlDatabase db = openConnection(name, path, 5000, false);
+        QSqlQuery query(db);
+        const auto one = [&](const QString &sql) {
+            return query.exec(sql) && query.next() ? query.value(0).toString()
+                                                   : describeError(query.lastError());
+        };
+        const QString integrity = one(QStringLiteral("PRAGMA integrity_check"));
+        query.prepare(QStringLiteral("SELECT count(*) FROM reports WHERE call LIKE ?"));
+        query.addBindValue(prefix + QLatin1Char('%'));
+        const QString reports =
+            query.exec() && query.next() ? query.value(0).toString() : QStringLiteral("?");
+        std::printf("integrity %s reports %s recorders %s\n", qPrintable(integrity),
+                    qPrintable(reports),
+                    qPrintable(one(QStringLiteral("SELECT count(*) FROM recorders"))));
+        status = integrity == QLatin1String("ok") ? 0 : 1;
+    }
+    closeConnection(name);
+    return status;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    const QString mode = args.value(1);
+    const QString path = args.value(2);
+    if (mode == QLatin1String("flood") && args.size() >= 6)
+        return flood(path, args[3].toStdString(), args[4].toInt(), args[5].toInt(),
+                     args.value(6, QStringLiteral("127.0.0.1")));
+    if (mode == QLatin1String("poll") && args.size() == 4)
+        return poll(path, args[3].toInt());
+    if (mode == QLatin1String("check") && args.size() >= 3)
+        return check(path, args.value(3));
+    std::fprintf(stderr, "usage: history_tool flood PATH PREFIX RATE SECONDS [HOST] | "
+                         "poll PATH SECONDS | check PATH [PREFIX]\n");
+    return 2;
+}
