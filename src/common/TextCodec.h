@@ -13,13 +13,17 @@ namespace quintaro {
 QString decodeLocalText(std::string_view bytes);
 std::string encodeLocalText(const QString &text);
 
-// Calls and monitor text are the radio's bytes, shown one character per
-// byte; the program keeps the bytes themselves, so that any byte a call
-// holds goes out unchanged when Brezomat is started for it or the list is
-// saved.
+// Calls and monitor text are the radio's bytes: one character per byte, both
+// ways, so that any byte a call holds comes back unchanged when Brezomat is
+// started for it, the list is saved or the history store gives it back.
 inline QString fromRadioBytes(std::string_view bytes)
 {
     return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+inline std::string toRadioBytes(const QString &call)
+{
+    const QByteArray bytes = call.toLatin1();
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
 } // namespace quintaro
