@@ -53,6 +53,17 @@ bool previousLine(std::string_view text, std::size_t end, std::string_view &line
 
 } // namespace
 
+std::string_view monitorPath(std::string_view monitorText)
+{
+    const std::string_view firstLine = monitorText.substr(0, monitorText.find(kLineEnd));
+    constexpr std::string_view kVia = " Via ";
+    const std::size_t via = firstLine.find(kVia);
+    if (via == kNotFound)
+        return {};
+    const std::string_view path = firstLine.substr(via + kVia.size());
+    return path.substr(0, path.find(" <"));
+}
+
 std::string_view lastLine(std::string_view monitorText)
 {
     std::string_view line;

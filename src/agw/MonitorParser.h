@@ -26,6 +26,10 @@ MonitorLines lastTwoLines(std::string_view monitorText);
 // registers: this runs for every frame of a flood.
 std::string_view lastLine(std::string_view monitorText);
 
+// The digipeaters a monitored frame came through, as its first line names
+// them between " Via " and " <" ("WIDE1-1,WIDE2-1"); empty when it names none.
+std::string_view monitorPath(std::string_view monitorText);
+
 // Whether text of up to three characters reads as a whole number: blanks,
 // an optional sign, at least one decimal digit, blanks. Anything else
 // (decimal point or comma, exponent, hex prefix, currency or grouping

@@ -41,7 +41,7 @@ geometry::Rect toRect(const QRect &r)
 
 } // namespace
 
-MainWindow::MainWindow(quint16 enginePort, QWidget *parent)
+MainWindow::MainWindow(quint16 enginePort, const QString &historyPath, QWidget *parent)
     : QMainWindow(parent), m_link(this), m_stations(this), m_calls(&m_stations), m_fileDialog(this),
       m_files(this, m_fileDialog, m_stations),
       m_launcher(
@@ -53,7 +53,7 @@ MainWindow::MainWindow(quint16 enginePort, QWidget *parent)
           QFile::encodeName(QCoreApplication::applicationDirPath() + QLatin1Char('/') +
                             QLatin1String(kWeatherDisplayProgram))
               .toStdString()),
-      m_enginePort(enginePort)
+      m_historyPath(historyPath), m_enginePort(enginePort)
 {
     setWindowTitle(QStringLiteral("Quintaro v") + QLatin1String(kQuintaroVersion));
     setWindowIcon(appIcon());
@@ -99,6 +99,8 @@ void MainWindow::connectSignals()
     connect(&m_link, &EngineLink::retryCountdown, this, &MainWindow::onRetryCountdown);
     connect(&m_link, &EngineLink::retrying, this, &MainWindow::onRetrying);
     connect(m_ui.mnuAutoReconnect, &QAction::toggled, this, &MainWindow::setReconnecting);
+    connect(&m_history, &history::HistoryRecorder::problemChanged, this,
+            &MainWindow::showHistoryProblem);
 }
 
 // ---------------------------------------------------------------------------
@@ -130,6 +132,8 @@ void MainWindow::start()
     m_ui.mnuAutoConnect->setChecked(values.autoConnect);
     m_ui.mnuAutoReconnect->setChecked(values.reconnect);
     m_stations.setUnits(values.usUnits ? stations::Units::US : stations::Units::Metric);
+    if (!m_historyPath.isEmpty())
+        m_history.start(m_historyPath);
     // The link's start-up step: the Connect command, though not one the
     // user gave just now.
     if (m_ui.mnuAutoConnect->isChecked())
@@ -147,6 +151,9 @@ void MainWindow::unload()
     // The station details belong to this window and go with it.
     if (m_details)
         m_details->close();
+    // What the radio brought is in the store before the settings are
+    // written: a box about them must not keep it waiting.
+    m_history.stop();
     saveSettings();
 }
 
@@ -313,6 +320,7 @@ void MainWindow::showDetails()
                 [this](int row) { m_launcher.open(row); });
         connect(m_details, &StationDetailsWindow::unitsChosen, this,
                 [this](stations::Units units) { m_stations.setUnits(units); });
+        m_details->showHistoryProblem(m_history.problem());
     }
     m_details->show();
     m_details->raise();
@@ -352,6 +360,7 @@ void MainWindow::connectToEngine(bool chosenByUser)
         return;
     }
     m_status.connecting(chosenByUser);
+    m_history.setEngineHost(m_host);
     // A failure reported at once shows the link closed before this returns.
     m_link.connectToEngine(m_host, m_enginePort);
     showLinkStatus();
@@ -362,6 +371,17 @@ void MainWindow::setReconnecting(bool on)
     m_link.setReconnecting(on);
     m_status.setReconnecting(on, m_link.isClosed());
     showLinkStatus();
+}
+
+void MainWindow::showHistoryProblem(const QString &problem)
+{
+    // Beside the stations it concerns, never in the link's status.
+    m_ui.lstWxCalls->setToolTip(problem.isEmpty() ? m_ui.lstWxCalls->accessibleName()
+                                                  : m_ui.lstWxCalls->accessibleName() +
+                                                        QLatin1Char('\n') + problem);
+    m_ui.lstWxCalls->setAccessibleDescription(problem);
+    if (m_details)
+        m_details->showHistoryProblem(problem);
 }
 
 void MainWindow::showLinkStatus()
@@ -402,16 +422,22 @@ void MainWindow::onWeatherReportsHeard(std::span<const agw::HeardReport> reports
     const std::int64_t now = QDateTime::currentSecsSinceEpoch();
     for (const agw::HeardReport &report : reports) {
         const std::string_view infoField = agw::lastLine(report.monitorText);
-        if (m_stations.reportHeard(report.call, infoField, now) || m_stations.stations().isFull())
-            continue;
-        // The monitor window shows the frame that brought the new station.
-        const agw::MonitorLines lines = agw::lastTwoLines(report.monitorText);
-        QStringList shown;
-        for (std::size_t i = 0; i < lines.count; ++i)
-            shown << fromRadioBytes(lines.lines[i]);
-        showMonitorLines(shown);
-        addStation(report.call);
-        m_stations.reportHeard(report.call, infoField, now);
+        stations::StationList::ReportHeard heard =
+            m_stations.reportHeard(report.call, infoField, now);
+        if (heard.row < 0 && !m_stations.stations().isFull()) {
+            // The monitor window shows the frame that brought the new station.
+            const agw::MonitorLines lines = agw::lastTwoLines(report.monitorText);
+            QStringList shown;
+            for (std::size_t i = 0; i < lines.count; ++i)
+                shown << fromRadioBytes(lines.lines[i]);
+            showMonitorLines(shown);
+            addStation(report.call);
+            heard = m_stations.reportHeard(report.call, infoField, now);
+        }
+        // The history keeps what the list counts: a listed station's
+        // reports, a digipeated copy once.
+        if (heard.row >= 0 && !heard.repeat)
+            m_history.record(report.call, agw::monitorPath(report.monitorText), infoField, now);
     }
 }
 

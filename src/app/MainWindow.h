@@ -3,6 +3,8 @@
 #include "BrezomatLauncher.h"
 #include "EngineLink.h"
 #include "FileDialog.h"
+#include "HistoryRecorder.h"
+#include "HistoryStore.h"
 #include "LinkStatus.h"
 #include "MainWindowUi.h"
 #include "StationListFiles.h"
@@ -27,8 +29,11 @@ class MainWindow : public QMainWindow
     Q_OBJECT
 
 public:
-    // `enginePort`: where the packet engine listens.
-    explicit MainWindow(quint16 enginePort = EngineLink::kAgwPort, QWidget *parent = nullptr);
+    // `enginePort`: where the packet engine listens; `historyPath`: the
+    // weather history store the window records into, none when empty.
+    explicit MainWindow(quint16 enginePort = EngineLink::kAgwPort,
+                        const QString &historyPath = history::historyFilePath(),
+                        QWidget *parent = nullptr);
     ~MainWindow() override;
 
     // Start-up: restores the previous run from the settings file, and
@@ -90,6 +95,7 @@ private:
     void connectToEngine(bool chosenByUser);
     void reportLinkFailure(const QString &reason);
     void showLinkStatus();
+    void showHistoryProblem(const QString &problem);
 
     MainWindowUi m_ui;
     EngineLink m_link;
@@ -101,6 +107,8 @@ private:
     StationDetailsWindow *m_details = nullptr;
     StationListFiles m_files;
     BrezomatLauncher m_launcher;
+    history::HistoryRecorder m_history;
+    const QString m_historyPath;
     const quint16 m_enginePort;
     // The host of the last Connect command: an empty address box connects
     // there again.

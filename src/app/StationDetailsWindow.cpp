@@ -149,7 +149,15 @@ StationDetailsWindow::StationDetailsWindow(StationListModel &stations, FileDialo
     buttons->addWidget(exportButton);
     buttons->addStretch();
     buttons->addWidget(close);
+    // Why the weather history is not kept, when it is not; hidden otherwise.
+    m_historyProblem = new QLabel(this);
+    m_historyProblem->setObjectName(QStringLiteral("lblHistory"));
+    m_historyProblem->setWordWrap(true);
+    m_historyProblem->setTextFormat(Qt::PlainText);
+    m_historyProblem->hide();
+
     auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_historyProblem);
     layout->addWidget(m_table);
     layout->addLayout(choices);
     layout->addLayout(buttons);
@@ -220,6 +228,12 @@ void StationDetailsWindow::chooseUnits(int choice)
 {
     const stations::Units units = choice == 1 ? stations::Units::US : stations::Units::Metric;
     emit unitsChosen(units);
+}
+
+void StationDetailsWindow::showHistoryProblem(const QString &problem)
+{
+    m_historyProblem->setText(problem);
+    m_historyProblem->setVisible(!problem.isEmpty());
 }
 
 void StationDetailsWindow::openSelected()

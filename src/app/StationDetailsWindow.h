@@ -6,6 +6,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QPushButton;
 class QSortFilterProxyModel;
 class QTableView;
@@ -26,6 +27,9 @@ class StationDetailsWindow : public QWidget
 public:
     StationDetailsWindow(StationListModel &stations, FileDialog &fileDialog,
                          QWidget *parent = nullptr);
+
+    // Why the weather history is not (fully) kept; empty while it is.
+    void showHistoryProblem(const QString &problem);
 
 signals:
     // The user asked to start Brezomat for the station in this row of the
@@ -51,6 +55,7 @@ private:
     QComboBox *m_sortColumn = nullptr;
     QCheckBox *m_descending = nullptr;
     QTimer *m_resortTimer = nullptr;
+    QLabel *m_historyProblem = nullptr;
 };
 
 } // namespace quintaro

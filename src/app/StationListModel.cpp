@@ -75,19 +75,20 @@ void StationListModel::replace(const std::vector<std::string> &calls, std::strin
     endResetModel();
 }
 
-bool StationListModel::reportHeard(std::string_view call, std::string_view infoField,
-                                   std::int64_t when)
+StationList::ReportHeard
+StationListModel::reportHeard(std::string_view call, std::string_view infoField, std::int64_t when)
 {
-    const int row = m_stations.recordReport(call, infoField, when);
-    if (row < 0)
-        return false;
+    const StationList::ReportHeard heard = m_stations.recordReport(call, infoField, when);
+    if (heard.row < 0 || heard.repeat)
+        return heard;
+    const int row = heard.row;
     m_firstChanged = m_firstChanged < 0 ? row : std::min(m_firstChanged, row);
     m_lastChanged = std::max(m_lastChanged, row);
     for (const int other : m_stations.otherRowsOfCall(row))
         m_lastChanged = std::max(m_lastChanged, other);
     if (!m_publishTimer->isActive())
         m_publishTimer->start(kPublishMs);
-    return true;
+    return heard;
 }
 
 void StationListModel::publishReports()

@@ -42,10 +42,11 @@ public:
     void saving(std::string fileTitle) { m_stations.saving(std::move(fileTitle)); }
     void connectionMade() { m_stations.connectionMade(); }
 
-    // A weather report heard (seconds since 1970); false when the station is
-    // not listed. Views learn of it in batches: a flood of reports costs
+    // A weather report heard (seconds since 1970): StationList's
+    // recordReport. Views learn of it in batches: a flood of reports costs
     // them a redraw every kPublishMs, not one each.
-    bool reportHeard(std::string_view call, std::string_view infoField, std::int64_t when);
+    stations::StationList::ReportHeard reportHeard(std::string_view call,
+                                                   std::string_view infoField, std::int64_t when);
     void setUnits(stations::Units units);
     stations::Units units() const { return m_units; }
 

@@ -271,7 +271,7 @@ bool RecentReports::contains(const std::string &key, std::int64_t heardUtc) cons
     if (found == m_heard.end())
         return false;
     for (const std::int64_t heard : found->second) {
-        if (heard >= heardUtc - kRepeatWindowSeconds && heard <= heardUtc + kRepeatWindowSeconds)
+        if (weather::withinRepeatWindow(heardUtc, heard))
             return true;
     }
     return false;
@@ -317,7 +317,7 @@ bool insertReports(QSqlDatabase &db, std::span<const PendingReport> reports, QSt
         std::int64_t oldest = std::numeric_limits<std::int64_t>::max();
         for (const PendingReport &report : reports)
             oldest = std::min(oldest, report.heardUtc);
-        recent->forgetBefore(oldest - kRepeatWindowSeconds);
+        recent->forgetBefore(oldest - weather::kRepeatWindowSeconds);
     }
     QSqlQuery insert(db);
     QString columns = QStringLiteral("call, heard_utc, path, info");
@@ -348,8 +348,8 @@ bool insertReports(QSqlDatabase &db, std::span<const PendingReport> reports, QSt
             recent->add(std::move(key), report.heardUtc);
         } else {
             stored.bindValue(0, call);
-            stored.bindValue(1, qint64(report.heardUtc - kRepeatWindowSeconds));
-            stored.bindValue(2, qint64(report.heardUtc + kRepeatWindowSeconds));
+            stored.bindValue(1, qint64(report.heardUtc - weather::kRepeatWindowSeconds));
+            stored.bindValue(2, qint64(report.heardUtc + weather::kRepeatWindowSeconds));
             stored.bindValue(3, info);
             if (!stored.exec()) {
                 failed = &stored;

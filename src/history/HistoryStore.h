@@ -24,9 +24,6 @@ inline constexpr int kDefaultRetentionDays = 30;
 inline constexpr char kRetentionDaysKey[] = "retention_days";
 // Ten years: a longer period is more likely a typing slip than a wish.
 inline constexpr int kMaxRetentionDays = 3650;
-// Direwolf passes on every digipeated copy of a packet: the same call with
-// the same information field heard within this many seconds is one report.
-inline constexpr std::int64_t kRepeatWindowSeconds = 30;
 
 // The reports table's column for each weather value, in the order of
 // weather::Field; values in the units the reports carry.
@@ -91,7 +88,7 @@ struct WriteOutcome
     std::size_t stored = 0;
     // Already in the file: another writer, listening to another engine,
     // stored the same call's same information field within
-    // kRepeatWindowSeconds. The copy stored first keeps its path.
+    // weather::kRepeatWindowSeconds. The copy stored first keeps its path.
     std::size_t skipped = 0;
 };
 
@@ -127,7 +124,7 @@ private:
 // Stores the reports, their values decoded from the information field, in
 // one transaction, leaving out those another writer already stored: the
 // same call with the same information field heard within
-// kRepeatWindowSeconds. False, with the reason in `error` and its kind in
+// weather::kRepeatWindowSeconds. False, with the reason in `error` and its kind in
 // `outcome`, when it fails; then nothing of them is stored.
 //
 // A writer that keeps `recent` compares its reports with the rows others

@@ -25,6 +25,19 @@ const weather::WeatherReport &StationDetails::weather() const
     return *m_weather;
 }
 
+bool StationDetails::isRepeat(std::string_view infoField, std::int64_t when)
+{
+    std::erase_if(m_lately,
+                  [&](const Heard &h) { return !weather::withinRepeatWindow(when, h.when); });
+    const std::size_t field = std::hash<std::string_view>{}(infoField);
+    for (const Heard &h : m_lately) {
+        if (h.field == field)
+            return true;
+    }
+    m_lately.push_back({field, when});
+    return false;
+}
+
 void StationList::append(std::string call)
 {
     const int row = count();
@@ -122,20 +135,23 @@ void StationList::connectionMade()
     m_titleForm = TitleForm::Counted;
 }
 
-int StationList::recordReport(std::string_view call, std::string_view infoField, std::int64_t when)
+StationList::ReportHeard StationList::recordReport(std::string_view call,
+                                                   std::string_view infoField, std::int64_t when)
 {
     const auto it = m_calls.find(call);
     if (it == m_calls.end())
-        return -1;
+        return {};
     std::optional<StationDetails> &details = it->second.details;
     if (!details) {
         details.emplace();
         details->firstHeard = when;
     }
+    if (details->isRepeat(infoField, when))
+        return {it->second.firstRow, true};
     details->lastHeard = when;
     ++details->reports;
     details->setLastReport(infoField);
-    return it->second.firstRow;
+    return {it->second.firstRow, false};
 }
 
 const StationDetails *StationList::details(int index) const

@@ -29,10 +29,22 @@ public:
     void setLastReport(std::string_view infoField);
     // The last report's values; none when it held nothing readable.
     const weather::WeatherReport &weather() const;
+    // Whether a report with this information field at `when` is a copy of
+    // one heard within weather::kRepeatWindowSeconds (a digipeater's); if
+    // not, it is remembered as heard.
+    bool isRepeat(std::string_view infoField, std::int64_t when);
 
 private:
     std::string m_lastReport;
     mutable std::optional<weather::WeatherReport> m_weather;
+    // The information fields heard lately, as hashes, and when: nearly
+    // always one, since a station reports every few minutes.
+    struct Heard
+    {
+        std::size_t field;
+        std::int64_t when;
+    };
+    std::vector<Heard> m_lately;
 };
 
 // The weather stations heard or loaded, in order, each with its open status
@@ -78,10 +90,15 @@ public:
     // The connection to the engine was made.
     void connectionMade();
     // A weather report heard from `call` at `when` (seconds since 1970),
-    // `infoField` its APRS information field: kept when the call is listed.
-    // The row of the call's first entry, or -1 when it is not listed. A
-    // report with no readable value counts as heard all the same.
-    int recordReport(std::string_view call, std::string_view infoField, std::int64_t when);
+    // `infoField` its APRS information field: kept when the call is listed,
+    // unless it is a digipeated copy of one heard just before. A report with
+    // no readable value counts as heard all the same.
+    struct ReportHeard
+    {
+        int row = -1;        // the call's first entry; -1 when not listed
+        bool repeat = false; // a copy: nothing kept, nothing counted
+    };
+    ReportHeard recordReport(std::string_view call, std::string_view infoField, std::int64_t when);
 
     // --- what it holds -------------------------------------------------------
     int count() const { return static_cast<int>(m_entries.size()); }

@@ -3,6 +3,7 @@
 #include <array>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string_view>
 
@@ -101,6 +102,15 @@ private:
 // Anything else, and a field whose position part is malformed, gives an
 // empty report. Any bytes are safe; nothing is allocated.
 WeatherReport decodeWeatherReport(std::string_view infoField);
+
+// Direwolf passes on every digipeated copy of a packet: the same call with
+// the same information field heard within this many seconds of it is one
+// report, stored once and counted once.
+inline constexpr std::int64_t kRepeatWindowSeconds = 30;
+constexpr bool withinRepeatWindow(std::int64_t heard, std::int64_t other)
+{
+    return heard - other <= kRepeatWindowSeconds && other - heard <= kRepeatWindowSeconds;
+}
 
 // For display in metric units: °C, km/h, mm; pressure stays hPa, humidity
 // %, direction degrees, luminosity W/m².

@@ -146,6 +146,8 @@ private slots:
     void lines_data();
     void lines();
     void linesMatchByteWalk();
+    void path_data();
+    void path();
     void numeric_data();
     void numeric();
     void weather_data();
@@ -201,6 +203,33 @@ void TestMonitorParser::linesMatchByteWalk()
             text.append(alphabet[generator.bounded(int(sizeof alphabet))]);
         QCOMPARE(toList(lastTwoLines(view(text))), statusWindowByWalk(text));
     }
+}
+
+void TestMonitorParser::path_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArray>("path");
+    QTest::newRow("two digipeaters")
+        << QByteArray(
+               " 1:Fm IK1WXA To APRS Via WIDE1-1,WIDE2-1 <UI pid=F0 Len=4 >[12:00:00]\r_123\r")
+        << QByteArray("WIDE1-1,WIDE2-1");
+    QTest::newRow("used ones marked")
+        << QByteArray(" 1:Fm A To B Via IR1DG*,WIDE2-1 <UI pid=F0 Len=4 >\r_123\r")
+        << QByteArray("IR1DG*,WIDE2-1");
+    QTest::newRow("heard directly")
+        << QByteArray(" 1:Fm A To APRS <UI pid=F0 Len=4 >[12:00:00]\r_123\r") << QByteArray();
+    QTest::newRow("\" Via \" in the information field only")
+        << QByteArray(" 1:Fm A To B <UI >\rsent Via WIDE <ok\r") << QByteArray();
+    QTest::newRow("a header cut short")
+        << QByteArray(" 1:Fm A To B Via WIDE1-1") << QByteArray("WIDE1-1");
+    QTest::newRow("empty") << QByteArray() << QByteArray();
+}
+
+void TestMonitorParser::path()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QByteArray, path);
+    QCOMPARE(qbytes(monitorPath(view(text))), path);
 }
 
 void TestMonitorParser::numeric_data()

@@ -3,6 +3,8 @@
 // the keyboard, updated as reports come in, exported as CSV, starting
 // Brezomat for a row, in the units chosen and remembered.
 
+#include "HistoryFixture.h"
+#include "HistoryReader.h"
 #include "StationListModel.h"
 #include "StationWindow.h"
 
@@ -10,9 +12,11 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHeaderView>
+#include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTableView>
+#include <QTemporaryDir>
 
 using namespace agwtest;
 using namespace testsupport;
@@ -50,6 +54,22 @@ QStringList column(QTableView *table, int c)
 
 enum { kCall = 0, kReports = 2, kTemperature = 3 };
 
+// A weather report as Direwolf monitors it after digipeaters.
+std::string reportVia(const std::string &call, const std::string &path, const std::string &info)
+{
+    return makeFrame('U', call,
+                     " 1:Fm " + call + " To APRS Via " + path +
+                         " <UI pid=F0 Len=" + std::to_string(info.size()) + " PF=0 >[12:00:00]\r" +
+                         info + "\r" + std::string(1, '\0'));
+}
+
+// The window records into this store while it lives.
+struct HistoryAt
+{
+    explicit HistoryAt(const QString &path) { qputenv("QUINTARO_HISTORY", path.toLocal8Bit()); }
+    ~HistoryAt() { qunsetenv("QUINTARO_HISTORY"); }
+};
+
 } // namespace
 
 class TestStationDetailsWindow : public QObject
@@ -62,6 +82,8 @@ private slots:
     void exportedAsCsv();
     void brezomatForARow();
     void unitsChosenAndRemembered();
+    void historyRecorded();
+    void historyNotKept();
 };
 
 void TestStationDetailsWindow::commandAndTooltips()
@@ -138,7 +160,7 @@ void TestStationDetailsWindow::sortedAndUpdated()
     QCOMPARE(sortBy->currentText(), QStringLiteral("Reports"));
 
     // Reports keep coming; the table follows them.
-    QVERIFY(hearReport(w, "IK2BBB", reportWith(104)));
+    QVERIFY(hearReport(w, "IK2BBB", reportWith(103)));
     QVERIFY(hearReport(w, "IK2BBB", reportWith(104)));
     QVERIFY(hearReport(w, "IK4DDD", reportWith(41)));
     QTRY_COMPARE(column(table, kCall), (QStringList{"IK2BBB", "IK1AAA", "IK3CCC", "IK4DDD"}));
@@ -222,6 +244,56 @@ void TestStationDetailsWindow::unitsChosenAndRemembered()
                 ->headerData(kTemperature, Qt::Horizontal)
                 .toString()
                 .endsWith(QStringLiteral("(°F)")));
+}
+
+void TestStationDetailsWindow::historyRecorded()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("history.sqlite"));
+    {
+        const HistoryAt store(path);
+        StationWindow w;
+        // A report, its digipeated copy, another station's, and a later
+        // report of the first.
+        QTcpSocket *peer = w.peer();
+        QVERIFY(peer);
+        QCOMPARE(deliver(w.socket(), peer,
+                         {reportVia("IK1AAA", "WIDE1-1", reportWith(50)),
+                          reportVia("IK1AAA", "IR1DG*,WIDE2-1", reportWith(50)),
+                          reportVia("IK2BBB", "WIDE2-1", reportWith(32)),
+                          reportVia("IK1AAA", "WIDE1-1", reportWith(51))}),
+                 std::size_t(4));
+        QTRY_COMPARE(column(openDetails(w), kReports), (QStringList{"2", "1"}));
+        // Clearing the list leaves the store as it is.
+        w.trigger("nmuClearList");
+    }
+
+    testsupport::HistoryFixture store(path);
+    QSqlQuery query(store.database());
+    QVERIFY(
+        query.exec(QStringLiteral("SELECT call, path, temperature_f FROM reports ORDER BY id")));
+    QStringList rows;
+    while (query.next())
+        rows << query.value(0).toString() + QLatin1Char(' ') + query.value(1).toString() +
+                    QLatin1Char(' ') + query.value(2).toString();
+    QCOMPARE(rows, (QStringList{"IK1AAA WIDE1-1 50", "IK2BBB WIDE2-1 32", "IK1AAA WIDE1-1 51"}));
+}
+
+void TestStationDetailsWindow::historyNotKept()
+{
+    // A folder that cannot be made: under a file.
+    const HistoryAt store(QStringLiteral("/dev/null/quintaro/history.sqlite"));
+    StationWindow w;
+    QVERIFY(w.hear("IK1AAA"));
+    QTRY_VERIFY(w.list()->toolTip().startsWith(QStringLiteral("Wx Station List\nHistory")));
+    QCOMPARE(w.list()->accessibleDescription(), w.list()->toolTip().section(QLatin1Char('\n'), 1));
+    QVERIFY(openDetails(w));
+    auto *label = w.window.findChild<QLabel *>(QStringLiteral("lblHistory"));
+    QVERIFY(label && label->isVisible());
+    QCOMPARE(label->text(), w.list()->accessibleDescription());
+    // The link's status tells only of the link.
+    QCOMPARE(w.child<QLabel>("lblAGW")->text(), QStringLiteral("Status Window"));
+    QCOMPARE(w.calls(), QStringList{QStringLiteral("IK1AAA")});
 }
 
 QTEST_MAIN(TestStationDetailsWindow)

@@ -33,6 +33,8 @@ class TestStationDetails : public QObject
 private slots:
     void initTestCase();
     void detailsFollowTheList();
+    void digipeatedCopies_data();
+    void digipeatedCopies();
     void summary();
     void cells_data();
     void cells();
@@ -49,11 +51,11 @@ void TestStationDetails::initTestCase()
 void TestStationDetails::detailsFollowTheList()
 {
     StationList list;
-    QCOMPARE(list.recordReport("IK1AAA", kFull, kNoon), -1); // not listed: nothing kept
+    QCOMPARE(list.recordReport("IK1AAA", kFull, kNoon).row, -1); // not listed: nothing kept
     list.add("IK1AAA");
     QVERIFY(!list.details(0)); // listed, not heard yet
-    QCOMPARE(list.recordReport("IK1AAA", kFull, kNoon), 0);
-    QCOMPARE(list.recordReport("IK1AAA", "_10090556c...s...g...t...", kNoon + 60), 0);
+    QCOMPARE(list.recordReport("IK1AAA", kFull, kNoon).row, 0);
+    QCOMPARE(list.recordReport("IK1AAA", "_10090556c...s...g...t...", kNoon + 60).row, 0);
     const StationDetails *d = list.details(0);
     QVERIFY(d);
     QCOMPARE(d->firstHeard, kNoon);
@@ -70,7 +72,7 @@ void TestStationDetails::detailsFollowTheList()
     list.recordReport("IK3CCC", kPosition, kNoon);
     list.remove(0);
     // Rows moved up; the removed station's details went with it.
-    QCOMPARE(list.recordReport("IK3CCC", kPosition, kNoon + 1), 1);
+    QCOMPARE(list.recordReport("IK3CCC", kPosition, kNoon + 31).row, 1);
     QCOMPARE(list.details(1)->reports, 2u);
     list.add("IK1AAA");
     QVERIFY(!list.details(2));
@@ -79,15 +81,56 @@ void TestStationDetails::detailsFollowTheList()
     // its entries.
     list.replace({"IK3CCC", "IK9ZZZ", "IK3CCC"}, "a.txt");
     QVERIFY(!list.details(0));
-    QCOMPARE(list.recordReport("IK3CCC", kPosition, kNoon), 0);
+    QCOMPARE(list.recordReport("IK3CCC", kPosition, kNoon).row, 0);
     QCOMPARE(list.details(2), list.details(0));
     QCOMPARE(list.otherRowsOfCall(0), std::vector<int>{2});
     list.remove(0);
-    QCOMPARE(list.recordReport("IK3CCC", kPosition, kNoon), 1);
+    QCOMPARE(list.recordReport("IK3CCC", kPosition, kNoon + 60).row, 1);
     QCOMPARE(list.details(1)->reports, 2u);
     list.clear();
     list.add("IK3CCC");
     QVERIFY(!list.details(0));
+}
+
+void TestStationDetails::digipeatedCopies_data()
+{
+    // Reports as "CALL FIELD SECONDS": the station, one of two information
+    // fields (a, b), and when, from noon.
+    QTest::addColumn<QStringList>("reports");
+    QTest::addColumn<QString>("counted"); // per report: 1 counted, 0 a copy
+    QTest::addColumn<int>("reportsOfA");
+
+    using S = QStringList;
+    QTest::newRow("a digipeater's copy") << S{"A a 0", "A a 2"} << "10" << 1;
+    QTest::newRow("two digipeaters' copies") << S{"A a 0", "A a 1", "A a 3"} << "100" << 1;
+    QTest::newRow("30 s on: still a copy; then the next report")
+        << S{"A a 0", "A a 30", "A a 31"} << "101" << 2;
+    QTest::newRow("another report in between")
+        << S{"A a 0", "A b 5", "A a 10", "A b 12"} << "1100" << 2;
+    QTest::newRow("another station's same field") << S{"A a 0", "B a 1"} << "11" << 1;
+    QTest::newRow("the clock set back") << S{"A a 100", "A a 80", "A a 60"} << "101" << 2;
+}
+
+void TestStationDetails::digipeatedCopies()
+{
+    QFETCH(QStringList, reports);
+    QFETCH(QString, counted);
+    QFETCH(int, reportsOfA);
+
+    StationList list;
+    list.add("A");
+    list.add("B");
+    QString seen;
+    for (const QString &report : reports) {
+        const QStringList part = report.split(QLatin1Char(' '));
+        const std::string field = part[1] == QLatin1String("a") ? kFull : kPosition;
+        const StationList::ReportHeard heard =
+            list.recordReport(part[0].toStdString(), field, kNoon + part[2].toInt());
+        QCOMPARE(heard.row, part[0] == QLatin1String("A") ? 0 : 1);
+        seen += heard.repeat ? QLatin1Char('0') : QLatin1Char('1');
+    }
+    QCOMPARE(seen, counted);
+    QCOMPARE(int(list.details(0)->reports), reportsOfA);
 }
 
 void TestStationDetails::summary()
