@@ -576,10 +576,13 @@ private:
             m_codePage = 1252;
             break;
         case Keyword::Mac:
+            m_codePage = 10000;
+            break;
         case Keyword::Pc:
+            m_codePage = 437;
+            break;
         case Keyword::Pca:
-            // Code pages this reader has no table for read as 1252.
-            m_codePage = 1252;
+            m_codePage = 850;
             break;
         case Keyword::AnsiCodePage:
             m_codePage = isKnownCodePage(parameter) ? parameter : 1252;

@@ -410,12 +410,10 @@ void TestMonitorParser::frames()
 
 void TestMonitorParser::corpus()
 {
-    const QString dir = testsupport::aprsSamplesDir();
-    if (dir.isEmpty())
-        QSKIP("the shared folder of real APRS packets is not there");
     const QList<QByteArray> reference =
-        testsupport::readLines(dir + QStringLiteral("/corpus-fap.tsv"));
-    const QList<QByteArray> packets = testsupport::readLines(dir + QStringLiteral("/corpus.tsv"));
+        testsupport::readLines(testsupport::testDataFile(QStringLiteral("corpus-fap.tsv")));
+    const QList<QByteArray> packets =
+        testsupport::readLines(testsupport::testDataFile(QStringLiteral("corpus.tsv")));
     QVERIFY(reference.size() > 1);
     QVERIFY(!packets.isEmpty());
 
@@ -440,11 +438,8 @@ void TestMonitorParser::corpus()
 
 void TestMonitorParser::corpusNonAscii()
 {
-    const QString dir = testsupport::aprsSamplesDir();
-    if (dir.isEmpty())
-        QSKIP("the shared folder of real APRS packets is not there");
     const QList<QByteArray> packets =
-        testsupport::readLines(dir + QStringLiteral("/corpus-nonascii.tsv"));
+        testsupport::readLines(testsupport::testDataFile(QStringLiteral("corpus-nonascii.tsv")));
     QVERIFY(!packets.isEmpty());
     int highBytes = 0;
     for (const QByteArray &line : packets)

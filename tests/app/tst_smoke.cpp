@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
 #include <unistd.h>
@@ -32,6 +33,18 @@ bool catchesSignal(qint64 pid, int signalNumber)
             return (line.mid(7).trimmed().toULongLong(nullptr, 16) >> (signalNumber - 1)) & 1;
     }
     return false;
+}
+
+// Whether a user who owns none of them may pass through the folder and every
+// folder above it.
+bool othersMayEnter(const QString &path)
+{
+    QDir dir(QFileInfo(path).canonicalFilePath());
+    do {
+        if (!QFileInfo(dir.path()).permissions().testFlag(QFile::ExeOther))
+            return false;
+    } while (dir.cdUp());
+    return true;
 }
 
 } // namespace
@@ -157,6 +170,8 @@ void TestSmoke::settingsFileWhereTheUserPutIt()
     }
     QVERIFY(testsupport::writeFile(file, before));
 
+    QString program = programPath();
+    QTemporaryDir programDir;
     ProcessRun run;
     run.process.setWorkingDirectory(dir.path());
     if (!linked) {
@@ -167,8 +182,21 @@ void TestSmoke::settingsFileWhereTheUserPutIt()
                                                       QFile::ReadGroup | QFile::ExeGroup |
                                                       QFile::ReadOther | QFile::ExeOther));
         // Root may write any folder: the program then runs as a user who
-        // may not write this one.
+        // may not write this one. The build may lie where only root may
+        // enter (a home folder of mode 0700, a mktemp folder), so that user
+        // runs a copy kept beside the work folder.
         if (::geteuid() == 0) {
+            if (!othersMayEnter(QDir::tempPath()))
+                QSKIP(qPrintable(QStringLiteral("user 65534 may not enter %1, which holds the "
+                                                "work folder and the program's copy")
+                                     .arg(QDir::tempPath())));
+            const auto anyoneRuns = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                    QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
+                                    QFile::ExeOther;
+            program = programDir.filePath(QStringLiteral("quintaro"));
+            QVERIFY(QFile::copy(programPath(), program));
+            QVERIFY(QFile::setPermissions(program, anyoneRuns));
+            QVERIFY(QFile::setPermissions(programDir.path(), anyoneRuns));
             run.process.setChildProcessModifier([] {
                 if (::setgid(65534) != 0 || ::setuid(65534) != 0)
                     ::_exit(99);
@@ -178,7 +206,7 @@ void TestSmoke::settingsFileWhereTheUserPutIt()
     const auto restore = qScopeGuard([&] {
         QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     });
-    run.process.start(programPath(), {});
+    run.process.start(program, {});
     QVERIFY(run.process.waitForStarted(10000));
     QTRY_VERIFY_WITH_TIMEOUT(catchesSignal(run.process.processId(), SIGTERM), 10000);
     QCOMPARE(::kill(static_cast<pid_t>(run.process.processId()), SIGTERM), 0);

@@ -217,6 +217,11 @@ void TestRtfReader::reads_data()
     row("unknown code page reads as 1252", R"({\rtf1\ansi\ansicpg932 \'e9})", u"{}é"_qs);
     row("raw high byte in the code page", "{\\rtf1\\ansicpg1250 \x9a}", u"{}š"_qs);
     row("undefined byte", R"({\rtf1 \'81})", u"{}\uFFFD"_qs);
+    row("C1 control byte", R"({\rtf1\ansicpg28592 \'85})", u"{}\uFFFD"_qs);
+    row("Latin-1 quotes read as 1252", R"({\rtf1\ansicpg28591 \'93x\'94})", u"{}“x”"_qs);
+    row("mac is Mac Roman", R"({\rtf1\mac caf\'8e})", u"{}café"_qs);
+    row("pc is 437", R"({\rtf1\pc \'82\'e1})", u"{}éß"_qs);
+    row("pca is 850", R"({\rtf1\pca \'9b})", u"{}ø"_qs);
     row("font charset changes the code page",
         R"({\rtf1\ansi{\fonttbl{\f0 Arial;}{\f1\fcharset238 Arial CE;}}\f1\'e8\f0\'e8})",
         u"{fArial CE}č{fArial}è"_qs);

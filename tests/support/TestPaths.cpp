@@ -1,7 +1,6 @@
 #include "TestPaths.h"
 
 #include <QDir>
-#include <QFileInfo>
 
 namespace testsupport {
 
@@ -17,12 +16,9 @@ QString binaryDir()
     return fromEnv.isEmpty() ? QStringLiteral(QUINTARO_BINARY_DIR_DEFAULT) : fromEnv;
 }
 
-QString aprsSamplesDir()
+QString testDataFile(const QString &name)
 {
-    const QString dir =
-        QDir(sourceDir()).absoluteFilePath(QStringLiteral("../shared/aprs-samples"));
-    return QFileInfo::exists(dir + QStringLiteral("/corpus.tsv")) ? QDir::cleanPath(dir)
-                                                                  : QString();
+    return QDir(sourceDir()).filePath(QStringLiteral("tests/data/") + name);
 }
 
 } // namespace testsupport

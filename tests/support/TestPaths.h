@@ -8,8 +8,7 @@ namespace testsupport {
 QString sourceDir();
 // Build directory holding build/quintaro and the test programs.
 QString binaryDir();
-// The shared folder of real APRS packets beside the project, or an empty
-// string when it is not there (it is not part of the project).
-QString aprsSamplesDir();
+// A file of tests/data/, the samples the tests carry with them.
+QString testDataFile(const QString &name);
 
 } // namespace testsupport

@@ -1,4 +1,4 @@
-// Every weather packet of the shared sample corpus decoded twice, by our
+// Every weather packet of the sample corpus in tests/data/ decoded twice, by our
 // decoder and by Direwolf's decode_aprs, and compared value by value. Where
 // decode_aprs departs from the APRS protocol reference we follow the
 // reference; each such departure is a named class below, recognised by what
@@ -209,14 +209,12 @@ private slots:
 
 void TestWeatherDecodeAprs::agreesWithDecodeAprs()
 {
-    const QString dir = testsupport::aprsSamplesDir();
-    if (dir.isEmpty())
-        QSKIP("the shared folder of real APRS packets is not there");
     QString program = QStandardPaths::findExecutable(QStringLiteral("decode_aprs"));
     if (program.isEmpty())
-        QSKIP("Direwolf's decode_aprs is not installed");
+        QSKIP("decode_aprs is not installed (Debian package direwolf)");
 
-    const QList<Packet> packets = weatherPackets(dir + QStringLiteral("/corpus.tsv"));
+    const QList<Packet> packets =
+        weatherPackets(testsupport::testDataFile(QStringLiteral("corpus.tsv")));
     QVERIFY(packets.size() > 50);
     QList<TheirReading> readings;
     QString error;
