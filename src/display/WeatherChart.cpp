@@ -202,13 +202,4 @@ void WeatherChart::setData(const std::vector<std::vector<Segment>> &lines, weath
                                 QStringLiteral("f"));
 }
 
-int WeatherChart::segmentCount(int line) const
-{
-    const auto &runs = m_slots[std::size_t(line)];
-    int count = 0;
-    for (const Slot &slot : runs)
-        count += slot.data->count() > 0 ? 1 : 0;
-    return count;
-}
-
 } // namespace quintaro::display

@@ -47,9 +47,6 @@ public:
     // Whether the graph is too narrow for many time labels.
     bool isNarrow() const { return width() < 420; }
 
-    // The number of series drawn for a line: its runs between silences.
-    int segmentCount(int line) const;
-
 signals:
     void narrownessChanged();
 

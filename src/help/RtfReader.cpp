@@ -9,24 +9,6 @@
 
 namespace quintaro::rtf {
 
-std::string Paragraph::text() const
-{
-    std::string out;
-    for (const Run &run : runs)
-        out += run.text;
-    return out;
-}
-
-std::string Document::plainText() const
-{
-    std::string out;
-    for (const Paragraph &paragraph : paragraphs) {
-        out += paragraph.text();
-        out.push_back('\n');
-    }
-    return out;
-}
-
 bool looksLikeRtf(std::string_view bytes)
 {
     return bytes.substr(0, 5) == "{\\rtf";

@@ -58,15 +58,12 @@ struct Paragraph
 {
     ParagraphFormat format;
     std::vector<Run> runs; // empty for an empty paragraph
-    std::string text() const;
 };
 
 struct Document
 {
     std::vector<Paragraph> paragraphs;
     int defaultTab = 720; // distance of the default tab stops, in twips
-    // Every paragraph followed by '\n'.
-    std::string plainText() const;
 };
 
 struct ReadResult

@@ -126,25 +126,6 @@ HistoryReader::reports(std::string_view call, std::int64_t fromUtc, std::int64_t
     return found;
 }
 
-std::optional<StoredReport> HistoryReader::latestReport(std::string_view call)
-{
-    if (!m_open)
-        return std::nullopt;
-    QSqlQuery query(QSqlDatabase::database(m_connection, false));
-    query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT ") + selectedColumns() +
-                  QStringLiteral(" FROM reports WHERE call = ?"
-                                 " ORDER BY heard_utc DESC, id DESC LIMIT 1"));
-    query.addBindValue(fromRadioBytes(call));
-    if (!query.exec()) {
-        fail(query);
-        return std::nullopt;
-    }
-    if (!query.next())
-        return std::nullopt;
-    return readRow(query);
-}
-
 std::optional<std::int64_t> HistoryReader::dataVersion()
 {
     if (!m_open)

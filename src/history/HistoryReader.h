@@ -56,8 +56,6 @@ public:
     // The call is the radio's bytes.
     std::optional<std::vector<StoredReport>> reports(std::string_view call, std::int64_t fromUtc,
                                                      std::int64_t afterId = 0);
-    // The call's most recent report.
-    std::optional<StoredReport> latestReport(std::string_view call);
     // Changes whenever another connection has changed the file: a cheap
     // question to ask every second.
     std::optional<std::int64_t> dataVersion();

@@ -174,6 +174,13 @@ void TestWeatherDisplay::spansAndGaps()
             count += static_cast<QLineSeries *>(series)->count();
         return count;
     };
+    // The series that hold points: the runs between silences.
+    const auto runs = [&] {
+        int count = 0;
+        for (QAbstractSeries *series : chart->chart()->series())
+            count += static_cast<QLineSeries *>(series)->count() > 0 ? 1 : 0;
+        return count;
+    };
     const struct
     {
         const char *text;
@@ -188,7 +195,7 @@ void TestWeatherDisplay::spansAndGaps()
     for (const auto &s : kSpans) {
         span->setCurrentIndex(span->findText(QLatin1String(s.text)));
         QCOMPARE(points(), s.points);
-        QCOMPARE(chart->segmentCount(0), s.runs);
+        QCOMPARE(runs(), s.runs);
         QVERIFY2(chart->accessibleDescription().startsWith(QLatin1String(s.text) +
                                                            QStringLiteral(": lowest 10.0 °C")),
                  qPrintable(chart->accessibleDescription()));

@@ -1,4 +1,5 @@
 #include "FileBytes.h"
+#include "PlainText.h"
 #include "RtfReader.h"
 #include "TestPaths.h"
 
@@ -29,7 +30,7 @@ Document readReadme()
 
 QString ourPlainText()
 {
-    return QString::fromStdString(readReadme().plainText());
+    return QString::fromStdString(testsupport::plainText(readReadme()));
 }
 
 bool isCodePageLetter(QChar c)
@@ -181,7 +182,7 @@ void TestReadme::usesTheReaderFeatures()
         const Run &first = paragraph.runs.front();
         if (first.format.bold && first.format.halfPoints > 24 && first.format.colour)
             ++headings;
-        if (paragraph.text().rfind("\u2022\t", 0) == 0)
+        if (testsupport::plainText(paragraph).rfind("\u2022\t", 0) == 0)
             ++bullets;
         centred = centred || paragraph.format.alignment == Alignment::Center;
         for (const Run &run : paragraph.runs) {

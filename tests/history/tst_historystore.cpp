@@ -66,7 +66,7 @@ void TestHistoryStore::reportRoundTrip()
     // Later reports only, for a display that has the rest.
     QCOMPARE(reader.reports("IK3WX-13", 0, first.id)->size(), std::size_t(1));
     QCOMPARE(reader.reports("IK3WX-13", 1'765'000'001)->size(), std::size_t(1));
-    QCOMPARE(reader.latestReport("IK2TWO")->values.value(Field::Temperature),
+    QCOMPARE(reader.reports("IK2TWO", 0)->back().values.value(Field::Temperature),
              std::optional<double>(50));
     QVERIFY(reader.reports("ik3wx-13", 0)->empty());
 
