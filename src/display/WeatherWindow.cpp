@@ -312,7 +312,9 @@ void WeatherWindow::buildUi()
 void WeatherWindow::arrange(bool force)
 {
     auto *splitter = findChild<QSplitter *>(QStringLiteral("body"));
-    const bool wide = width() >= 1000 && width() * 10 >= height() * 13;
+    // Beside the graphs the values get less than a third of the width: only
+    // a wide window leaves them room to read.
+    const bool wide = width() >= 1500 && width() * 10 >= height() * 13;
     const int chartColumns = wide ? (width() >= 1500 ? 2 : 1) : (width() >= 560 ? 2 : 1);
     if (!force && wide == m_wide && chartColumns == m_chartColumns && m_valuesGrid->count() > 0)
         return;
@@ -516,7 +518,7 @@ void WeatherWindow::refreshValues()
     for (const auto &[value, extreme, field, words] :
          {std::tuple{&m_todayHigh, day.highTemperature, Field::Temperature, "High"},
           std::tuple{&m_todayLow, day.lowTemperature, Field::Temperature, "Low"},
-          std::tuple{&m_todayGust, day.highGust, Field::WindGust, "Gusts up to"}}) {
+          std::tuple{&m_todayGust, day.highGust, Field::WindGust, "Gust"}}) {
         if (!extreme) {
             showValue(*value, QLatin1String(words) + QLatin1Char(' ') + kNoValue,
                       value->name + QStringLiteral(" not reported"), false);
