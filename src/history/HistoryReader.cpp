@@ -94,6 +94,9 @@ bool HistoryReader::open(const QString &path)
                       .arg(kSchemaVersion);
         return false;
     }
+    // A display reads a station's month once and then a report at a time:
+    // SQLite's default cache of 2 MB would only hold what it has read.
+    QSqlQuery(db).exec(QStringLiteral("PRAGMA cache_size = -256"));
     m_error.clear();
     m_open = true;
     return true;
