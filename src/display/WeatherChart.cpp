@@ -16,9 +16,11 @@
 namespace quintaro::display {
 
 WeatherChart::WeatherChart(const QString &title, std::vector<Line> lines, QWidget *parent)
-    : QChartView(parent), m_lines(std::move(lines)), m_slots(m_lines.size())
+    // The chart is handed over at construction: a chart view made without
+    // one makes its own, which a later setChart() would leave behind.
+    : QChartView(new QChart, parent), m_lines(std::move(lines)), m_slots(m_lines.size())
 {
-    auto *chart = new QChart;
+    QChart *chart = this->chart();
     chart->setTitle(title);
     chart->setAnimationOptions(QChart::NoAnimation);
     chart->layout()->setContentsMargins(0, 0, 0, 0);
@@ -30,7 +32,6 @@ WeatherChart::WeatherChart(const QString &title, std::vector<Line> lines, QWidge
     m_valueAxis = new QValueAxis(chart);
     chart->addAxis(m_timeAxis, Qt::AlignBottom);
     chart->addAxis(m_valueAxis, Qt::AlignLeft);
-    setChart(chart);
     setRenderHint(QPainter::Antialiasing);
     // Keyboard users reach each graph, and a screen reader tells its
     // description there.
