@@ -15,7 +15,7 @@
 # scripts/flood-engine.py. Everything happens in a scratch folder, never in
 # the user's store. Usage: scripts/history-checks.sh [BUILD_DIR]
 set -euo pipefail
-build=$(cd "${1:-build}" && pwd)
+build=$(cd "${1:-build}" && pwd -P)
 tool="$build/tests/history/history_tool"
 program="$build/quintaro"
 for needed in "$tool" "$program"; do
@@ -113,9 +113,11 @@ else
   queued=$(ss -tnH state established '( sport = :8000 or dport = :8000 )' |
     awk '{ q += $1 + $2 } END { print q + 0 }')
   killed_at=$(date +%s.%N)
-  if ! kill -KILL "$program_pid" 2>/dev/null; then
-    fail "the program had ended before the kill: $(cat "$scratch/program.out")"
+  # The process id must be the program's own, not a shell's around it.
+  if [ "$(readlink "/proc/$program_pid/exe")" != "$program" ]; then
+    fail "the program is not running: $(cat "$scratch/program.out")"
   else
+    kill -KILL "$program_pid"
     wait "$program_pid" 2>/dev/null || true
     wait "$engine_pid" || true
     frame=$(tail -n1 "$scratch/engine.out" | awk '{ print $5 }')
