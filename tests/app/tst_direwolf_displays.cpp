@@ -335,6 +335,8 @@ void TestDirewolfDisplays::fiveDisplaysBesideQuintaro()
     QVERIFY2(notShown.isEmpty(),
              qPrintable(QStringLiteral("not shown: ") + notShown.join(QStringLiteral("; "))));
 
+    // The five displays are the test's: Quintaro started none.
+    QVERIFY(w.starter.commandLines.empty() && w.starter.weatherDisplayLines.empty());
     // Direwolf attached one AGWPE client, the window's, and no display
     // holds a TCP connection, to the engine or anywhere.
     QCOMPARE(direwolf.output().count("Attached to AGW client"), 1);
