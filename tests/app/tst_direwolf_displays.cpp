@@ -18,6 +18,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -125,6 +126,31 @@ QString firstLine(ProcessRun &run)
     if (!waitUntil([&] { return run.process.canReadLine(); }, kWait))
         return {};
     return QString::fromLatin1(run.process.readLine()).trimmed();
+}
+
+// An X server of the test's own; its display (":N"), or empty when none
+// started. The number is named, not left to Xvfb to find: an X server
+// looking for a free number takes over the socket of each one it tries, and
+// another test's server may be starting at the same time.
+QString startXServer(ProcessRun &run)
+{
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const int number = QRandomGenerator::global()->bounded(200, 900);
+        if (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number)))
+            continue;
+        const QString display = QStringLiteral(":%1").arg(number);
+        // -displayfd: the number is written once the server accepts clients.
+        if (startProgram(run, QStringLiteral("Xvfb"),
+                         {display, QStringLiteral("-displayfd"), QStringLiteral("1"),
+                          QStringLiteral("-screen"), QStringLiteral("0"),
+                          QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),
+                          QStringLiteral("tcp")}) &&
+            firstLine(run) == QString::number(number))
+            return display;
+        run.process.kill();
+        run.process.waitForFinished(kWait);
+    }
+    return {};
 }
 
 // The inodes of the TCP sockets on this machine, and of those established
@@ -244,14 +270,8 @@ void TestDirewolfDisplays::fiveDisplaysBesideQuintaro()
     const QString store = dir.filePath(QStringLiteral("history.sqlite"));
 
     ProcessRun xserver;
-    QVERIFY(
-        startProgram(xserver, QStringLiteral("Xvfb"),
-                     {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                      QStringLiteral("0"), QStringLiteral("1280x1024x24"),
-                      QStringLiteral("-nolisten"), QStringLiteral("tcp")}));
-    const QString displayNumber = firstLine(xserver);
-    QVERIFY(!displayNumber.isEmpty());
-    const QString display = QLatin1Char(':') + displayNumber;
+    const QString display = startXServer(xserver);
+    QVERIFY2(!display.isEmpty(), "Xvfb did not start");
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("DISPLAY"), display);
     // The accessibility bus's socket lies here, not in the user's folders.
@@ -355,6 +375,11 @@ void TestDirewolfDisplays::fiveDisplaysBesideQuintaro()
     w.window.close();
     QDBusConnection::disconnectFromBus(QStringLiteral("a"));
     QDBusConnection::disconnectFromBus(QStringLiteral("s"));
+    // Ended in order, the bus and the X server remove their sockets.
+    for (ProcessRun *run : {&sessionBus, &xserver}) {
+        QCOMPARE(::kill(pid_t(run->process.processId()), SIGTERM), 0);
+        QVERIFY(run->process.waitForFinished(kWait));
+    }
 }
 
 QTEST_MAIN(TestDirewolfDisplays)
