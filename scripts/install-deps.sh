@@ -21,8 +21,10 @@ run=(
 )
 # The benchmarks (Google Benchmark); Direwolf and gen_packets for the tests
 # against a real engine and for the demo; unrtf to compare the read-me's text;
-# an X server with a window manager for the window on a large screen.
-test=(libbenchmark-dev direwolf unrtf xvfb openbox wmctrl)
+# an X server with a window manager for the window on a large screen; a
+# session bus that starts the accessibility bus, through which a test reads
+# what the weather displays show.
+test=(libbenchmark-dev direwolf unrtf xvfb openbox wmctrl dbus-daemon at-spi2-core)
 # CPack's DEB generator: dpkg-shlibdeps computes Depends, and needs `file`.
 package=(dpkg-dev file)
 # .ci/run: the format check, and the checks of the built package (validators,

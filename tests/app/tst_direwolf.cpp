@@ -1,11 +1,18 @@
 // The main window against a real Direwolf: APRS packets made into 1200-baud
 // audio, demodulated by Direwolf and monitored over its AGWPE interface,
-// arrive in the station list, the monitor window and Brezomat starts.
+// arrive in the station list, the monitor window, Brezomat starts and the
+// weather history.
 
+#include "CorpusPacket.h"
 #include "DirewolfRunner.h"
+#include "HistoryFixture.h"
 #include "LinkWindow.h"
 
+#include <QMap>
 #include <QRegularExpression>
+#include <QSqlQuery>
+#include <QTableView>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <string>
@@ -72,6 +79,7 @@ private slots:
     void initTestCase();
     void weatherStationsFromRadioAudio();
     void engineEndingClosesTheLink();
+    void historyKeepsWhatTheDetailsCount();
 
 private:
     QByteArray m_audio; // every packet, with silence between
@@ -157,6 +165,92 @@ void TestDirewolf::engineEndingClosesTheLink()
     QCOMPARE(w.socket()->state(), QAbstractSocket::UnconnectedState);
 
     w.window.close();
+}
+
+void TestDirewolf::historyKeepsWhatTheDetailsCount()
+{
+    // Real weather reports of four stations as the radio brings them: one
+    // frame heard again through a digipeater a moment later, one station
+    // heard twice. `stored`: the report is a row of its own in the store.
+    const struct
+    {
+        QByteArray call, infoStart, path;
+        bool stored;
+    } kHeard[] = {
+        {"W4ZZK-1", "_0618", "WIDE1-1", true},
+        {"EI2WCP-2", "_0619", "WIDE2-1", true},
+        {"WB6AHC-1", "_0620", "WIDE1-1", true},
+        {"EI2WCP-2", "_0619", "IR1DG*,WIDE2*", false}, // IR1DG's copy
+        {"OH2RDP-1", "=6030", "WIDE2-1", true},        // a position with weather
+        {"WB6AHC-1", "_0519", "WIDE1-1", true},        // its next report
+    };
+    const QMap<QString, int> kReports{
+        {"W4ZZK-1", 1}, {"EI2WCP-2", 1}, {"WB6AHC-1", 2}, {"OH2RDP-1", 1}};
+
+    QByteArray audio = DirewolfRunner::silence(200);
+    QStringList expectedRows;
+    for (const auto &h : kHeard) {
+        const QByteArray packet = corpusPacket(h.call, h.infoStart, h.path);
+        QVERIFY2(!packet.isEmpty(), h.call.constData());
+        QString error;
+        const QByteArray sound = DirewolfRunner::packetAudio(packet, &error);
+        QVERIFY2(!sound.isEmpty(), qPrintable(error));
+        audio += sound + DirewolfRunner::silence(300);
+        if (h.stored)
+            expectedRows << QString::fromLatin1(h.call + ' ' + h.path + ' ' +
+                                                packet.mid(packet.indexOf(':') + 1));
+    }
+
+    DirewolfRunner direwolf;
+    QVERIFY2(direwolf.start(), qPrintable(direwolf.errorString()));
+    QTemporaryDir dir;
+    const QString store = dir.filePath(QStringLiteral("history.sqlite"));
+    QMap<QString, int> counted;
+    {
+        // The window records into the store named when it is made.
+        qputenv("QUINTARO_HISTORY", store.toLocal8Bit());
+        LinkWindow w(direwolf.agwPort());
+        qunsetenv("QUINTARO_HISTORY");
+        w.connectTo();
+        QTRY_COMPARE_WITH_TIMEOUT(w.label(), kDirewolfVersion, kWait);
+        QVERIFY(direwolf.writeAudio(audio));
+        // Direwolf prints each frame it demodulates ("[0.3] SRC>DEST,...:info"):
+        // every copy reached the window, the digipeated one too.
+        static const QRegularExpression kDecoded(QStringLiteral("^\\[\\d[^\\]]*\\] \\S+>"),
+                                                 QRegularExpression::MultilineOption);
+        QTRY_VERIFY2_WITH_TIMEOUT(QString::fromLatin1(direwolf.output()).count(kDecoded) ==
+                                      int(std::size(kHeard)),
+                                  direwolf.output().constData(), 3 * kWait);
+
+        w.window.findChildren<QAction *>(QStringLiteral("nmuDetails")).value(0)->trigger();
+        const auto *table = w.child<QTableView>("tblStationDetails");
+        QVERIFY(table);
+        const auto countsShown = [table] {
+            QMap<QString, int> counts;
+            const QAbstractItemModel *model = table->model();
+            for (int r = 0; r < model->rowCount(); ++r)
+                counts[model->index(r, 0).data().toString()] = model->index(r, 2).data().toInt();
+            return counts;
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(countsShown(), kReports, 3 * kWait);
+        counted = countsShown();
+        // Closing the window writes what waits for the store.
+        w.window.close();
+    }
+
+    HistoryFixture history(store);
+    QSqlQuery query(history.database());
+    QVERIFY(query.exec(QStringLiteral("SELECT call, path, info FROM reports ORDER BY id")));
+    QStringList rows;
+    QMap<QString, int> perCall;
+    while (query.next()) {
+        rows << query.value(0).toString() + ' ' + query.value(1).toString() + ' ' +
+                    QString::fromLatin1(query.value(2).toByteArray());
+        ++perCall[query.value(0).toString()];
+    }
+    QCOMPARE(perCall, counted);
+    // The digipeated copy is in the store once, with the first copy's path.
+    QCOMPARE(rows, expectedRows);
 }
 
 QTEST_MAIN(TestDirewolf)
