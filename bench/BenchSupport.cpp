@@ -1,6 +1,8 @@
 #include "BenchSupport.h"
 
 #include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QtGlobal>
 #include <algorithm>
 #include <benchmark/benchmark.h>
@@ -165,6 +167,14 @@ void useOffscreenPlatformByDefault()
 int runBenchmarks(int argc, char **argv,
                   const std::function<void(const std::vector<Result> &)> &summarize)
 {
+    // The windows and programs a benchmark starts record weather history:
+    // into a scratch store, never the user's, unless one is named.
+    QTemporaryDir historyDir;
+    if (!std::getenv("QUINTARO_HISTORY"))
+        ::setenv(
+            "QUINTARO_HISTORY",
+            QFile::encodeName(historyDir.filePath(QStringLiteral("history.sqlite"))).constData(),
+            1);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 2;

@@ -11,6 +11,7 @@
 #include "StationList.h"
 #include "StationListModel.h"
 
+#include <QAbstractProxyModel>
 #include <QApplication>
 #include <QListView>
 #include <benchmark/benchmark.h>
@@ -110,7 +111,9 @@ public:
     {
         m_window.start();
         auto *view = m_window.findChild<QListView *>(QStringLiteral("lstWxCalls"));
-        m_model = view ? qobject_cast<StationListModel *>(view->model()) : nullptr;
+        // The list box shows the station table through a one-column view.
+        const auto *shown = view ? qobject_cast<QAbstractProxyModel *>(view->model()) : nullptr;
+        m_model = shown ? qobject_cast<StationListModel *>(shown->sourceModel()) : nullptr;
         if (m_model)
             m_model->replace(calls().listed, "bench.txt");
         m_window.show();
