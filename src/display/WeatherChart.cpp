@@ -174,6 +174,8 @@ void WeatherChart::setData(const std::vector<std::vector<Segment>> &lines, weath
                 }
             }
             runs[i].data->replace(points);
+            // A run of one report draws no line: it shows as a dot.
+            runs[i].data->setPointsVisible(points.size() == 1);
         }
     }
     m_axis = axis;
@@ -196,10 +198,19 @@ void WeatherChart::setData(const std::vector<std::vector<Segment>> &lines, weath
     if (ceiling > 0)
         top = std::min(top, ceiling);
     m_valueAxis->setRange(bottom, top);
+    m_valueAxis->setTickCount(5);
     m_valueAxis->applyNiceNumbers();
-    m_valueAxis->setLabelFormat(QStringLiteral("%.") +
-                                QString::number(std::max(0, weather::decimalsOf(field, units) -
-                                                                (high - low > 10 ? 1 : 0))) +
+    const int decimals = std::max(0, weather::decimalsOf(field, units) - (high - low > 10 ? 1 : 0));
+    // Ticks closer than the labels' last digit would read twice ("81 81 82").
+    const double resolution = std::pow(10.0, -decimals);
+    if ((m_valueAxis->max() - m_valueAxis->min()) / (m_valueAxis->tickCount() - 1) < resolution) {
+        const double from = std::floor(m_valueAxis->min() / resolution + 1e-9) * resolution;
+        const double to = std::max(from + resolution,
+                                   std::ceil(m_valueAxis->max() / resolution - 1e-9) * resolution);
+        m_valueAxis->setRange(from, to);
+        m_valueAxis->setTickCount(int(std::round((to - from) / resolution)) + 1);
+    }
+    m_valueAxis->setLabelFormat(QStringLiteral("%.") + QString::number(decimals) +
                                 QStringLiteral("f"));
 }
 
