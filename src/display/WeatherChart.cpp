@@ -75,10 +75,10 @@ WeatherChart::Slot WeatherChart::addSlot(int line)
 
 void WeatherChart::styleSlot(const Slot &slot, int line)
 {
-    const Line &spec = m_lines[std::size_t(line)];
-    const QColor colour = isDark() ? spec.darkColour : spec.lightColour;
+    const Line &drawn = m_lines[std::size_t(line)];
+    const QColor colour = isDark() ? drawn.darkColour : drawn.lightColour;
     QPen pen(colour, 2);
-    if (spec.dashed)
+    if (drawn.dashed)
         pen.setStyle(Qt::DashLine);
     if (auto *area = qobject_cast<QAreaSeries *>(slot.shown)) {
         QColor fill = colour;
