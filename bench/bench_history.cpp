@@ -189,12 +189,13 @@ void BM_MonthOfReports(benchmark::State &state)
             QSqlQuery(db).exec(QStringLiteral("PRAGMA journal_mode = WAL"));
             QSqlQuery(db).exec(QStringLiteral("PRAGMA synchronous = NORMAL"));
             QString error;
+            quintaro::history::RecentReports recent;
             bool ok = quintaro::history::migrate(db, &error);
             for (std::size_t i = 0; ok && i < reports.size(); i += 1000)
                 ok = quintaro::history::insertReports(
                     db,
                     std::span(reports).subspan(i, std::min<std::size_t>(1000, reports.size() - i)),
-                    &error);
+                    recent, &error);
             QSqlQuery(db).exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
             if (!ok)
                 state.SkipWithError(qPrintable(error));

@@ -106,6 +106,7 @@ int main(int argc, char **argv)
     QSqlQuery(db).exec(QStringLiteral("PRAGMA journal_mode=WAL"));
     std::mt19937 random(7);
     const std::int64_t now = QDateTime::currentSecsSinceEpoch();
+    quintaro::history::RecentReports recent;
 
     if (days > 0) {
         const int step = interval > 0 ? interval : 300;
@@ -118,7 +119,7 @@ int main(int argc, char **argv)
             for (int s = 0; s < calls.size(); ++s)
                 reports.push_back({calls[s].toStdString(), t, "WIDE2-1", infoField(t, s, random)});
         }
-        if (!quintaro::history::insertReports(db, reports, &error))
+        if (!quintaro::history::insertReports(db, reports, recent, &error))
             return fail(error);
         std::printf("wrote %zu reports\n", reports.size());
     }
@@ -153,7 +154,7 @@ int main(int argc, char **argv)
                 for (int s = 0; s < calls.size(); ++s)
                     reports.push_back(
                         {calls[s].toStdString(), t, "WIDE2-1", infoField(t, s, random)});
-                if (!quintaro::history::insertReports(db, reports, &error))
+                if (!quintaro::history::insertReports(db, reports, recent, &error))
                     return fail(error);
                 for (const QString &call : calls)
                     std::printf("wrote %s %lld\n", qPrintable(call), static_cast<long long>(t));

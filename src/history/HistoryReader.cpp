@@ -1,6 +1,7 @@
 #include "HistoryReader.h"
 
 #include "HistoryStore.h"
+#include "StoreFiles.h"
 #include "TextCodec.h"
 
 #include <QFileInfo>
@@ -56,44 +57,68 @@ HistoryReader::~HistoryReader()
 void HistoryReader::fail(const QSqlQuery &query)
 {
     m_error = describeError(query.lastError());
+    m_damaged = faultOf(query.lastError()) == StoreFault::Damaged;
+}
+
+void HistoryReader::close()
+{
+    closeConnection(m_connection);
+    m_open = m_damaged = false;
+    m_identity.reset();
+}
+
+bool HistoryReader::pathNamesOpenFile(const QString &path) const
+{
+    return m_open && m_identity && fileIdentity(path) == m_identity;
 }
 
 bool HistoryReader::open(const QString &path)
 {
-    closeConnection(m_connection);
-    m_open = false;
-    const QFileInfo file(path);
-    if (!file.exists()) {
-        m_error = QStringLiteral("there is no history file at ") + path;
+    close();
+    const auto refuse = [&](const QString &text, bool damaged = false) {
+        closeConnection(m_connection);
+        m_identity.reset();
+        m_error = text;
+        m_damaged = damaged;
         return false;
+    };
+    const QString cannotRead =
+        QStringLiteral("the history file ") + path + QStringLiteral(" cannot be read: ");
+    if (const std::optional<StoreCheck> told = identifyFile(path)) {
+        if (told->kind == StoreKind::NotAStore)
+            return refuse(notAStoreText(path, told->detail));
+        if (told->kind == StoreKind::Unreadable)
+            return refuse(cannotRead + told->detail);
+        if (!QFileInfo::exists(path))
+            return refuse(QStringLiteral("there is no history file at ") + path);
     }
-    if (!file.isFile() || !file.isReadable()) {
-        m_error = QStringLiteral("the history file ") + path + QStringLiteral(" cannot be read");
-        return false;
+    m_identity = fileIdentity(path);
+    StoreCheck check;
+    {
+        QSqlDatabase db = openConnection(m_connection, path, kReaderBusyTimeoutMs, true);
+        if (!db.isOpen())
+            return refuse(cannotRead + describeError(db.lastError()));
+        check = identifyConnection(db);
     }
-    QSqlDatabase db = openConnection(m_connection, path, kReaderBusyTimeoutMs, true);
-    if (!db.isOpen()) {
-        m_error = describeError(db.lastError());
-        return false;
+    switch (check.kind) {
+    case StoreKind::New:
+        return refuse(QStringLiteral("the file ") + path +
+                      QStringLiteral(" holds no weather history (yet)"));
+    case StoreKind::NotAStore:
+        return refuse(notAStoreText(path, check.detail));
+    case StoreKind::Damaged:
+    case StoreKind::Locked:
+    case StoreKind::Unreadable:
+        return refuse(cannotRead + check.detail, check.kind == StoreKind::Damaged);
+    case StoreKind::Quintaro:
+        break;
     }
-    const int version = schemaVersion(db);
-    if (version < 0) {
-        m_error = QStringLiteral("the history file ") + path + QStringLiteral(" cannot be read: ") +
-                  describeError(db.lastError());
-        return false;
-    }
-    if (version == 0) {
-        m_error =
-            QStringLiteral("the file ") + path + QStringLiteral(" holds no weather history (yet)");
-        return false;
-    }
-    if (version > kSchemaVersion) {
-        m_error = QStringLiteral("the history file was written by a newer Quintaro (schema "
-                                 "version %1; this one reads up to %2)")
-                      .arg(version)
-                      .arg(kSchemaVersion);
-        return false;
-    }
+    if (check.version > kSchemaVersion)
+        return refuse(QStringLiteral("the history file was written by a newer Quintaro (schema "
+                                     "version %1; this one reads up to %2)")
+                          .arg(check.version)
+                          .arg(kSchemaVersion));
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     // A display reads a station's month once and then a report at a time:
     // SQLite's default cache of 2 MB would only hold what it has read.
     QSqlQuery(db).exec(QStringLiteral("PRAGMA cache_size = -256"));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "StoreFiles.h"
 #include "WeatherReport.h"
 
 #include <QString>
@@ -48,8 +49,16 @@ public:
     // is missing, unreadable, not a history store or of a later version.
     bool open(const QString &path);
     bool isOpen() const { return m_open; }
+    void close();
     // Why the store could not be opened, or why the last read failed.
     QString error() const { return m_error; }
+    // The store could not be opened, or the last read failed, because SQLite
+    // found the file damaged: it is closed so that Quintaro may move it
+    // aside, and opened again later.
+    bool damaged() const { return m_damaged; }
+    // Whether `path` still names the file opened: a store replaced, restored
+    // from a backup or moved aside is another file, read anew.
+    bool pathNamesOpenFile(const QString &path) const;
 
     // The call's reports heard at or after `fromUtc` whose id is above
     // `afterId`, oldest first; nothing when the read failed (see error()).
@@ -67,7 +76,9 @@ private:
 
     QString m_connection;
     QString m_error;
+    std::optional<FileIdentity> m_identity;
     bool m_open = false;
+    bool m_damaged = false;
 };
 
 } // namespace quintaro::history

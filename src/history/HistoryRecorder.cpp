@@ -6,61 +6,66 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QMetaObject>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
-#include <fcntl.h>
 #include <mutex>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace quintaro::history {
 
+// QT_LOGGING_RULES="quintaro.history.debug=true" shows when the writer
+// opens, checks and follows its store.
+Q_LOGGING_CATEGORY(lcHistory, "quintaro.history", QtWarningMsg)
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
 
 // A reader sees a report within about two seconds: one to wait for the next
 // transaction, and the time to write it.
 constexpr auto kWriteInterval = std::chrono::seconds(1);
 constexpr auto kHeartbeatInterval = std::chrono::seconds(10);
 constexpr auto kRetentionInterval = std::chrono::hours(1);
-// Closing waits at most this long for the last reports to be written while
-// another writer holds the lock.
+// How often the writer asks which file its path names: a store replaced
+// under it is followed within this time.
+constexpr auto kFollowInterval = std::chrono::seconds(1);
+// A fault that may pass (a full disk, a failing one, permissions) is tried
+// again after these waits, doubling from the first to the last.
+constexpr auto kFirstRetry = std::chrono::seconds(2);
+constexpr auto kLongestRetry = std::chrono::minutes(4);
+// A damaged store that other programs (displays) still have open is left
+// for them to close for this long before history goes for the run.
+constexpr auto kInUseGrace = std::chrono::seconds(30);
+// From the moment it is asked to, closing waits at most this long for the
+// last reports to be written while another writer holds the lock.
 constexpr auto kFinishTime = std::chrono::seconds(10);
 // After a flood the log is cut back to this size at the next checkpoint,
 // instead of keeping its largest size on the disk.
 constexpr int kJournalSizeLimit = 4 << 20;
+// The writer only appends: SQLite's default cache of 2 MB would hold what
+// the start-up check read, and nothing it needs again.
+constexpr int kCacheKilobytes = 256;
 
 std::int64_t nowUtc()
 {
     return QDateTime::currentSecsSinceEpoch();
 }
 
-// As this process is allowed, not as the user who started it.
-bool mayWrite(const QString &path)
+QString clockTime(const QDateTime &when)
 {
-    return ::faccessat(AT_FDCWD, QFile::encodeName(path).constData(), W_OK, AT_EACCESS) == 0;
-}
-
-// A missing or empty file is a store not yet made; any other begins with
-// SQLite's header.
-bool looksLikeSqlite(const QString &path)
-{
-    QFile file(path);
-    if (!file.exists() || file.size() == 0)
-        return true;
-    static const QByteArray header("SQLite format 3", 16);
-    return file.open(QIODevice::ReadOnly) && file.read(header.size()) == header;
+    return when.toString(QStringLiteral("HH:mm:ss"));
 }
 
 // "1 234": the user reads the count, not copies it.
@@ -109,18 +114,25 @@ public:
     }
 
 private:
+    // Closed: no connection, opened (again) at m_nextOpen; Off: no history
+    // for the rest of the run.
     enum class Phase { Closed, Open, Off };
 
     void run();
     bool waitForWork(Clock::time_point lastWrite, Clock::time_point nextHeartbeat,
-                     Clock::time_point nextRetention, Clock::time_point nextOpen);
+                     Clock::time_point nextRetention);
     void openStore();
     bool prepareConnection(QSqlDatabase &db);
+    void followPath();
     void writeBatch();
     void heartbeat();
     void removeExpired();
     void finish();
+    bool limitWait(Clock::time_point deadline);
+    void written();
     void handleFault(StoreFault fault, const QString &error);
+    void handleDamage(const QString &error);
+    void pause(const QString &reason);
     void goOff(const QString &reason);
     void closeStore();
     void forget(bool lost);
@@ -138,6 +150,7 @@ private:
     QString m_host;
     bool m_hostChanged = false;
     bool m_stopping = false;
+    Clock::time_point m_stopAsked;
     QString m_problem;
     std::atomic<bool> m_off{false};
     std::atomic<quint64> m_recorded{0};
@@ -147,19 +160,35 @@ private:
 
     // The writer thread's own.
     Phase m_phase = Phase::Closed;
+    Clock::time_point m_nextOpen;
+    Clock::time_point m_nextFollow;
     std::vector<PendingReport> m_batch;
     RecentReports m_recent;
     std::int64_t m_rowId = -1;
     std::int64_t m_startedUtc = 0;
+    // The file the connection has open, and the last one whose every page
+    // was checked: a store is checked once, and again only when replaced.
+    std::optional<FileIdentity> m_openFile;
+    std::optional<FileIdentity> m_checkedFile;
     QString m_offReason;
     QString m_notice;
     bool m_movedAside = false;
     QDateTime m_lockedSince;
+    // While a fault that may pass keeps the store from being written.
+    QDateTime m_pausedSince;
+    QString m_pauseReason;
+    Clock::duration m_retryDelay{};
+    QDateTime m_nextTry;
+    std::optional<Clock::time_point> m_inUseSince;
+    QString m_resumed;
     bool m_heartbeatDue = true;
     bool m_retentionDue = true;
+    bool m_triedOpening = false;
+    bool m_closing = false;
     quint64 m_droppedSeen = 0;
     quint64 m_droppedSlow = 0;
     quint64 m_droppedLocked = 0;
+    quint64 m_droppedPaused = 0;
     QStringList m_printed;
 };
 
@@ -172,6 +201,8 @@ void RecorderWriter::stop()
 {
     {
         std::lock_guard lock(m_mutex);
+        if (!m_stopping)
+            m_stopAsked = Clock::now();
         m_stopping = true;
     }
     m_wake.notify_one();
@@ -190,6 +221,7 @@ void RecorderWriter::start(const QString &path)
         return;
     m_path = path;
     m_startedUtc = nowUtc();
+    m_nextOpen = Clock::now();
     m_thread = std::thread([this] { run(); });
 }
 
@@ -232,15 +264,15 @@ void RecorderWriter::record(std::string_view call, std::string_view path, std::s
 }
 
 bool RecorderWriter::waitForWork(Clock::time_point lastWrite, Clock::time_point nextHeartbeat,
-                                 Clock::time_point nextRetention, Clock::time_point nextOpen)
+                                 Clock::time_point nextRetention)
 {
     std::unique_lock lock(m_mutex);
     while (!m_stopping) {
         Clock::time_point due = Clock::time_point::max();
         if (m_phase == Phase::Closed) {
-            due = nextOpen;
+            due = m_nextOpen;
         } else if (m_phase == Phase::Open) {
-            due = std::min(nextHeartbeat, nextRetention);
+            due = std::min({nextHeartbeat, nextRetention, m_nextFollow});
             if (!m_queue.empty() || !m_batch.empty() || m_hostChanged)
                 due = std::min(due, lastWrite + kWriteInterval);
         }
@@ -268,18 +300,18 @@ void RecorderWriter::run()
     Clock::time_point lastWrite = Clock::now() - kWriteInterval;
     Clock::time_point nextHeartbeat = Clock::now();
     Clock::time_point nextRetention = Clock::now();
-    Clock::time_point nextOpen = Clock::now();
     for (;;) {
-        if (waitForWork(lastWrite, nextHeartbeat, nextRetention, nextOpen))
+        if (waitForWork(lastWrite, nextHeartbeat, nextRetention))
             return finish();
-        if (m_phase == Phase::Closed && Clock::now() >= nextOpen) {
+        if (m_phase == Phase::Closed && Clock::now() >= m_nextOpen) {
+            const Clock::time_point planned = m_nextOpen;
             openStore();
-            // A damaged store moved aside is started anew at once; a locked
-            // one is tried again a little later.
-            nextOpen = Clock::now() + (m_phase == Phase::Closed && m_lockedSince.isValid()
-                                           ? kWriteInterval
-                                           : Clock::duration::zero());
+            // Whatever kept it closed and named no time is tried again soon.
+            if (m_phase == Phase::Closed && m_nextOpen == planned)
+                m_nextOpen = Clock::now() + kWriteInterval;
         }
+        if (m_phase == Phase::Open && Clock::now() >= m_nextFollow)
+            followPath();
         // This copy's row goes in before its first report: another writer
         // then knows to look for copies of what it stores.
         if (m_phase == Phase::Open && (m_heartbeatDue || Clock::now() >= nextHeartbeat)) {
@@ -314,14 +346,41 @@ void RecorderWriter::openStore()
                          .arg(m_path, *kind));
     // The log and its index are made beside the file.
     if (!mayWrite(folder))
-        return goOff(QStringLiteral("the folder %1 may not be written").arg(folder));
-    if (QFileInfo::exists(m_path) && !mayWrite(m_path))
-        return goOff(QStringLiteral("the file %1 may not be written").arg(m_path));
+        return pause(QStringLiteral("the folder %1 may not be written").arg(folder));
 
-    // Told apart before SQLite opens it: SQLite would take a -wal beside it
-    // for its own, and delete it on closing.
-    if (!looksLikeSqlite(m_path))
-        return handleFault(StoreFault::Damaged, QStringLiteral("file is not a database"));
+    // Nothing is opened for writing before the file is known to be a store
+    // of this Quintaro's, or a new one, and undamaged. Every page is checked
+    // once for each file, so that a damaged store is put aside as it was
+    // found; another file at the path is checked again.
+    m_triedOpening = true;
+    const std::optional<FileIdentity> file = fileIdentity(m_path);
+    const bool checkPages = !m_closing && (!file || file != m_checkedFile);
+    if (checkPages)
+        qCDebug(lcHistory, "checking every page of %s", qPrintable(m_path));
+    const StoreCheck check = identifyStore(m_path, HistoryRecorder::kBusyTimeoutMs, checkPages);
+    switch (check.kind) {
+    case StoreKind::NotAStore:
+        return goOff(notAStoreText(m_path, check.detail));
+    case StoreKind::Locked:
+        return handleFault(StoreFault::Locked, check.detail);
+    case StoreKind::Damaged:
+        return handleDamage(check.detail);
+    case StoreKind::Unreadable:
+        return pause(QStringLiteral("%1 cannot be read (%2)").arg(m_path, check.detail));
+    case StoreKind::New:
+    case StoreKind::Quintaro:
+        break;
+    }
+    if (check.version > kSchemaVersion)
+        return goOff(QStringLiteral("%1: the history file was written by a newer Quintaro (schema "
+                                    "version %2; this one knows up to %3)")
+                         .arg(m_path)
+                         .arg(check.version)
+                         .arg(kSchemaVersion));
+    if (QFileInfo::exists(m_path) && !mayWrite(m_path))
+        return pause(QStringLiteral("the file %1 may not be written").arg(m_path));
+    if (check.kind == StoreKind::Quintaro)
+        m_checkedFile = file;
 
     QSqlDatabase db = openConnection(m_connection, m_path, HistoryRecorder::kBusyTimeoutMs, false);
     if (!db.isOpen()) {
@@ -329,16 +388,21 @@ void RecorderWriter::openStore()
         db = QSqlDatabase();
         return handleFault(faultOf(error), describeError(error));
     }
+    m_openFile = fileIdentity(m_path);
+    // A new file holds nothing to check.
+    if (check.kind == StoreKind::New)
+        m_checkedFile = m_openFile;
     if (!prepareConnection(db))
         return;
+    qCDebug(lcHistory, "recording into %s", qPrintable(m_path));
     m_phase = Phase::Open;
+    m_nextFollow = Clock::now() + kFollowInterval;
     m_lockedSince = QDateTime();
+    m_inUseSince.reset();
     m_heartbeatDue = m_retentionDue = true;
 }
 
-// A check of every page before anything is written, so that a damaged
-// store is put aside as it was found; then the write-ahead log,
-// synchronous=NORMAL and the schema.
+// The write-ahead log, synchronous=NORMAL and the schema.
 bool RecorderWriter::prepareConnection(QSqlDatabase &db)
 {
     QSqlQuery query(db);
@@ -352,13 +416,8 @@ bool RecorderWriter::prepareConnection(QSqlDatabase &db)
         const QSqlError error = query.lastError();
         return failed(faultOf(error), describeError(error));
     };
-    if (!query.exec(QStringLiteral("PRAGMA quick_check")) || !query.next())
+    if (!query.exec(QStringLiteral("PRAGMA cache_size = -") + QString::number(kCacheKilobytes)))
         return statementFailed();
-    if (query.value(0).toString() != QLatin1String("ok"))
-        return failed(StoreFault::Damaged, query.value(0)
-                                               .toString()
-                                               .remove(QStringLiteral("*** in database main ***"))
-                                               .simplified());
     if (!query.exec(QStringLiteral("PRAGMA journal_mode = WAL")) || !query.next())
         return statementFailed();
     if (query.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0) {
@@ -379,15 +438,36 @@ bool RecorderWriter::prepareConnection(QSqlDatabase &db)
     return true;
 }
 
+// A store replaced under the writer (a backup restored, the file removed)
+// is left for the one the path names now. Its log stays where it is, beside
+// the new file, whose first connection would take it for its own: what it
+// holds goes into the old file first, and it is emptied.
+void RecorderWriter::followPath()
+{
+    m_nextFollow = Clock::now() + kFollowInterval;
+    if (!m_openFile || fileIdentity(m_path) == m_openFile)
+        return;
+    QSqlQuery(QSqlDatabase::database(m_connection, false))
+        .exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+    std::fprintf(stderr,
+                 "quintaro: History: %s was replaced or removed; recording into the file "
+                 "there now\n",
+                 qPrintable(m_path));
+    closeStore();
+    m_nextOpen = Clock::now();
+    openStore();
+}
+
 void RecorderWriter::writeBatch()
 {
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     QString error;
     WriteOutcome outcome;
-    if (insertReports(db, m_batch, &error, &outcome, &m_recent)) {
+    if (insertReports(db, m_batch, m_recent, &error, &outcome)) {
         m_recorded += outcome.stored + outcome.skipped;
         forget(false);
         m_lockedSince = QDateTime();
+        written();
         return;
     }
     db = QSqlDatabase();
@@ -430,6 +510,7 @@ void RecorderWriter::heartbeat()
             return failed();
         if (query.numRowsAffected() > 0) {
             m_heartbeatDue = false;
+            written();
             return;
         }
         // Another Quintaro took this row for stale while the store was
@@ -445,6 +526,7 @@ void RecorderWriter::heartbeat()
         return failed();
     m_rowId = query.lastInsertId().toLongLong();
     m_heartbeatDue = false;
+    written();
 }
 
 void RecorderWriter::removeExpired()
@@ -461,38 +543,67 @@ void RecorderWriter::removeExpired()
     handleFault(fault, error);
 }
 
+// Another writer's lock is waited for only until `deadline`; false when
+// that has come.
+bool RecorderWriter::limitWait(Clock::time_point deadline)
+{
+    const auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now()).count();
+    if (left <= 0)
+        return false;
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    return query.exec(QStringLiteral("PRAGMA busy_timeout = ") + QString::number(left));
+}
+
 // What is queued, and this copy's row, get further tries while another
-// writer holds the lock, within a bound that closing the window can bear.
+// writer holds the lock, until a bound that closing the window can bear. A
+// store that could not be opened is not tried again, and none is checked
+// page by page; one closed before the writer came to open it is opened.
 void RecorderWriter::finish()
 {
-    const Clock::time_point deadline = Clock::now() + kFinishTime;
-    while (m_phase != Phase::Off && Clock::now() < deadline) {
-        if (m_phase == Phase::Closed)
-            openStore();
-        if (m_phase == Phase::Open && m_rowId < 0 && !m_batch.empty())
-            heartbeat();
-        if (m_phase == Phase::Open && m_rowId < 0 && m_batch.empty())
-            break;
-        if (m_phase == Phase::Open && !m_batch.empty())
-            writeBatch();
-        if (m_phase == Phase::Open && m_batch.empty() && m_rowId >= 0) {
-            QSqlQuery query(QSqlDatabase::database(m_connection, false));
-            query.prepare(QStringLiteral("DELETE FROM recorders WHERE rowid = ?"));
-            query.addBindValue(qint64(m_rowId));
-            if (query.exec() || faultOf(query.lastError()) != StoreFault::Locked)
-                break;
+    const Clock::time_point deadline = m_stopAsked + kFinishTime;
+    m_closing = true;
+    if (m_phase == Phase::Closed && !m_triedOpening && !m_batch.empty())
+        openStore();
+    while (m_phase == Phase::Open && limitWait(deadline)) {
+        if (!m_batch.empty()) {
+            if (m_rowId < 0)
+                heartbeat();
+            else
+                writeBatch();
+            continue;
         }
-        if (m_phase == Phase::Closed && !m_lockedSince.isValid() && m_batch.empty())
+        if (m_rowId < 0)
+            break;
+        QSqlQuery query(QSqlDatabase::database(m_connection, false));
+        query.prepare(QStringLiteral("DELETE FROM recorders WHERE rowid = ?"));
+        query.addBindValue(qint64(m_rowId));
+        if (query.exec() || faultOf(query.lastError()) != StoreFault::Locked)
             break;
     }
     if (!m_batch.empty()) {
+        QString why = QStringLiteral("another program kept the store locked");
+        if (m_phase == Phase::Off)
+            why = m_offReason;
+        else if (m_pausedSince.isValid())
+            why = m_pauseReason;
         std::fprintf(stderr, "quintaro: History: %s not recorded at the end: %s\n",
-                     qPrintable(reportsText(m_batch.size())),
-                     m_phase == Phase::Off ? qPrintable(m_offReason)
-                                           : "another program kept the store locked");
+                     qPrintable(reportsText(m_batch.size())), qPrintable(why));
         forget(true);
     }
     closeStore();
+}
+
+// Something was written: a pause is over.
+void RecorderWriter::written()
+{
+    m_inUseSince.reset();
+    if (!m_pausedSince.isValid())
+        return;
+    m_resumed = QStringLiteral("History resumed at %1 after a pause since %2")
+                    .arg(clockTime(QDateTime::currentDateTime()), clockTime(m_pausedSince));
+    m_pausedSince = QDateTime();
+    m_pauseReason.clear();
+    m_retryDelay = {};
 }
 
 void RecorderWriter::handleFault(StoreFault fault, const QString &error)
@@ -504,35 +615,74 @@ void RecorderWriter::handleFault(StoreFault fault, const QString &error)
         // The batch stays for the next try; the queue bounds what waits.
         if (!m_lockedSince.isValid())
             m_lockedSince = QDateTime::currentDateTime();
-        if (m_phase == Phase::Closed)
+        if (m_phase == Phase::Closed) {
             closeStore();
+            m_nextOpen = Clock::now() + kWriteInterval;
+        }
         return;
-    case StoreFault::Damaged: {
-        closeStore();
-        if (m_movedAside)
-            return goOff(QStringLiteral("%1 was found damaged again (%2)").arg(m_path, error));
-        if (storeInUse(m_path))
-            return goOff(QStringLiteral("%1 is damaged (%2) and another program has it open; "
-                                        "it was left as it is")
-                             .arg(m_path, error));
-        QString movedTo;
-        QString why;
-        if (!moveAside(m_path, QDateTime::currentDateTime(), &movedTo, &why))
-            return goOff(QStringLiteral("%1 is damaged (%2) and %3").arg(m_path, error, why));
-        m_movedAside = true;
-        m_notice = QStringLiteral("History: %1 was damaged (%2); it was moved aside as %3 and a "
-                                  "new one was started")
-                       .arg(m_path, error, QFileInfo(movedTo).fileName());
-        return;
-    }
+    case StoreFault::Damaged:
+        return handleDamage(error);
     case StoreFault::NewerVersion:
         return goOff(QStringLiteral("%1: %2").arg(m_path, error));
+    case StoreFault::NotAStore:
+        return goOff(notAStoreText(m_path, error));
     case StoreFault::Full:
-        return goOff(QStringLiteral("the disk that holds %1 is full (%2)").arg(m_path, error));
+        return pause(QStringLiteral("the disk that holds %1 is full (%2)").arg(m_path, error));
+    case StoreFault::Io:
+        return pause(QStringLiteral("%1 cannot be written or read (%2)").arg(m_path, error));
     case StoreFault::ReadOnly:
     case StoreFault::Other:
-        return goOff(QStringLiteral("%1 cannot be written (%2)").arg(m_path, error));
+        return pause(QStringLiteral("%1 cannot be written (%2)").arg(m_path, error));
     }
+}
+
+void RecorderWriter::handleDamage(const QString &error)
+{
+    closeStore();
+    if (m_movedAside)
+        return goOff(QStringLiteral("%1 was found damaged again (%2)").arg(m_path, error));
+    if (storeInUse(m_path)) {
+        // Displays close a store they find damaged, and open it again later.
+        if (!m_inUseSince)
+            m_inUseSince = Clock::now();
+        if (Clock::now() - *m_inUseSince < kInUseGrace)
+            return pause(QStringLiteral("%1 is damaged (%2) and another program has it open; it "
+                                        "is moved aside once that program lets go of it")
+                             .arg(m_path, error));
+        return goOff(QStringLiteral("%1 is damaged (%2) and another program has it open; "
+                                    "it was left as it is")
+                         .arg(m_path, error));
+    }
+    QString movedTo;
+    QString why;
+    if (!moveAside(m_path, QDateTime::currentDateTime(), &movedTo, &why))
+        return goOff(QStringLiteral("%1 is damaged (%2) and %3").arg(m_path, error, why));
+    m_movedAside = true;
+    m_inUseSince.reset();
+    m_nextOpen = Clock::now();
+    m_notice = QStringLiteral("History: %1 was damaged (%2); it was moved aside as %3 and a "
+                              "new one was started")
+                   .arg(m_path, error, QFileInfo(movedTo).fileName());
+}
+
+// Reports wait in the queue (dropped once it is full) while the store is
+// tried again, less and less often.
+void RecorderWriter::pause(const QString &reason)
+{
+    closeStore();
+    // Programs that have a damaged store open let go of it within seconds.
+    if (m_inUseSince)
+        m_retryDelay = kWriteInterval;
+    else if (!m_pausedSince.isValid())
+        m_retryDelay = kFirstRetry;
+    else
+        m_retryDelay = std::min<Clock::duration>(m_retryDelay * 2, kLongestRetry);
+    if (!m_pausedSince.isValid())
+        m_pausedSince = QDateTime::currentDateTime();
+    m_pauseReason = reason;
+    m_nextOpen = Clock::now() + m_retryDelay;
+    m_nextTry = QDateTime::currentDateTime().addMSecs(
+        std::chrono::duration_cast<milliseconds>(m_retryDelay).count());
 }
 
 void RecorderWriter::goOff(const QString &reason)
@@ -541,7 +691,7 @@ void RecorderWriter::goOff(const QString &reason)
     m_phase = Phase::Off;
     m_off = true;
     m_offReason = QStringLiteral("History is not kept in this run: ") + reason;
-    m_lockedSince = QDateTime();
+    m_lockedSince = m_pausedSince = QDateTime();
     forget(true);
     std::lock_guard lock(m_mutex);
     m_dropped += m_queue.size();
@@ -556,6 +706,7 @@ void RecorderWriter::closeStore()
     if (m_phase == Phase::Open)
         m_phase = Phase::Closed;
     m_rowId = -1;
+    m_openFile.reset();
     closeConnection(m_connection);
 }
 
@@ -579,8 +730,12 @@ void RecorderWriter::publish()
     // Reports refused since the last look are put down to what held the
     // writer up meanwhile.
     const quint64 dropped = m_dropped.load();
-    if (m_phase != Phase::Off && dropped > m_droppedSeen)
-        (m_lockedSince.isValid() ? m_droppedLocked : m_droppedSlow) += dropped - m_droppedSeen;
+    if (m_phase != Phase::Off && dropped > m_droppedSeen) {
+        quint64 &cause = m_pausedSince.isValid()   ? m_droppedPaused
+                         : m_lockedSince.isValid() ? m_droppedLocked
+                                                   : m_droppedSlow;
+        cause += dropped - m_droppedSeen;
+    }
     m_droppedSeen = dropped;
 
     QStringList parts;
@@ -594,12 +749,19 @@ void RecorderWriter::publish()
     if (!m_notice.isEmpty())
         add(QStringLiteral("moved"), m_notice);
     if (m_phase != Phase::Off) {
+        if (m_pausedSince.isValid())
+            add(QStringLiteral("paused"),
+                QStringLiteral("History paused since %1: %2; %3 wait to be written, %4 dropped; "
+                               "next try at %5")
+                    .arg(clockTime(m_pausedSince), m_pauseReason, reportsText(waiting()),
+                         grouped(m_droppedPaused), clockTime(m_nextTry)));
+        else if (!m_resumed.isEmpty())
+            add(QStringLiteral("resumed"), m_resumed);
         if (m_lockedSince.isValid())
             add(QStringLiteral("locked"),
                 QStringLiteral("History: %1 is locked by another program since %2; %3 wait to "
                                "be written")
-                    .arg(m_path, m_lockedSince.toString(QStringLiteral("HH:mm:ss")),
-                         reportsText(waiting())));
+                    .arg(m_path, clockTime(m_lockedSince), reportsText(waiting())));
         if (m_droppedSlow > 0)
             add(QStringLiteral("slow"),
                 QStringLiteral("History: %1 not recorded: the disk is slower than the reports")
@@ -608,6 +770,10 @@ void RecorderWriter::publish()
             add(QStringLiteral("locked-dropped"),
                 QStringLiteral("History: %1 not recorded while another program locked the store")
                     .arg(reportsText(m_droppedLocked)));
+        if (m_droppedPaused > 0 && !m_pausedSince.isValid())
+            add(QStringLiteral("paused-dropped"),
+                QStringLiteral("History: %1 not recorded while history was paused")
+                    .arg(reportsText(m_droppedPaused)));
     }
     for (qsizetype i = 0; i < kinds.size(); ++i) {
         if (!m_printed.contains(kinds[i]))

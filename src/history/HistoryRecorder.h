@@ -19,12 +19,16 @@ class RecorderWriter;
 // start and hourly. The window never waits on the database: record() only
 // appends to a bounded queue.
 //
-// Faults never stop the caller: a store that cannot be opened or written
-// leaves the recorder without history for the run, a store locked by another
-// program is tried again every second while reports wait in the queue, and
-// a store SQLite finds damaged is moved aside and started anew. problem()
-// says in words what is wrong; each new problem is also printed once on
-// standard error.
+// Faults never stop the caller. A store locked by another program is tried
+// again every second while reports wait in the queue; one that cannot be
+// written for now (a full or failing disk, permissions) is tried again at
+// growing intervals, the reports waiting too; a store SQLite finds damaged
+// is moved aside and started anew. Only what cannot pass by itself leaves
+// the recorder without history for the run: a file that is not a Quintaro
+// weather history (never changed), a newer Quintaro's store, a network file
+// system, a folder that cannot be made. A store replaced under the writer is
+// followed to the file the path names now. problem() says in words what is
+// wrong; each new problem is also printed once on standard error.
 class HistoryRecorder : public QObject
 {
     Q_OBJECT
@@ -53,8 +57,11 @@ public:
     // writer thread. Reports recorded before are kept for it. Once only.
     void start(const QString &path);
     // Writes what is queued, removes this copy's recorders row and ends the
-    // writer thread; while another program holds the lock, within 10 s at
-    // most. Reports recorded afterwards count as dropped.
+    // writer thread, within 10 s of the call while another program holds the
+    // lock; a store that could not be opened is not tried again, and none is
+    // checked page by page. What is not written is counted on standard
+    // error. Reports recorded afterwards
+    // count as dropped.
     void stop();
     // The engine host written in this copy's recorders row.
     void setEngineHost(const QString &host);

@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -112,6 +113,8 @@ StoreFault faultOf(const QSqlError &error)
         return StoreFault::Damaged;
     case 13: // SQLITE_FULL
         return StoreFault::Full;
+    case 10: // SQLITE_IOERR, also for a quota or a file-size limit
+        return StoreFault::Io;
     case 3:  // SQLITE_PERM
     case 8:  // SQLITE_READONLY
     case 14: // SQLITE_CANTOPEN
@@ -155,23 +158,147 @@ void closeConnection(const QString &connectionName)
 
 namespace {
 
-int readVersion(QSqlDatabase &db, QString *error, StoreFault *fault)
+// What identification found wrong, as a check's kind: a lock passes, damage
+// is the store's own only where the file says it is a weather history.
+StoreCheck failedCheck(const QSqlQuery &query, bool ours)
+{
+    StoreCheck check;
+    check.detail = describeError(query.lastError());
+    switch (faultOf(query.lastError())) {
+    case StoreFault::Locked:
+        check.kind = StoreKind::Locked;
+        break;
+    case StoreFault::Damaged:
+        check.kind = ours ? StoreKind::Damaged : StoreKind::NotAStore;
+        check.detail = QStringLiteral("SQLite cannot read it: ") + check.detail;
+        break;
+    default:
+        check.kind = StoreKind::Unreadable;
+        break;
+    }
+    return check;
+}
+
+void checkEveryPage(QSqlDatabase &db, StoreCheck &check)
 {
     QSqlQuery query(db);
-    if (query.exec(QStringLiteral("PRAGMA user_version")) && query.next())
-        return query.value(0).toInt();
-    if (error)
-        *error = describeError(query.lastError());
-    if (fault)
-        *fault = faultOf(query.lastError());
-    return -1;
+    // What the check reads is not read again.
+    query.exec(QStringLiteral("PRAGMA cache_size = -256"));
+    if (!query.exec(QStringLiteral("PRAGMA quick_check")) || !query.next()) {
+        check = failedCheck(query, true);
+        return;
+    }
+    if (query.value(0).toString() == QLatin1String("ok"))
+        return;
+    check.kind = StoreKind::Damaged;
+    check.detail =
+        query.value(0).toString().remove(QStringLiteral("*** in database main ***")).simplified();
 }
+
+// The tables of a version-1 store, before the mark was known.
+const QStringList kVersion1Tables = {QStringLiteral("recorders"), QStringLiteral("reports"),
+                                     QStringLiteral("settings")};
 
 } // namespace
 
-int schemaVersion(QSqlDatabase &db)
+StoreCheck identifyConnection(QSqlDatabase &db)
 {
-    return readVersion(db, nullptr, nullptr);
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral("PRAGMA application_id")) || !query.next())
+        return failedCheck(query, false);
+    const bool ours = query.value(0).toLongLong() == kApplicationId;
+    const bool unmarked = query.value(0).toLongLong() == 0;
+    if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next())
+        return failedCheck(query, ours);
+    StoreCheck check;
+    check.version = query.value(0).toInt();
+    if (!query.exec(QStringLiteral("SELECT type, name FROM sqlite_master"
+                                   " WHERE name NOT LIKE 'sqlite\\_%' ESCAPE '\\'")))
+        return failedCheck(query, ours);
+    QStringList tables;
+    bool empty = true;
+    while (query.next()) {
+        empty = false;
+        if (query.value(0).toString() == QLatin1String("table"))
+            tables << query.value(1).toString();
+    }
+    if (query.lastError().isValid())
+        return failedCheck(query, ours);
+    tables.sort();
+    if (ours) {
+        check.kind = StoreKind::Quintaro;
+        check.stamped = true;
+    } else if (unmarked && empty && check.version == 0) {
+        check.kind = StoreKind::New;
+    } else if (unmarked && check.version == 1 && tables == kVersion1Tables) {
+        check.kind = StoreKind::Quintaro;
+    } else {
+        check.kind = StoreKind::NotAStore;
+        check.detail = QStringLiteral("it is another program's SQLite database");
+        check.version = 0;
+    }
+    return check;
+}
+
+std::optional<StoreCheck> identifyFile(const QString &path)
+{
+    StoreCheck check;
+    const QFileInfo info(path);
+    if (!info.exists())
+        return check;
+    if (info.isDir() || !info.isFile()) {
+        check.kind = StoreKind::NotAStore;
+        check.detail = info.isDir() ? QStringLiteral("it is a folder")
+                                    : QStringLiteral("it is not a regular file");
+        return check;
+    }
+    if (info.size() == 0)
+        return check;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        check.kind = StoreKind::Unreadable;
+        check.detail = file.errorString();
+        return check;
+    }
+    // Every SQLite file begins so; there is nothing to ask SQLite of any
+    // other, and it might take a log beside it for its own.
+    if (file.read(16) != QByteArray("SQLite format 3", 16)) {
+        check.kind = StoreKind::NotAStore;
+        check.detail = QStringLiteral("it is not an SQLite database");
+        return check;
+    }
+    return std::nullopt;
+}
+
+StoreCheck identifyStore(const QString &path, int busyTimeoutMs, bool checkPages)
+{
+    if (const std::optional<StoreCheck> told = identifyFile(path))
+        return *told;
+    StoreCheck check;
+    static std::atomic<int> next{0};
+    const QString name = QStringLiteral("quintaro-history-check-") + QString::number(++next);
+    {
+        QSqlDatabase db = openConnection(name, path, busyTimeoutMs, true);
+        if (!db.isOpen()) {
+            check.kind = faultOf(db.lastError()) == StoreFault::Locked ? StoreKind::Locked
+                                                                       : StoreKind::Unreadable;
+            check.detail = describeError(db.lastError());
+        } else {
+            check = identifyConnection(db);
+            if (checkPages && check.kind == StoreKind::Quintaro)
+                checkEveryPage(db, check);
+        }
+    }
+    closeConnection(name);
+    return check;
+}
+
+QString notAStoreText(const QString &path, const QString &what)
+{
+    return QStringLiteral("%1 is not a Quintaro weather history (%2); name another file with "
+                          "QUINTARO_HISTORY")
+        .arg(path, what);
 }
 
 bool migrate(QSqlDatabase &db, QString *error, StoreFault *fault)
@@ -179,35 +306,54 @@ bool migrate(QSqlDatabase &db, QString *error, StoreFault *fault)
     StoreFault found = StoreFault::None;
     StoreFault *kind = fault ? fault : &found;
     *kind = StoreFault::None;
+    const auto refuse = [&](StoreFault why, const QString &text) {
+        rollback(db);
+        if (error)
+            *error = text;
+        *kind = why;
+        return false;
+    };
     for (;;) {
         if (!beginWriting(db, error, kind))
             return false;
-        // Read under the lock: another writer may have just done this step.
-        const int version = readVersion(db, error, kind);
-        if (version < 0) {
+        // Told under the lock: another writer may have just done this step.
+        const StoreCheck check = identifyConnection(db);
+        switch (check.kind) {
+        case StoreKind::New:
+        case StoreKind::Quintaro:
+            break;
+        case StoreKind::NotAStore:
+            return refuse(StoreFault::NotAStore, check.detail);
+        case StoreKind::Locked:
+            return refuse(StoreFault::Locked, check.detail);
+        case StoreKind::Damaged:
+            return refuse(StoreFault::Damaged, check.detail);
+        case StoreKind::Unreadable:
+            return refuse(StoreFault::Other, check.detail);
+        }
+        if (check.version > kSchemaVersion)
+            return refuse(StoreFault::NewerVersion,
+                          QStringLiteral("the history file was written by a newer Quintaro "
+                                         "(schema version %1; this one knows up to %2)")
+                              .arg(check.version)
+                              .arg(kSchemaVersion));
+        // PRAGMA takes no bound values; the numbers are ours.
+        if (!check.stamped &&
+            !run(db, QStringLiteral("PRAGMA application_id = ") + QString::number(kApplicationId),
+                 error, kind)) {
             rollback(db);
             return false;
         }
-        if (version > kSchemaVersion) {
-            rollback(db);
-            if (error)
-                *error = QStringLiteral("the history file was written by a newer Quintaro "
-                                        "(schema version %1; this one knows up to %2)")
-                             .arg(version)
-                             .arg(kSchemaVersion);
-            *kind = StoreFault::NewerVersion;
-            return false;
-        }
-        if (version == kSchemaVersion)
+        if (check.version == kSchemaVersion)
             return commit(db, error, kind);
         bool ok = true;
-        for (const QString &statement : migrationStep(version + 1)) {
+        for (const QString &statement : migrationStep(check.version + 1)) {
             if (!(ok = run(db, statement, error, kind)))
                 break;
         }
-        // PRAGMA takes no bound values; the number is ours.
         if (ok)
-            ok = run(db, QStringLiteral("PRAGMA user_version = ") + QString::number(version + 1),
+            ok = run(db,
+                     QStringLiteral("PRAGMA user_version = ") + QString::number(check.version + 1),
                      error, kind);
         if (!ok) {
             rollback(db);
@@ -296,17 +442,17 @@ void RecentReports::forgetBefore(std::int64_t heardUtc)
     }
 }
 
-bool insertReports(QSqlDatabase &db, std::span<const PendingReport> reports, QString *error,
-                   WriteOutcome *outcome, RecentReports *recent)
+bool insertReports(QSqlDatabase &db, std::span<const PendingReport> reports, RecentReports &recent,
+                   QString *error, WriteOutcome *outcome)
 {
     WriteOutcome counts;
     WriteOutcome &result = outcome ? *outcome : counts;
     result = WriteOutcome();
     if (!beginWriting(db, error, &result.fault))
         return false;
-    if (recent) {
+    {
         QSqlQuery others;
-        if (!readOthersReports(db, *recent, others)) {
+        if (!readOthersReports(db, recent, others)) {
             if (error)
                 *error = describeError(others.lastError());
             result.fault = faultOf(others.lastError());
@@ -317,7 +463,7 @@ bool insertReports(QSqlDatabase &db, std::span<const PendingReport> reports, QSt
         std::int64_t oldest = std::numeric_limits<std::int64_t>::max();
         for (const PendingReport &report : reports)
             oldest = std::min(oldest, report.heardUtc);
-        recent->forgetBefore(oldest - weather::kRepeatWindowSeconds);
+        recent.forgetBefore(oldest - weather::kRepeatWindowSeconds);
     }
     QSqlQuery insert(db);
     QString columns = QStringLiteral("call, heard_utc, path, info");
@@ -326,43 +472,20 @@ bool insertReports(QSqlDatabase &db, std::span<const PendingReport> reports, QSt
         columns += QStringLiteral(", ") + QLatin1String(column);
         values += QStringLiteral(", ?");
     }
-    QSqlQuery stored(db);
-    stored.setForwardOnly(true);
     bool ok = insert.prepare(QStringLiteral("INSERT INTO reports (") + columns +
-                             QStringLiteral(") VALUES (") + values + QLatin1Char(')')) &&
-              stored.prepare(QStringLiteral("SELECT 1 FROM reports WHERE call = ?"
-                                            " AND heard_utc BETWEEN ? AND ? AND info = ? LIMIT 1"));
-    QSqlQuery *failed = ok ? nullptr : (insert.lastError().isValid() ? &insert : &stored);
+                             QStringLiteral(") VALUES (") + values + QLatin1Char(')'));
     for (std::size_t i = 0; ok && i < reports.size(); ++i) {
         const PendingReport &report = reports[i];
         // Calls and paths are the radio's bytes, one character each: stored
         // as text, so that a query by call finds them.
         const QString call = fromRadioBytes(report.call);
         const QByteArray info(report.info.data(), qsizetype(report.info.size()));
-        if (recent) {
-            std::string key = copyKey(report.call, report.info);
-            if (recent->contains(key, report.heardUtc)) {
-                ++result.skipped;
-                continue;
-            }
-            recent->add(std::move(key), report.heardUtc);
-        } else {
-            stored.bindValue(0, call);
-            stored.bindValue(1, qint64(report.heardUtc - weather::kRepeatWindowSeconds));
-            stored.bindValue(2, qint64(report.heardUtc + weather::kRepeatWindowSeconds));
-            stored.bindValue(3, info);
-            if (!stored.exec()) {
-                failed = &stored;
-                ok = false;
-                break;
-            }
-            const bool already = stored.next();
-            stored.finish();
-            if (already) {
-                ++result.skipped;
-                continue;
-            }
+        std::string key = copyKey(report.call, report.info);
+        if (recent.contains(key, report.heardUtc)) {
+            ++result.skipped;
+            continue;
         }
+        recent.add(std::move(key), report.heardUtc);
         const weather::WeatherReport decoded = weather::decodeWeatherReport(report.info);
         insert.bindValue(0, call);
         insert.bindValue(1, qint64(report.heardUtc));
@@ -375,17 +498,14 @@ bool insertReports(QSqlDatabase &db, std::span<const PendingReport> reports, QSt
             insert.bindValue(4 + f, value ? QVariant(std::round(*value * 1e4) / 1e4)
                                           : QVariant(QMetaType(QMetaType::Double)));
         }
-        if (!(ok = insert.exec()))
-            failed = &insert;
-        else
+        if ((ok = insert.exec()))
             ++result.stored;
     }
     if (!ok) {
         if (error)
-            *error = describeError(failed->lastError());
-        result.fault = faultOf(failed->lastError());
+            *error = describeError(insert.lastError());
+        result.fault = faultOf(insert.lastError());
         insert.finish();
-        stored.finish();
         rollback(db);
     } else {
         const std::int64_t lastId = insert.lastInsertId().toLongLong();
@@ -393,15 +513,14 @@ bool insertReports(QSqlDatabase &db, std::span<const PendingReport> reports, QSt
         ok = commit(db, error, &result.fault);
         // Every row up to this writer's last is known: the others' were read
         // under the lock, the rest are its own, added as they went in.
-        if (ok && recent && result.stored > 0)
-            recent->seenUpTo = lastId;
+        if (ok && result.stored > 0)
+            recent.seenUpTo = lastId;
     }
     if (!ok) {
         result.stored = result.skipped = 0;
         // It holds this batch's reports, which are not stored after all: the
         // next batch reads what the file holds anew.
-        if (recent)
-            *recent = RecentReports();
+        recent = RecentReports();
     }
     return ok;
 }
@@ -485,6 +604,15 @@ bool storeRetentionDays(const QString &path, int days, QString *error)
     if (!QDir().mkpath(folder)) {
         if (error)
             *error = QStringLiteral("the folder %1 cannot be made").arg(folder);
+        return false;
+    }
+    const StoreCheck check = identifyStore(path, 5000);
+    if (check.kind == StoreKind::NotAStore || check.kind == StoreKind::Damaged ||
+        check.kind == StoreKind::Unreadable) {
+        if (error)
+            *error = check.kind == StoreKind::NotAStore
+                         ? notAStoreText(path, check.detail)
+                         : QStringLiteral("%1 cannot be used (%2)").arg(path, check.detail);
         return false;
     }
     static std::atomic<int> next{0};

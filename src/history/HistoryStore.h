@@ -18,6 +18,9 @@ namespace quintaro::history {
 // The schema this program writes and reads. A store of a later version was
 // written by a newer Quintaro: it is read by nobody here and never changed.
 inline constexpr int kSchemaVersion = 1;
+// Marks a file as a Quintaro weather history (PRAGMA application_id, "QNTR"),
+// so that no other program's database is ever taken for one.
+inline constexpr std::int32_t kApplicationId = 0x514e5452;
 // How long reports are kept when the store names no period of its own.
 inline constexpr int kDefaultRetentionDays = 30;
 // The settings table's key for the period, in whole days.
@@ -56,21 +59,54 @@ enum class StoreFault {
     Locked,       // another connection holds the lock longer than the busy timeout
     Damaged,      // SQLite found the file malformed, or not a database at all
     Full,         // no room left on the disk
+    Io,           // the disk failed a read or write (a quota or file-size limit too)
     ReadOnly,     // the file or its folder may not be written
     NewerVersion, // written by a newer Quintaro, so left alone
+    NotAStore,    // not a Quintaro weather history, so left alone
     Other,
 };
 StoreFault faultOf(const QSqlError &error);
 
-// The schema's version as recorded in the file: 0 for a new, empty file.
-int schemaVersion(QSqlDatabase &db);
+// What a file at the store's path is, told without changing it.
+enum class StoreKind {
+    New,        // nothing there yet, an empty file, or an SQLite file with nothing in it
+    Quintaro,   // a weather history
+    Damaged,    // a weather history that SQLite finds damaged
+    NotAStore,  // a folder, another kind of file, another program's database
+    Locked,     // another connection held a lock for longer than the wait
+    Unreadable, // it may not be read, or SQLite cannot open it
+};
+struct StoreCheck
+{
+    StoreKind kind = StoreKind::New;
+    int version = 0;      // the schema's version, of a weather history
+    bool stamped = false; // marked with kApplicationId
+    QString detail;       // what it is instead, or SQLite's reason
+};
+// What the file at `path` is when the file alone tells: nothing there or an
+// empty file (New), a folder or another kind of file (NotAStore), one that
+// may not be read; nothing when it is an SQLite file, which SQLite tells.
+std::optional<StoreCheck> identifyFile(const QString &path);
+// Tells what the file at `path` is on a read-only connection of its own,
+// through SQLite, which also reads what its log still holds: a weather
+// history is marked with kApplicationId, or made before the mark was known,
+// of version 1 with just its three tables. With `checkPages`, every page of
+// a weather history is checked too (PRAGMA quick_check, a read of the whole
+// file), on that connection: a damaged store's log stays as it was found.
+StoreCheck identifyStore(const QString &path, int busyTimeoutMs, bool checkPages = false);
+// The same on a connection already open.
+StoreCheck identifyConnection(QSqlDatabase &db);
+// Why a file is never used as the history: "<path> is not a Quintaro weather
+// history (<what>); name another file with QUINTARO_HISTORY".
+QString notAStoreText(const QString &path, const QString &what);
 
 // Brings the file's schema to kSchemaVersion, one version at a time, each
-// step in a transaction of its own that also records the version reached.
-// Two writers may start on a new file at once: each step holds the write
-// lock from its start and reads the version again under it. False, with the
-// reason in `error` and its kind in `fault`, when a step fails (that step is
-// rolled back) or the file is of a later version.
+// step in a transaction of its own that also records the version reached,
+// and marks the file with kApplicationId. Two writers may start on a new
+// file at once: each step holds the write lock from its start and tells the
+// file's kind and version again under it. False, with the reason in `error`
+// and its kind in `fault`, when a step fails (that step is rolled back), the
+// file is of a later version or it is not a weather history.
 bool migrate(QSqlDatabase &db, QString *error, StoreFault *fault = nullptr);
 
 // A weather report as heard, waiting to be stored: the radio's bytes.
@@ -111,7 +147,6 @@ public:
     // Forgets what was heard before `heardUtc`; all of it when more than
     // kLimit stay.
     void forgetBefore(std::int64_t heardUtc);
-    std::size_t size() const { return m_count; }
 
     // The rows up to this id have been seen; -1 while none has been read.
     std::int64_t seenUpTo = -1;
@@ -124,15 +159,13 @@ private:
 // Stores the reports, their values decoded from the information field, in
 // one transaction, leaving out those another writer already stored: the
 // same call with the same information field heard within
-// weather::kRepeatWindowSeconds. False, with the reason in `error` and its kind in
-// `outcome`, when it fails; then nothing of them is stored.
-//
-// A writer that keeps `recent` compares its reports with the rows others
-// stored since its last batch (at the first, the last 20 000 rows), read
-// under the write lock, and with its own. Without it, each report is looked
-// for in the file, among the call's reports of the minute around it.
-bool insertReports(QSqlDatabase &db, std::span<const PendingReport> reports, QString *error,
-                   WriteOutcome *outcome = nullptr, RecentReports *recent = nullptr);
+// weather::kRepeatWindowSeconds. The writer's `recent` reports are compared
+// with the rows others stored since its last batch (at the first, the last
+// 20 000 rows), read under the write lock, and with its own. False, with the
+// reason in `error` and its kind in `outcome`, when it fails; then nothing
+// of them is stored.
+bool insertReports(QSqlDatabase &db, std::span<const PendingReport> reports, RecentReports &recent,
+                   QString *error, WriteOutcome *outcome = nullptr);
 
 // The period the settings table names, in days; kDefaultRetentionDays when it
 // names none that makes sense.
@@ -148,6 +181,8 @@ std::int64_t removeExpiredReports(QSqlDatabase &db, std::int64_t nowUtc, QString
 std::optional<int> parseRetentionDays(std::string_view text);
 // Keeps the period in the store at `path`, which is made when missing, so
 // that every Quintaro recording there applies it from its next hourly pass.
+// A file that is not a weather history, or one of a newer Quintaro, is left
+// as it is.
 bool storeRetentionDays(const QString &path, int days, QString *error);
 
 // A statement's failure in words, for the user: the driver's text, which

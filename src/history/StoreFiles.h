@@ -3,9 +3,14 @@
 #include <QDateTime>
 #include <QString>
 
+#include <cstdint>
 #include <optional>
 
 namespace quintaro::history {
+
+// What the platform's file system says of the store's files. One file per
+// platform holds the calls (StoreFiles_unix.cpp); the rules above them are
+// shared.
 
 // The kind of file system a statfs() f_type names, when it is one where
 // SQLite's write-ahead log is unsafe: its readers and writers share an index
@@ -15,6 +20,26 @@ std::optional<QString> networkFileSystemName(unsigned long fsType);
 // The same for the folder that holds (or will hold) the file at `path`;
 // nothing when it is local or cannot be told.
 std::optional<QString> networkFileSystemOf(const QString &path);
+
+// Which file a path names now: a file replaced by another (a backup restored,
+// a damaged store moved aside and a new one made) has another identity at
+// the same path. Nothing when no file is there.
+struct FileIdentity
+{
+    std::uint64_t volume = 0;
+    std::uint64_t file = 0;
+    friend bool operator==(const FileIdentity &, const FileIdentity &) = default;
+};
+std::optional<FileIdentity> fileIdentity(const QString &path);
+
+// Whether this process may write the file or folder, as it is allowed (not
+// as the user who started it).
+bool mayWrite(const QString &path);
+
+// Renames a file, never over another and never by copying: an SQLite file
+// copied while a connection has it open is a torn copy. False, with the
+// system's reason in `error`.
+bool renameFile(const QString &from, const QString &to, QString *error);
 
 // Whether some connection has the store open: its file, its -wal or its
 // -shm. A damaged store is moved aside only when none has: a program that
@@ -39,8 +64,11 @@ QString damagedName(const QString &path, const QDateTime &when);
 
 // Renames the store and its -wal and -shm to damagedName(), keeping the
 // suffixes after the new name, so that SQLite opening the damaged copy finds
-// its log. A name already taken gets "-2", "-3", ... False, with the reason
-// in `error`, when the store itself could not be moved.
+// its log. A name already taken gets "-2", "-3", ... The log and its index
+// go first, and come back when the store itself cannot be moved: a log left
+// beside a new store would be replayed into it, and one parted from its
+// store loses the reports it holds. Nothing is ever deleted. False, with the
+// reason in `error`, when the files are where they were.
 bool moveAside(const QString &path, const QDateTime &when, QString *movedTo, QString *error);
 
 } // namespace quintaro::history

@@ -13,6 +13,13 @@
 //   history_tool check PATH [PREFIX]
 //       prints PRAGMA integrity_check, the reports (of calls beginning with
 //       PREFIX) and the recorders rows
+//   history_tool disk PATH
+//       records into PATH as told line by line on standard input, each
+//       answered with a line: "record N" hands over N reports; "fill" fills
+//       the file system that holds PATH with a file beside it, "free"
+//       removes that file; "status" prints "recorded R dropped D waiting W
+//       problem TEXT" (lines of TEXT joined by " | "); "quit" stops the
+//       recorder
 
 #include "HistoryReader.h"
 #include "HistoryRecorder.h"
@@ -20,6 +27,7 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -167,6 +175,57 @@ int check(const QString &path, const QString &prefix)
     return status;
 }
 
+// Bytes are written until the file system has no room for one more.
+qint64 fill(const QString &path)
+{
+    QFile filler(path);
+    if (!filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return -1;
+    qint64 written = 0;
+    for (const qint64 chunk : {qint64(65536), qint64(4096), qint64(1)}) {
+        const QByteArray bytes(chunk, 'f');
+        while (filler.write(bytes) == chunk)
+            written += chunk;
+    }
+    return written;
+}
+
+int disk(const QString &path)
+{
+    HistoryRecorder recorder;
+    recorder.start(path);
+    const QString filler = QFileInfo(path).absolutePath() + QStringLiteral("/filler");
+    std::int64_t seq = 0;
+    char line[256];
+    std::printf("ready\n");
+    std::fflush(stdout);
+    while (std::fgets(line, sizeof line, stdin)) {
+        const QByteArray command = QByteArray(line).trimmed();
+        if (command.startsWith("record ")) {
+            for (int n = command.mid(7).toInt(); n > 0; --n, ++seq)
+                recorder.record("IK3WX", "WIDE2-1", report(seq, nowMs()), nowMs() / 1000);
+            std::printf("recorded\n");
+        } else if (command == "fill") {
+            std::printf("filled %lld\n", static_cast<long long>(fill(filler)));
+        } else if (command == "free") {
+            std::printf("freed %d\n", QFile::remove(filler) ? 1 : 0);
+        } else if (command == "status") {
+            std::printf(
+                "recorded %llu dropped %llu waiting %zu problem %s\n", recorder.recorded(),
+                recorder.dropped(), recorder.waiting(),
+                qPrintable(recorder.problem().replace(QLatin1Char('\n'), QStringLiteral(" | "))));
+        } else if (command == "quit") {
+            break;
+        } else {
+            std::printf("unknown command\n");
+        }
+        std::fflush(stdout);
+    }
+    recorder.stop();
+    std::printf("stopped\n");
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -182,7 +241,9 @@ int main(int argc, char **argv)
         return poll(path, args[3].toInt());
     if (mode == QLatin1String("check") && args.size() >= 3)
         return check(path, args.value(3));
+    if (mode == QLatin1String("disk") && args.size() == 3)
+        return disk(path);
     std::fprintf(stderr, "usage: history_tool flood PATH PREFIX RATE SECONDS [HOST] | "
-                         "poll PATH SECONDS | check PATH [PREFIX]\n");
+                         "poll PATH SECONDS | check PATH [PREFIX] | disk PATH\n");
     return 2;
 }

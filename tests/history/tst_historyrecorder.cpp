@@ -11,6 +11,9 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QLoggingCategory>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -137,6 +140,12 @@ private slots:
     void lockedStoreWaitsWithinBounds();
     void faults_data();
     void faults();
+    void fullFileSystemPausesAndResumes();
+    void lockedAtStartCheckedOnce();
+    void closingIsBounded_data();
+    void closingIsBounded();
+    void followsAReplacedStore_data();
+    void followsAReplacedStore();
 
 private:
     QTemporaryDir m_dir;
@@ -231,32 +240,49 @@ void TestHistoryRecorder::lockedStoreWaitsWithinBounds()
 void TestHistoryRecorder::faults_data()
 {
     QTest::addColumn<QString>("fault");
-    QTest::addColumn<QString>("told");       // part of the problem's text
-    QTest::addColumn<bool>("keptRecording"); // the three reports reach a store
+    QTest::addColumn<QString>("told"); // part of the problem's text
+    // Recording: the three reports reach a store; Paused: they wait until
+    // the fault is taken away, then reach it; Off: they are dropped.
+    QTest::addColumn<QString>("outcome");
     QTest::addColumn<bool>("movedAside");
 
     QTest::newRow("folder that cannot be made") << "folder"
-                                                << "cannot be made" << false << false;
+                                                << "cannot be made"
+                                                << "Off" << false;
     QTest::newRow("folder that may not be written") << "read-only"
-                                                    << "may not be written" << false << false;
-    QTest::newRow("full disk") << "full"
-                               << "History is not kept in this run" << false << false;
+                                                    << "History paused since"
+                                                    << "Paused" << false;
+    QTest::newRow("file-size limit") << "full"
+                                     << "History paused since"
+                                     << "Paused" << false;
     QTest::newRow("not a database") << "garbage"
-                                    << "moved aside" << true << true;
+                                    << "is not a Quintaro weather history"
+                                    << "Off" << false;
+    QTest::newRow("a folder at the store's path") << "folder-named"
+                                                  << "(it is a folder)"
+                                                  << "Off" << false;
+    QTest::newRow("another program's database") << "contacts"
+                                                << "another program's SQLite database"
+                                                << "Off" << false;
+    QTest::newRow("store made before the mark") << "unmarked"
+                                                << ""
+                                                << "Recording" << false;
     QTest::newRow("damaged page") << "page"
-                                  << "moved aside" << true << true;
-    QTest::newRow("damaged, another program has it open")
-        << "garbage-open"
-        << "another program has it open" << false << false;
+                                  << "moved aside"
+                                  << "Recording" << true;
+    QTest::newRow("damaged, another program has it open") << "page-open"
+                                                          << "another program has it open"
+                                                          << "Paused" << true;
     QTest::newRow("newer Quintaro's store") << "newer"
-                                            << "newer Quintaro" << false << false;
+                                            << "newer Quintaro"
+                                            << "Off" << false;
 }
 
 void TestHistoryRecorder::faults()
 {
     QFETCH(QString, fault);
     QFETCH(QString, told);
-    QFETCH(bool, keptRecording);
+    QFETCH(QString, outcome);
     QFETCH(bool, movedAside);
 
     const QString folder = m_dir.filePath(fault);
@@ -265,7 +291,8 @@ void TestHistoryRecorder::faults()
     std::optional<testsupport::FileSizeLimit> full;
     Unprivileged unprivileged;
     std::optional<HoldingProcess> holder;
-    QByteArray garbage(8192, 'x');
+    // The files as they were, for those that must stay so.
+    QByteArray before = "<none>";
     if (fault == "folder") {
         QVERIFY(testsupport::writeFile(folder + QStringLiteral("/file"), "a file, not a folder"));
         path = folder + QStringLiteral("/file/quintaro/history.sqlite");
@@ -280,14 +307,23 @@ void TestHistoryRecorder::faults()
         // Not even the shared-memory index of the log fits.
         full.emplace(QFileInfo(path).size());
         QVERIFY(full->ok());
-    } else if (fault.startsWith("garbage")) {
+    } else if (fault == "garbage") {
         for (const char *suffix : {"", "-wal", "-shm"})
-            QVERIFY(testsupport::writeFile(path + QLatin1String(suffix), garbage));
-        if (fault == "garbage-open") {
-            holder.emplace(path);
-            QVERIFY(holder->holding());
+            QVERIFY(testsupport::writeFile(path + QLatin1String(suffix), QByteArray(8192, 'x')));
+    } else if (fault == "folder-named") {
+        QVERIFY(QDir().mkpath(path));
+        QVERIFY(testsupport::writeFile(path + QStringLiteral("/notes.txt"), "notes"));
+    } else if (fault == "contacts") {
+        {
+            QSqlDatabase db =
+                history::openConnection(QStringLiteral("contacts"), path, 1000, false);
+            QVERIFY(QSqlQuery(db).exec(QStringLiteral("CREATE TABLE contacts (name TEXT)")));
         }
-    } else if (fault == "page") {
+        history::closeConnection(QStringLiteral("contacts"));
+    } else if (fault == "unmarked") {
+        testsupport::HistoryFixture store(path);
+        QVERIFY(store.execute(QStringLiteral("PRAGMA application_id = 0")));
+    } else if (fault.startsWith("page")) {
         {
             testsupport::HistoryFixture store(path);
             std::vector<history::PendingReport> many;
@@ -300,11 +336,19 @@ void TestHistoryRecorder::faults()
         QVERIFY(file.seek(file.size() / 2 / 4096 * 4096));
         QCOMPARE(file.write(QByteArray(4096, '\xff')), 4096);
         file.close();
-        garbage = testsupport::readFile(path);
+        // A log of a rollback-mode store is not SQLite's to touch, and goes
+        // aside with the store.
+        QVERIFY(testsupport::writeFile(path + QStringLiteral("-wal"), "log"));
+        if (fault == "page-open") {
+            holder.emplace(path);
+            QVERIFY(holder->holding());
+        }
     } else if (fault == "newer") {
         testsupport::HistoryFixture store(path);
         QVERIFY(store.execute(QStringLiteral("PRAGMA user_version = 2")));
     }
+    if (QFileInfo(path).isFile())
+        before = testsupport::readFile(path);
 
     HistoryRecorder recorder;
     QSignalSpy changes(&recorder, &HistoryRecorder::problemChanged);
@@ -312,38 +356,230 @@ void TestHistoryRecorder::faults()
     recordThree(recorder);
     QTRY_VERIFY2_WITH_TIMEOUT(recorder.problem().contains(told), qPrintable(recorder.problem()),
                               kWaitMs);
+    if (outcome == "Paused") {
+        QTRY_VERIFY2_WITH_TIMEOUT(
+            recorder.problem().contains("3 reports wait to be written, 0 dropped"),
+            qPrintable(recorder.problem()), kWaitMs);
+        QTRY_COMPARE(changes.last().at(0).toString(), recorder.problem());
+        // The fault passes: the next tries find the store usable.
+        unprivileged.restore();
+        full.reset();
+        holder.reset();
+        QTRY_VERIFY2_WITH_TIMEOUT(recorder.problem().contains("History resumed at"),
+                                  qPrintable(recorder.problem()), kWaitMs);
+    }
     unprivileged.restore();
-    QTRY_COMPARE(changes.size(), 1);
-    QCOMPARE(changes.front().at(0).toString(), recorder.problem());
-    if (keptRecording) {
-        QTRY_COMPARE_WITH_TIMEOUT(recorder.recorded(), quint64(3), kWaitMs);
-    } else {
+    if (outcome == "Off") {
         QTRY_COMPARE_WITH_TIMEOUT(recorder.dropped(), quint64(3), kWaitMs);
         recorder.record("IK3WX-13", "", kInfo, now());
         QCOMPARE(recorder.dropped(), quint64(4));
         QCOMPARE(recorder.recorded(), quint64(0));
+        QTRY_COMPARE(changes.size(), 1);
+        QCOMPARE(changes.front().at(0).toString(), recorder.problem());
+    } else {
+        QTRY_COMPARE_WITH_TIMEOUT(recorder.recorded(), quint64(3), kWaitMs);
+        QCOMPARE(recorder.dropped(), quint64(0));
+        QCOMPARE(count(path, QStringLiteral("SELECT count(*) FROM reports")), 3);
+        // Whatever it was made by, it is marked as a weather history now.
+        QCOMPARE(count(path, QStringLiteral("PRAGMA application_id")),
+                 qint64(history::kApplicationId));
     }
 
     const QStringList aside = QDir(folder).entryList({QStringLiteral("history.sqlite.damaged-*")});
     if (!movedAside) {
         QVERIFY2(aside.isEmpty(), qPrintable(aside.join(' ')));
-        if (fault.startsWith("garbage"))
-            QCOMPARE(testsupport::readFile(path), garbage);
-        if (fault == "newer")
-            QCOMPARE(count(path, QStringLiteral("PRAGMA user_version")), 2);
+        // What is not a weather history of this Quintaro's is left as it
+        // was: never renamed, written or switched to the write-ahead log.
+        if (outcome == "Off" && before != "<none>")
+            QCOMPARE(testsupport::readFile(path), before);
+        if (fault == "garbage")
+            QCOMPARE(testsupport::readFile(path + QStringLiteral("-wal")), QByteArray(8192, 'x'));
+        if (fault == "folder-named")
+            QCOMPARE(testsupport::readFile(path + QStringLiteral("/notes.txt")), "notes");
         return;
     }
     const QString stamp = QStringLiteral("history.sqlite.damaged-") +
                           QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-"));
-    QCOMPARE(aside.size(), fault == "garbage" ? 3 : 1);
+    // The log's index, made by SQLite reading the store, goes along.
+    QCOMPARE(aside.size(), 3);
     QVERIFY2(aside.front().startsWith(stamp), qPrintable(aside.front()));
     QCOMPARE(aside.front().size(), stamp.size() + 6);
-    QCOMPARE(testsupport::readFile(folder + QLatin1Char('/') + aside.front()), garbage);
-    QCOMPARE(changes.size(), 1); // the notice, once
-    if (fault == "garbage")
-        QCOMPARE(aside, QStringList({aside.front(), aside.front() + QStringLiteral("-shm"),
-                                     aside.front() + QStringLiteral("-wal")}));
-    QCOMPARE(count(path, QStringLiteral("SELECT count(*) FROM reports")), 3);
+    QCOMPARE(aside.back(), aside.front() + QStringLiteral("-wal"));
+    QCOMPARE(testsupport::readFile(folder + QLatin1Char('/') + aside.front()), before);
+    QCOMPARE(testsupport::readFile(folder + QLatin1Char('/') + aside.back()), "log");
+    QVERIFY(recorder.problem().contains("moved aside as " + aside.front()));
+}
+
+void TestHistoryRecorder::fullFileSystemPausesAndResumes()
+{
+    // A file system of 1 MB, mounted only in a mount namespace of the
+    // writer's own: nothing stays mounted if the test dies.
+    QTemporaryDir mountPoint;
+    QProcess writer;
+    QStringList unshare = {QStringLiteral("--mount"), QStringLiteral("--propagation"),
+                           QStringLiteral("private")};
+    if (::geteuid() != 0)
+        unshare.prepend(QStringLiteral("--map-root-user"));
+    writer.start(QStringLiteral("unshare"),
+                 unshare +
+                     QStringList{QStringLiteral("sh"), QStringLiteral("-c"),
+                                 QStringLiteral("mount -t tmpfs -o size=1m quintaro \"$1\" "
+                                                "|| exit 77; exec \"$2\" disk \"$1/h.sqlite\""),
+                                 QStringLiteral("sh"), mountPoint.path(),
+                                 QStringLiteral(HISTORY_TOOL)});
+    if (!writer.waitForStarted(kWaitMs))
+        QSKIP("unshare cannot be started: no mount namespace of its own");
+    const auto answer = [&](const QByteArray &command) {
+        writer.write(command + '\n');
+        QElapsedTimer waited;
+        waited.start();
+        while (!writer.canReadLine() && waited.elapsed() < kWaitMs &&
+               writer.state() == QProcess::Running)
+            writer.waitForReadyRead(100);
+        return QString::fromUtf8(writer.readLine()).trimmed();
+    };
+    const auto stop = qScopeGuard([&] {
+        writer.kill();
+        writer.waitForFinished(kWaitMs);
+    });
+    if (!writer.waitForReadyRead(kWaitMs) || writer.readLine().trimmed() != "ready") {
+        writer.waitForFinished(kWaitMs);
+        if (writer.exitCode() == 77 || writer.exitCode() == 1)
+            QSKIP(qPrintable(QStringLiteral("no tmpfs can be mounted here: ") +
+                             QString::fromLocal8Bit(writer.readAllStandardError()).trimmed()));
+        QFAIL(qPrintable(QString::fromLocal8Bit(writer.readAllStandardError())));
+    }
+
+    QCOMPARE(answer("record 3"), QStringLiteral("recorded"));
+    QTRY_VERIFY_WITH_TIMEOUT(answer("status").startsWith("recorded 3 dropped 0"), kWaitMs);
+    QVERIFY(answer("fill").startsWith("filled "));
+    QCOMPARE(answer("record 5"), QStringLiteral("recorded"));
+    QTRY_VERIFY_WITH_TIMEOUT(answer("status").contains("History paused since"), kWaitMs);
+    QString status = answer("status");
+    QVERIFY2(status.startsWith("recorded 3 dropped 0 waiting 5") &&
+                 status.contains("is full (database or disk is full)"),
+             qPrintable(status));
+    QTRY_VERIFY2_WITH_TIMEOUT((status = answer("status")).contains("5 reports wait"),
+                              qPrintable(status), kWaitMs);
+
+    QCOMPARE(answer("free"), QStringLiteral("freed 1"));
+    // The first tries come within seconds of each other.
+    QTRY_VERIFY2_WITH_TIMEOUT((status = answer("status")).startsWith("recorded 8 dropped 0"),
+                              qPrintable(status), 3 * kWaitMs);
+    QVERIFY2(status.contains("History resumed at") && !status.contains("paused"),
+             qPrintable(status));
+    QCOMPARE(answer("quit"), QStringLiteral("stopped"));
+    QVERIFY(writer.waitForFinished(kWaitMs));
+    QCOMPARE(writer.exitCode(), 0);
+}
+
+void TestHistoryRecorder::lockedAtStartCheckedOnce()
+{
+    const QString path = m_dir.filePath(QStringLiteral("checked-once.sqlite"));
+    testsupport::HistoryFixture other(path);
+    QVERIFY(other.addReports({{"IK3WX", now() - 600, "", kInfo}}));
+    QVERIFY(other.execute(QStringLiteral("PRAGMA journal_mode = WAL")));
+    QVERIFY(other.execute(QStringLiteral("BEGIN IMMEDIATE")));
+
+    static QAtomicInt checks;
+    checks = 0;
+    QLoggingCategory::setFilterRules(QStringLiteral("quintaro.history.debug=true"));
+    const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &text) {
+            if (text.startsWith(QLatin1String("checking every page")))
+                ++checks;
+        });
+    const auto restore = qScopeGuard([previous] {
+        qInstallMessageHandler(previous);
+        QLoggingCategory::setFilterRules(QString());
+    });
+    HistoryRecorder recorder;
+    recorder.start(path);
+    recordThree(recorder);
+    QTRY_VERIFY_WITH_TIMEOUT(recorder.problem().contains("locked by another program"), kWaitMs);
+    // Several tries to write, each a second after the last failed.
+    QTest::qWait(4000);
+    QCOMPARE(checks.loadRelaxed(), 1);
+    QVERIFY(other.execute(QStringLiteral("COMMIT")));
+    QTRY_COMPARE_WITH_TIMEOUT(recorder.recorded(), quint64(3), kWaitMs);
+    QCOMPARE(checks.loadRelaxed(), 1);
+}
+
+void TestHistoryRecorder::closingIsBounded_data()
+{
+    QTest::addColumn<bool>("lockedAtStart");
+    QTest::addColumn<int>("atLeastMs");
+    QTest::addColumn<int>("atMostMs");
+    // Written until the promised 10 s are over, and no longer.
+    QTest::newRow("locked while recording") << false << 9000 << 10500;
+    // Never opened again while closing.
+    QTest::newRow("locked since the start") << true << 0 << 1000;
+}
+
+void TestHistoryRecorder::closingIsBounded()
+{
+    QFETCH(bool, lockedAtStart);
+    QFETCH(int, atLeastMs);
+    QFETCH(int, atMostMs);
+    const QString path = m_dir.filePath(QStringLiteral("closing%1.sqlite").arg(lockedAtStart));
+    testsupport::HistoryFixture other(path);
+    QVERIFY(other.execute(QStringLiteral("PRAGMA journal_mode = WAL")));
+    HistoryRecorder recorder;
+    if (lockedAtStart)
+        QVERIFY(other.execute(QStringLiteral("BEGIN IMMEDIATE")));
+    recorder.start(path);
+    if (!lockedAtStart) {
+        QTRY_COMPARE_WITH_TIMEOUT(count(path, QStringLiteral("SELECT count(*) FROM recorders")), 1,
+                                  kWaitMs);
+        QVERIFY(other.execute(QStringLiteral("BEGIN IMMEDIATE")));
+    }
+    recordThree(recorder);
+    QTRY_VERIFY_WITH_TIMEOUT(recorder.problem().contains("locked by another program"), kWaitMs);
+    QElapsedTimer closing;
+    closing.start();
+    recorder.stop();
+    QVERIFY2(closing.elapsed() >= atLeastMs && closing.elapsed() <= atMostMs,
+             qPrintable(QString::number(closing.elapsed())));
+    QCOMPARE(recorder.dropped(), quint64(3));
+    QVERIFY(other.execute(QStringLiteral("COMMIT")));
+}
+
+void TestHistoryRecorder::followsAReplacedStore_data()
+{
+    QTest::addColumn<bool>("restored"); // else removed
+    QTest::newRow("a backup restored over it") << true;
+    QTest::newRow("removed") << false;
+}
+
+void TestHistoryRecorder::followsAReplacedStore()
+{
+    QFETCH(bool, restored);
+    const QString folder = m_dir.filePath(QStringLiteral("replaced%1").arg(restored));
+    QVERIFY(QDir().mkpath(folder));
+    const QString path = folder + QStringLiteral("/history.sqlite");
+    const QString backup = folder + QStringLiteral("/backup.sqlite");
+    {
+        testsupport::HistoryFixture store(backup);
+        QVERIFY(store.addReports({{"IK3BACKUP", now() - 600, "", kInfo}}));
+    }
+    HistoryRecorder recorder;
+    recorder.start(path);
+    recorder.record("IK3BEFORE", "", kInfo, now());
+    QTRY_COMPARE_WITH_TIMEOUT(recorder.recorded(), quint64(1), kWaitMs);
+    if (restored)
+        QVERIFY(::rename(QFile::encodeName(backup).constData(),
+                         QFile::encodeName(path).constData()) == 0);
+    else
+        QVERIFY(QFile::remove(path));
+    recorder.record("IK3AFTER", "", kInfo, now());
+    QTRY_COMPARE_WITH_TIMEOUT(recorder.recorded(), quint64(2), kWaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(count(path, QStringLiteral("SELECT count(*) FROM reports WHERE "
+                                                         "call = 'IK3AFTER'")),
+                              1, kWaitMs);
+    QCOMPARE(count(path, QStringLiteral("SELECT count(*) FROM reports WHERE call = 'IK3BACKUP'")),
+             restored ? 1 : 0);
+    QCOMPARE(count(path, QStringLiteral("SELECT count(*) FROM recorders")), 1);
+    QCOMPARE(recorder.problem(), QString());
 }
 
 QTEST_GUILESS_MAIN(TestHistoryRecorder)

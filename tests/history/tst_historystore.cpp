@@ -9,6 +9,8 @@
 #include "StoreFiles.h"
 
 #include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
@@ -86,13 +88,25 @@ void TestHistoryStore::reportRoundTrip()
 
 void TestHistoryStore::readerRefuses_data()
 {
-    QTest::addColumn<QByteArray>("contents"); // "<missing>": no file at all
-    QTest::addColumn<int>("version");         // set after the schema; 0: none made
+    // "<missing>": no file; "<folder>": a folder; "<contacts>": another
+    // program's database; "<nothing>": an SQLite file with no schema.
+    QTest::addColumn<QByteArray>("contents");
+    QTest::addColumn<int>("version"); // set after the schema; 0: none made
     QTest::addColumn<QString>("reason");
-    QTest::newRow("missing") << QByteArray("<missing>") << 0 << "no history file";
-    QTest::newRow("not a database") << QByteArray(4096, 'x') << 0 << "cannot be read";
-    QTest::newRow("empty file") << QByteArray() << 0 << "holds no weather history";
-    QTest::newRow("later version") << QByteArray() << 2 << "newer Quintaro";
+    QTest::addColumn<bool>("keptAsItIs"); // by --keep-history too
+    QTest::newRow("missing") << QByteArray("<missing>") << 0 << "no history file" << false;
+    QTest::newRow("not a database")
+        << QByteArray(4096, 'x') << 0
+        << "is not a Quintaro weather history (it is not an SQLite database); name another file "
+           "with QUINTARO_HISTORY"
+        << true;
+    QTest::newRow("empty file") << QByteArray() << 0 << "holds no weather history" << false;
+    QTest::newRow("SQLite file with nothing in it")
+        << QByteArray("<nothing>") << 0 << "holds no weather history" << false;
+    QTest::newRow("a folder") << QByteArray("<folder>") << 0 << "(it is a folder)" << true;
+    QTest::newRow("another program's database")
+        << QByteArray("<contacts>") << 0 << "(it is another program's SQLite database)" << true;
+    QTest::newRow("later version") << QByteArray() << 2 << "newer Quintaro" << true;
 }
 
 void TestHistoryStore::readerRefuses()
@@ -100,26 +114,53 @@ void TestHistoryStore::readerRefuses()
     QFETCH(QByteArray, contents);
     QFETCH(int, version);
     QFETCH(QString, reason);
+    QFETCH(bool, keptAsItIs);
     const QString path = m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()));
-    if (contents != "<missing>")
+    if (contents == "<folder>") {
+        QVERIFY(QDir().mkpath(path));
+    } else if (contents == "<contacts>" || contents == "<nothing>") {
+        {
+            QSqlDatabase db = history::openConnection(QStringLiteral("other"), path, 1000, false);
+            QVERIFY(QSqlQuery(db).exec(QStringLiteral("CREATE TABLE contacts (name TEXT)")));
+            if (contents == "<nothing>")
+                QVERIFY(QSqlQuery(db).exec(QStringLiteral("DROP TABLE contacts")));
+        }
+        history::closeConnection(QStringLiteral("other"));
+    } else if (contents != "<missing>") {
         QVERIFY(testsupport::writeFile(path, contents));
+    }
     if (version > 0) {
         testsupport::HistoryFixture store(path);
         QVERIFY(store.execute(QStringLiteral("PRAGMA user_version = %1").arg(version)));
     }
+    const QByteArray before = testsupport::readFile(path);
     history::HistoryReader reader;
     QVERIFY(!reader.open(path));
     QVERIFY2(reader.error().contains(reason), qPrintable(reader.error()));
     QVERIFY(!reader.reports("IK3WX", 0));
     // A reader never makes a store.
-    QCOMPARE(QFile::exists(path), contents != "<missing>");
+    QCOMPARE(QFileInfo::exists(path), contents != "<missing>");
+
+    // Nor does --keep-history write into what is not a store of this
+    // Quintaro's; a new one it makes.
+    QString error;
+    QCOMPARE(history::storeRetentionDays(path, 7, &error), !keptAsItIs);
+    if (keptAsItIs) {
+        QVERIFY2(error.contains(reason), qPrintable(error));
+        QCOMPARE(testsupport::readFile(path), before);
+        QVERIFY(!QFileInfo::exists(path + QStringLiteral("-wal")));
+    } else {
+        QVERIFY2(reader.open(path), qPrintable(reader.error()));
+    }
 }
 
 void TestHistoryStore::schemaRecorded()
 {
     const QString path = m_dir.filePath(QStringLiteral("schema.sqlite"));
     testsupport::HistoryFixture store(path);
-    QCOMPARE(history::schemaVersion(store.database()), history::kSchemaVersion);
+    QSqlQuery version(store.database());
+    QVERIFY(version.exec(QStringLiteral("PRAGMA user_version")) && version.next());
+    QCOMPARE(version.value(0).toInt(), history::kSchemaVersion);
     // Migrating a current store changes nothing.
     QString error;
     QVERIFY(history::migrate(store.database(), &error));
@@ -152,10 +193,8 @@ void TestHistoryStore::copiesAlreadyStored()
     QFETCH(int, later);
     QFETCH(QByteArray, info);
     QFETCH(bool, stored);
-    // Looked for in the file, and among the rows a writer keeps in memory.
-    for (const bool keepsRecent : {false, true}) {
-        const QString path = m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()) +
-                                            QString::number(keepsRecent));
+    {
+        const QString path = m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()));
         testsupport::HistoryFixture store(path);
         QVERIFY(
             store.addReports({{"IK3WX", 1'765'000'000, "WIDE1-1", "_12071836c220s004g008t077"}}));
@@ -165,8 +204,7 @@ void TestHistoryStore::copiesAlreadyStored()
         QString error;
         const std::vector<PendingReport> copy = {
             {call.toStdString(), 1'765'000'000 + later, "IR1UFB-10*", info.toStdString()}};
-        QVERIFY2(history::insertReports(store.database(), copy, &error, &outcome,
-                                        keepsRecent ? &recent : nullptr),
+        QVERIFY2(history::insertReports(store.database(), copy, recent, &error, &outcome),
                  qPrintable(error));
         QCOMPARE(outcome.stored, std::size_t(stored));
         QCOMPARE(outcome.skipped, std::size_t(!stored));

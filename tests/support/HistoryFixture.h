@@ -31,7 +31,7 @@ public:
     bool addReports(const std::vector<quintaro::history::PendingReport> &reports)
     {
         QString error;
-        if (quintaro::history::insertReports(m_db, reports, &error))
+        if (quintaro::history::insertReports(m_db, reports, m_recent, &error))
             return true;
         qWarning("history fixture: %s", qPrintable(error));
         return false;
@@ -56,6 +56,7 @@ public:
 private:
     QString m_connection;
     QSqlDatabase m_db;
+    quintaro::history::RecentReports m_recent;
 };
 
 } // namespace testsupport
