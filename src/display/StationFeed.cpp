@@ -16,6 +16,9 @@ namespace {
 
 constexpr int kLookIntervalMs = 1000;
 constexpr int kFailuresTold = 3;
+// A damaged store is opened again this long after it was let go of, which
+// leaves Quintaro the moments it needs to find nobody has it open.
+constexpr std::int64_t kDamagedRetryMs = 5000;
 
 } // namespace
 
@@ -49,14 +52,35 @@ void StationFeed::setProblem(const QString &problem)
 
 bool StationFeed::openStore()
 {
-    if (m_reader.isOpen())
+    if (m_reader.isOpen() && m_reader.pathNamesOpenFile(m_path))
         return true;
+    if (m_reader.isOpen()) {
+        // Another file is there now, whose ids may start again: what was
+        // read of the old one goes.
+        qCDebug(lcFeed, "%s was replaced; reading it anew", qPrintable(m_path));
+        m_reader.close();
+        m_samples.clear();
+        m_lastId = 0;
+        emit samplesAdded(0);
+    }
+    if (QDateTime::currentMSecsSinceEpoch() < m_reopenAfterMs)
+        return false;
     if (!m_reader.open(m_path)) {
+        letGoIfDamaged();
         setProblem(m_reader.error());
         return false;
     }
     m_dataVersion.reset();
+    m_failedLooks = 0;
     return true;
+}
+
+void StationFeed::letGoIfDamaged()
+{
+    if (!m_reader.damaged())
+        return;
+    m_reader.close();
+    m_reopenAfterMs = QDateTime::currentMSecsSinceEpoch() + kDamagedRetryMs;
 }
 
 void StationFeed::look()
@@ -80,9 +104,13 @@ void StationFeed::lookOnce()
     }
     if (!version || !readNewReports()) {
         // A writer's lock makes a read fail now and then; the next look
-        // tries again, and only reads that keep failing are told.
-        if (++m_failedLooks >= kFailuresTold)
-            setProblem(m_reader.error());
+        // tries again, and only reads that keep failing are told. Damage
+        // is told at once.
+        const QString error = m_reader.error();
+        const bool damaged = m_reader.damaged();
+        letGoIfDamaged();
+        if (++m_failedLooks >= kFailuresTold || damaged)
+            setProblem(error);
         return;
     }
     m_failedLooks = 0;

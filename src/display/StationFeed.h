@@ -22,9 +22,12 @@ std::int64_t systemClock();
 // One station's weather as the history store holds it, kept current by
 // looking at the store once a second: the whole recorded history of the
 // last 30 days at start, then each new report as soon as the store's data
-// version says another connection wrote. It never writes the store and
-// never connects to the packet engine; it reads which Quintaro records, and
-// whether one still does, from the store's recorders.
+// version says another connection wrote. A store replaced at its path (a
+// backup restored, a damaged one moved aside) is read anew; one found
+// damaged is closed, so that Quintaro may move it aside, and opened again
+// later. It never writes the store and never connects to the packet engine;
+// it reads which Quintaro records, and whether one still does, from the
+// store's recorders.
 class StationFeed : public QObject
 {
     Q_OBJECT
@@ -42,7 +45,6 @@ public:
     // Why the store cannot be read, or empty while it can.
     QString storeProblem() const { return m_problem; }
     const RecorderStatus &recorderStatus() const { return m_recorders; }
-    const QString &storePath() const { return m_path; }
     std::int64_t now() const { return m_clock(); }
 
     // One look at the store; the timer calls it every second.
@@ -60,6 +62,7 @@ signals:
 private:
     void lookOnce();
     bool openStore();
+    void letGoIfDamaged();
     bool readNewReports();
     void updateRecorders(bool reread);
     void setProblem(const QString &problem);
@@ -75,6 +78,8 @@ private:
     RecorderStatus m_recorders;
     QString m_problem;
     std::int64_t m_lastId = 0;
+    // A damaged store is not opened again before this time.
+    std::int64_t m_reopenAfterMs = 0;
     int m_failedLooks = 0;
     std::optional<std::int64_t> m_dataVersion;
 };

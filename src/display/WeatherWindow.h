@@ -42,8 +42,6 @@ public:
     // store held before it first appears.
     void start();
 
-    StationFeed *feed() const { return m_feed; }
-
 protected:
     void resizeEvent(QResizeEvent *event) override;
     void changeEvent(QEvent *event) override;
@@ -72,7 +70,6 @@ private:
     void refreshLastHeard();
     void arrange(bool force = false);
     void scaleFonts();
-    int valueColumns() const;
     void markStale(QWidget *widget, bool stale);
 
     Options m_options;
@@ -102,6 +99,7 @@ private:
 
     bool m_wide = false;
     int m_chartColumns = 0;
+    int m_valueColumns = 0;
     std::int64_t m_chartsDrawnAt = 0;
 };
 

@@ -6,6 +6,7 @@
 #include "HistoryFixture.h"
 #include "ProcessRun.h"
 #include "StationFeed.h"
+#include "StoreFiles.h"
 #include "TestPaths.h"
 #include "WeatherChart.h"
 #include "WeatherWindow.h"
@@ -16,6 +17,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineSeries>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -56,6 +58,8 @@ private slots:
     void recorder();
     void unreadableStore_data();
     void unreadableStore();
+    void followsItsStore();
+    void valuesKeepTheirLayoutOnResize();
     void darkPalette();
     void commandLine_data();
     void commandLine();
@@ -270,7 +274,8 @@ void TestWeatherDisplay::unreadableStore_data()
     QTest::addColumn<QByteArray>("contents"); // "<missing>": no file
     QTest::addColumn<QString>("reason");
     QTest::newRow("missing") << QByteArray("<missing>") << "there is no history file at";
-    QTest::newRow("damaged") << QByteArray(8192, '\x5a') << "cannot be read";
+    QTest::newRow("not a database")
+        << QByteArray(8192, '\x5a') << "is not a Quintaro weather history";
 }
 
 void TestWeatherDisplay::unreadableStore()
@@ -291,6 +296,82 @@ void TestWeatherDisplay::unreadableStore()
     QCOMPARE(label(*window, "temperature"), QStringLiteral("Temperature not reported"));
     // The display never makes the store it reads.
     QCOMPARE(QFile::exists(store), contents != "<missing>");
+}
+
+void TestWeatherDisplay::followsItsStore()
+{
+    const QString store = m_dir.filePath(QStringLiteral("follow.sqlite"));
+    const QString next = m_dir.filePath(QStringLiteral("follow-next.sqlite"));
+    {
+        testsupport::HistoryFixture fixture(store);
+        QVERIFY(fixture.addReports({{"IK1WX-3", kNow - 600, "", report(77, 10132)},
+                                    {"IK1WX-3", kNow - 30, "", report(77, 10132)}}));
+    }
+    auto window = open(store);
+    QCOMPARE(label(*window, "temperature"), QStringLiteral("Temperature 25.0 °C"));
+    auto *chart = window->findChild<display::WeatherChart *>(QStringLiteral("temperatureChart"));
+    const auto points = [&] {
+        return static_cast<QLineSeries *>(chart->chart()->series().front())->count();
+    };
+    QCOMPARE(points(), 2);
+    const auto replace = [&] {
+        return ::rename(QFile::encodeName(next).constData(),
+                        QFile::encodeName(store).constData()) == 0;
+    };
+
+    // A backup restored over it: another file, whose ids start again.
+    {
+        testsupport::HistoryFixture fixture(next);
+        QVERIFY(fixture.addReports({{"IK1WX-3", kNow - 120, "", report(50, 10100)}}));
+    }
+    QVERIFY(replace());
+    QTRY_COMPARE_WITH_TIMEOUT(label(*window, "temperature"), QStringLiteral("Temperature 10.0 °C"),
+                              3000);
+    QCOMPARE(points(), 1);
+
+    // Removed: told while it is missing.
+    QVERIFY(QFile::remove(store));
+    QTRY_VERIFY_WITH_TIMEOUT(label(*window, "status").contains("there is no history file at"),
+                             3000);
+
+    // Damaged: let go of at once, so that Quintaro may move it aside.
+    {
+        testsupport::HistoryFixture fixture(next);
+        std::vector<history::PendingReport> reports;
+        for (int i = 0; i < 3000; ++i)
+            reports.push_back({"IK1WX-3", kNow - i * 300, "WIDE2-1", report(50, 10100)});
+        QVERIFY(fixture.addReports(reports));
+    }
+    QFile file(next);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QVERIFY(file.seek(file.size() / 2 / 4096 * 4096));
+    QCOMPARE(file.write(QByteArray(4096, '\xff')), 4096);
+    file.close();
+    QVERIFY(replace());
+    QTRY_VERIFY2_WITH_TIMEOUT(label(*window, "status").contains("cannot be read"),
+                              qPrintable(label(*window, "status")), 3000);
+    QVERIFY(!history::storeInUse(store));
+}
+
+void TestWeatherDisplay::valuesKeepTheirLayoutOnResize()
+{
+    const QString store = m_dir.filePath(QStringLiteral("resize.sqlite"));
+    testsupport::HistoryFixture fixture(store);
+    QVERIFY(fixture.addReports({{"IK1WX-3", kNow - 60, "", report(77, 10132)}}));
+    auto window = open(store);
+    // The tiles' columns, told by their left edges.
+    const auto columns = [&] {
+        QSet<int> lefts;
+        for (QLabel *caption : window->findChildren<QLabel *>()) {
+            if (caption->property("caption").toBool() && caption->parentWidget()->isVisible())
+                lefts.insert(caption->parentWidget()->x());
+        }
+        return lefts.size();
+    };
+    for (const auto &[width, expected] : {std::pair{800, 3}, {1000, 4}, {800, 3}}) {
+        window->resize(width, 700);
+        QTRY_COMPARE(columns(), expected);
+    }
 }
 
 void TestWeatherDisplay::darkPalette()
