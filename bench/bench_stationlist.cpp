@@ -107,7 +107,7 @@ private:
 class WindowTarget final : public Target
 {
 public:
-    WindowTarget()
+    WindowTarget() : m_window(quintaro::EngineLink::kAgwPort, QString())
     {
         m_window.start();
         auto *view = m_window.findChild<QListView *>(QStringLiteral("lstWxCalls"));

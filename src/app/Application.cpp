@@ -90,7 +90,7 @@ int runMainWindow()
     QGuiApplication::setDesktopFileName(QStringLiteral("org.quintaro.Quintaro"));
 
     UnixSignalWatcher signalWatcher;
-    MainWindow window;
+    MainWindow window(EngineLink::kAgwPort, history::historyFilePath());
     QObject::connect(&signalWatcher, &UnixSignalWatcher::terminationRequested, &window,
                      &MainWindow::endSession);
     window.start();

@@ -31,9 +31,7 @@ class MainWindow : public QMainWindow
 public:
     // `enginePort`: where the packet engine listens; `historyPath`: the
     // weather history store the window records into, none when empty.
-    explicit MainWindow(quint16 enginePort = EngineLink::kAgwPort,
-                        const QString &historyPath = history::historyFilePath(),
-                        QWidget *parent = nullptr);
+    MainWindow(quint16 enginePort, const QString &historyPath, QWidget *parent = nullptr);
     ~MainWindow() override;
 
     // Start-up: restores the previous run from the settings file, and

@@ -42,8 +42,10 @@ struct LinkWindow
     // (a settings file).
     enum Start { Started, NotStarted };
 
-    // `port`: where the window's engine listens (a stand-in's or Direwolf's).
-    explicit LinkWindow(quint16 port, Start start = Started) : window(port)
+    // `port`: where the window's engine listens (a stand-in's or Direwolf's);
+    // `historyPath`: the weather history it records into, none when empty.
+    explicit LinkWindow(quint16 port, Start start = Started, const QString &historyPath = {})
+        : window(port, historyPath)
     {
         if (start == Started)
             window.start();

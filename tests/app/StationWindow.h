@@ -44,7 +44,10 @@ class StationWindow
 public:
     enum Starts { Recorded, RealStarter };
 
-    explicit StationWindow(Starts starts = Recorded)
+    // `historyPath`: the weather history the window records into, none
+    // when empty.
+    explicit StationWindow(Starts starts = Recorded, const QString &historyPath = {})
+        : window(engine.port(), historyPath)
     {
         if (starts == Recorded)
             starter.emplace();
@@ -56,7 +59,7 @@ public:
     FakeFileDialogs dialogs;
     std::optional<RecordingProgramStarter> starter;
     agwtest::Engine engine;
-    quintaro::MainWindow window{engine.port()};
+    quintaro::MainWindow window;
 
     template <typename T> T *child(const char *name)
     {

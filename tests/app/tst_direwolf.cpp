@@ -208,9 +208,7 @@ void TestDirewolf::historyKeepsWhatTheDetailsCount()
     QMap<QString, int> counted;
     {
         // The window records into the store named when it is made.
-        qputenv("QUINTARO_HISTORY", store.toLocal8Bit());
-        LinkWindow w(direwolf.agwPort());
-        qunsetenv("QUINTARO_HISTORY");
+        LinkWindow w(direwolf.agwPort(), LinkWindow::Started, store);
         w.connectTo();
         QTRY_COMPARE_WITH_TIMEOUT(w.label(), kDirewolfVersion, kWait);
         QVERIFY(direwolf.writeAudio(audio));

@@ -303,9 +303,7 @@ void TestDirewolfDisplays::fiveDisplaysBesideQuintaro()
 
     DirewolfRunner direwolf;
     QVERIFY2(direwolf.start(), qPrintable(direwolf.errorString()));
-    qputenv("QUINTARO_HISTORY", store.toLocal8Bit());
-    LinkWindow w(direwolf.agwPort());
-    qunsetenv("QUINTARO_HISTORY");
+    LinkWindow w(direwolf.agwPort(), LinkWindow::Started, store);
     w.connectTo();
     QTRY_COMPARE_WITH_TIMEOUT(w.label(), kDirewolfVersion, kWait);
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(store), kWait);

@@ -398,7 +398,7 @@ void TestFileFaults::fullDiskOrRefusedWrite()
     FakeFileDialogs dialogs;
     RecordingProgramStarter starter;
     agwtest::Engine engine;
-    MainWindow window(engine.port());
+    MainWindow window(engine.port(), QString());
     window.start();
     QCOMPARE(readFile(QStringLiteral("Quintaro.ini")), kOldSettings);
     auto *txtPath = window.findChild<QLineEdit *>(QStringLiteral("txtPath"));

@@ -78,7 +78,7 @@ public:
 
     explicit Window(const QByteArray &settings = kNoFile, Start start = Started,
                     quint16 enginePort = EngineLink::kAgwPort)
-        : window(enginePort)
+        : window(enginePort, QString())
     {
         if (settings != kNoFile)
             QVERIFY(dir.write(kSettings, settings));
@@ -111,7 +111,7 @@ public:
     WorkDir dir;
     FakeMessageBoxes boxes;
     FakeFileDialogs dialogs;
-    MainWindow window;
+    MainWindow window{EngineLink::kAgwPort, QString()};
 };
 
 } // namespace

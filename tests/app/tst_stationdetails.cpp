@@ -63,13 +63,6 @@ std::string reportVia(const std::string &call, const std::string &path, const st
                          info + "\r" + std::string(1, '\0'));
 }
 
-// The window records into this store while it lives.
-struct HistoryAt
-{
-    explicit HistoryAt(const QString &path) { qputenv("QUINTARO_HISTORY", path.toLocal8Bit()); }
-    ~HistoryAt() { qunsetenv("QUINTARO_HISTORY"); }
-};
-
 } // namespace
 
 class TestStationDetailsWindow : public QObject
@@ -237,7 +230,7 @@ void TestStationDetailsWindow::unitsChosenAndRemembered()
     w.window.close();
     QVERIFY(w.dir.read(QStringLiteral("Quintaro.ini")).endsWith(",#FALSE#,#FALSE#,\"US\"\r\n"));
 
-    quintaro::MainWindow again;
+    quintaro::MainWindow again(quintaro::EngineLink::kAgwPort, QString());
     again.start();
     QVERIFY(again.findChild<QAbstractItemView *>(QStringLiteral("lstWxCalls"))
                 ->model()
@@ -251,8 +244,7 @@ void TestStationDetailsWindow::historyRecorded()
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("history.sqlite"));
     {
-        const HistoryAt store(path);
-        StationWindow w;
+        StationWindow w(StationWindow::Recorded, path);
         // A report, its digipeated copy, another station's, and a later
         // report of the first.
         QTcpSocket *peer = w.peer();
@@ -282,8 +274,7 @@ void TestStationDetailsWindow::historyRecorded()
 void TestStationDetailsWindow::historyNotKept()
 {
     // A folder that cannot be made: under a file.
-    const HistoryAt store(QStringLiteral("/dev/null/quintaro/history.sqlite"));
-    StationWindow w;
+    StationWindow w(StationWindow::Recorded, QStringLiteral("/dev/null/quintaro/history.sqlite"));
     QVERIFY(w.hear("IK1AAA"));
     QTRY_VERIFY(w.list()->toolTip().startsWith(QStringLiteral("Wx Station List\nHistory")));
     QCOMPARE(w.list()->accessibleDescription(), w.list()->toolTip().section(QLatin1Char('\n'), 1));
