@@ -329,13 +329,17 @@ void WeatherWindow::arrange(bool force)
     // a wide window leaves them room to read.
     const bool wide = width() >= 1500 && width() * 10 >= height() * 13;
     const int chartColumns = wide ? (width() >= 1500 ? 2 : 1) : (width() >= 560 ? 2 : 1);
-    if (!force && wide == m_wide && chartColumns == m_chartColumns && m_valuesGrid->count() > 0)
+    // The window is laid out once at its first size, before it is resized
+    // to its own: a wider window must regain the column it had no room for.
+    const int valueColumns = wide ? 2 : (width() >= 900 ? 4 : 3);
+    if (!force && wide == m_wide && chartColumns == m_chartColumns &&
+        valueColumns == m_valueColumns && m_valuesGrid->count() > 0)
         return;
     m_wide = wide;
     m_chartColumns = chartColumns;
+    m_valueColumns = valueColumns;
     splitter->setOrientation(wide ? Qt::Horizontal : Qt::Vertical);
 
-    const int valueColumns = this->valueColumns();
     for (QFrame *tile : m_tiles)
         m_valuesGrid->removeWidget(tile);
     int position = 0;
@@ -362,17 +366,12 @@ void WeatherWindow::arrange(bool force)
         splitter->setSizes({height() * 4 / 10, height() * 6 / 10});
 }
 
-int WeatherWindow::valueColumns() const
-{
-    return m_wide ? 2 : (width() >= 900 ? 4 : 3);
-}
-
 void WeatherWindow::scaleFonts()
 {
     // Values read across a room: their size follows the room their tiles
     // get, within bounds that keep a small window usable.
     const int header = 90;
-    const int columns = valueColumns();
+    const int columns = m_valueColumns;
     const int tiles = int(std::count_if(m_tiles.begin(), m_tiles.end(),
                                         [](const QFrame *t) { return !t->isHidden(); }));
     const int rows = std::max(1, (std::max(tiles, 6) + columns - 1) / columns);

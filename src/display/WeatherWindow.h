@@ -72,7 +72,6 @@ private:
     void refreshLastHeard();
     void arrange(bool force = false);
     void scaleFonts();
-    int valueColumns() const;
     void markStale(QWidget *widget, bool stale);
 
     Options m_options;
@@ -103,6 +102,7 @@ private:
 
     bool m_wide = false;
     int m_chartColumns = 0;
+    int m_valueColumns = 0;
     std::int64_t m_chartsDrawnAt = 0;
 };
 

@@ -14,6 +14,7 @@
 #include <QChart>
 #include <QComboBox>
 #include <QFile>
+#include <QGridLayout>
 #include <QLabel>
 #include <QLineSeries>
 #include <QTemporaryDir>
@@ -139,6 +140,9 @@ void TestWeatherDisplay::values_data()
     QTest::newRow("dew point of an older humidity")
         << metric << "dewPoint"
         << "Dew point 13.9 °C, stale" << QByteArray("_12071320c220s004g005t077");
+    QTest::newRow("snow, luminosity: ten tiles")
+        << metric << "snow"
+        << "Snow in 24 hours 305 mm" << QByteArray("_12071320c220s004g005t077L500s012");
 }
 
 void TestWeatherDisplay::values()
@@ -160,6 +164,12 @@ void TestWeatherDisplay::values()
     auto *unitsBox = window->findChild<QComboBox *>(QStringLiteral("units"));
     unitsBox->setCurrentIndex(unitsBox->findText(units));
     QCOMPARE(label(*window, qPrintable(name)), heard);
+    // A 1024-pixel window has four tiles a row, however many it shows.
+    QWidget *tile = window->findChild<QWidget *>(QStringLiteral("humidity"))->parentWidget();
+    auto *grid = static_cast<QGridLayout *>(tile->parentWidget()->layout());
+    int row = -1, column = -1, rowSpan = 0, columnSpan = 0;
+    grid->getItemPosition(grid->indexOf(tile), &row, &column, &rowSpan, &columnSpan);
+    QCOMPARE(column, 3);
     QCOMPARE(window->windowTitle(), QStringLiteral("IK1WX-3 – Quintaro Weather"));
     // The choice is the display's own and outlives the window.
     window.reset();
