@@ -130,13 +130,9 @@ void TestWeatherDisplay::values_data()
                                   << "Luminosity not reported" << mild;
     QTest::newRow("last heard, no age") << metric << "lastHeard"
                                         << "Last heard 14:19:00" << mild;
-    QTest::newRow("dew point") << metric << "dewPoint"
-                               << "Dew point 13.9 °C" << mild;
-    QTest::newRow("feels like the air") << us << "feelsLike"
-                                        << "Feels like 77 °F, air temperature" << mild;
-    QTest::newRow("wind chill") << metric << "feelsLike"
-                                << "Feels like -28.6 °C, wind chill"
-                                << QByteArray("_12071320c220s015g025t000h50b10132");
+    QTest::newRow("heat index") << metric << "feelsLike"
+                                << "Feels like 37.6 °C, heat index"
+                                << QByteArray("_12071320c220s004g005t090h60b10132");
     QTest::newRow("dew point of an older humidity")
         << metric << "dewPoint"
         << "Dew point 13.9 °C, stale" << QByteArray("_12071320c220s004g005t077");
@@ -167,8 +163,8 @@ void TestWeatherDisplay::values()
     // A 1024-pixel window has four tiles a row, however many it shows.
     QWidget *tile = window->findChild<QWidget *>(QStringLiteral("humidity"))->parentWidget();
     auto *grid = static_cast<QGridLayout *>(tile->parentWidget()->layout());
-    int row = -1, column = -1, rowSpan = 0, columnSpan = 0;
-    grid->getItemPosition(grid->indexOf(tile), &row, &column, &rowSpan, &columnSpan);
+    int row, column, span;
+    grid->getItemPosition(grid->indexOf(tile), &row, &column, &span, &span);
     QCOMPARE(column, 3);
     QCOMPARE(window->windowTitle(), QStringLiteral("IK1WX-3 – Quintaro Weather"));
     // The choice is the display's own and outlives the window.
