@@ -137,8 +137,10 @@ QVariant StationListModel::data(const QModelIndex &index, int role) const
         return fromUtf8(stations::cellText(m_stations, row, column, m_units));
     case Qt::ToolTipRole:
     case Qt::AccessibleDescriptionRole: {
-        if (column != Column::Call)
-            return {};
+        if (column != Column::Call) {
+            const std::string note = stations::cellNote(m_stations, row, column);
+            return note.empty() ? QVariant() : QVariant(fromUtf8(note));
+        }
         QString tip = fromUtf8(stations::stationSummary(
             m_stations.details(row), QDateTime::currentSecsSinceEpoch(), m_units));
         // The open status, which the list itself does not show.

@@ -29,6 +29,36 @@ latestValues(std::span<const Sample> samples, std::int64_t now)
     return latest;
 }
 
+LatestDerived
+latestDerived(const std::array<std::optional<TimedValue>, weather::kFieldCount> &latest)
+{
+    const auto at = [&](Field f) -> const std::optional<TimedValue> & {
+        return latest[std::size_t(f)];
+    };
+    weather::WeatherReport current;
+    for (int f = 0; f < weather::kFieldCount; ++f) {
+        if (at(Field(f)))
+            current.set(Field(f), at(Field(f))->value);
+    }
+    LatestDerived derived;
+    if (const auto dew = weather::dewPoint(current))
+        derived.dewPoint = TimedValue{
+            *dew, std::min(at(Field::Temperature)->heardUtc, at(Field::Humidity)->heardUtc)};
+    if (const auto feels = weather::feelsLike(current)) {
+        // The wind decides in the cold and the humidity in the heat, even
+        // where they leave the air temperature as it is.
+        const double t = *current.value(Field::Temperature);
+        std::int64_t heard = at(Field::Temperature)->heardUtc;
+        if (t <= weather::kWindChillHighestF)
+            heard = std::min(heard, at(Field::WindSpeed)->heardUtc);
+        else if (t >= weather::kHeatIndexLowestF)
+            heard = std::min(heard, at(Field::Humidity)->heardUtc);
+        derived.feelsLike = TimedValue{feels->temperatureF, heard};
+        derived.basis = feels->basis;
+    }
+    return derived;
+}
+
 PressureTendency pressureTendency(std::span<const Sample> samples)
 {
     auto latest = std::find_if(samples.rbegin(), samples.rend(),

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DerivedValues.h"
 #include "WeatherReport.h"
 #include "WeatherText.h"
 
@@ -48,6 +49,18 @@ struct TimedValue
 // a field last sent more than kForgetAfterSeconds before `now` is left out.
 std::array<std::optional<TimedValue>, weather::kFieldCount>
 latestValues(std::span<const Sample> samples, std::int64_t now);
+
+// The dew point and what the temperature feels like, from the latest
+// values, each heard when the oldest value it rests on was: a dew point
+// from a fresh temperature and a humidity sent an hour ago is stale.
+struct LatestDerived
+{
+    std::optional<TimedValue> dewPoint;
+    std::optional<TimedValue> feelsLike;
+    weather::FeelsLikeBasis basis = weather::FeelsLikeBasis::Temperature;
+};
+LatestDerived
+latestDerived(const std::array<std::optional<TimedValue>, weather::kFieldCount> &latest);
 
 // The pressure's 3-hour tendency, the rule barometers use: the latest
 // pressure against the one reported nearest to 3 hours before it (a report

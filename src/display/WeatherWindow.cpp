@@ -186,6 +186,19 @@ void WeatherWindow::buildUi()
     m_temperature.caption = caption;
     m_temperature.text->setProperty("valueSize", 1.5);
 
+    tile = addTile(QStringLiteral("Feels like"), &caption);
+    m_feelsLike = addValue(QStringLiteral("Feels like"), QStringLiteral("feelsLike"), tile);
+    m_feelsLike.caption = caption;
+    // Part of the value's accessible name, as the pressure's tendency is.
+    m_feelsLikeBasis = new QLabel(tile);
+    m_feelsLikeBasis->setObjectName(QStringLiteral("feelsLikeBasis"));
+    m_feelsLikeBasis->setProperty("valueSize", 0.6);
+    tile->layout()->addWidget(m_feelsLikeBasis);
+
+    tile = addTile(QStringLiteral("Dew point"), &caption);
+    m_dewPoint = addValue(QStringLiteral("Dew point"), QStringLiteral("dewPoint"), tile);
+    m_dewPoint.caption = caption;
+
     tile = addTile(fieldName(Field::Humidity), &caption);
     m_humidity = addValue(fieldName(Field::Humidity), QStringLiteral("humidity"), tile);
     m_humidity.caption = caption;
@@ -416,17 +429,32 @@ void WeatherWindow::refreshValues()
     const Units units = m_choices.units;
     const auto at = [&](Field f) { return latest[std::size_t(f)]; };
 
-    const auto simple = [&](const Value &v, Field f) {
-        if (const auto value = at(f)) {
+    // `note` says what the value is, where the tile's caption cannot.
+    const auto show = [&](const Value &v, Field f, const std::optional<TimedValue> &value,
+                          const QString &note) {
+        if (value) {
             const QString text = displayValue(f, value->value, units);
             const bool stale = isStale(value->heardUtc, now);
-            showValue(v, text, accessibleValue(v.name, text, stale), stale);
+            showValue(v, text,
+                      accessibleValue(v.name,
+                                      note.isEmpty() ? text : text + QStringLiteral(", ") + note,
+                                      stale),
+                      stale);
         } else {
             showValue(v, kNoValue, v.name + QStringLiteral(" not reported"), false);
         }
-        return at(f).has_value();
+        return value.has_value();
     };
+    const auto simple = [&](const Value &v, Field f) { return show(v, f, at(f), QString()); };
     simple(m_temperature, Field::Temperature);
+    const LatestDerived derived = latestDerived(latest);
+    show(m_dewPoint, Field::Temperature, derived.dewPoint, QString());
+    const QString basis =
+        derived.feelsLike ? QLatin1String(weather::basisName(derived.basis)) : QString();
+    show(m_feelsLike, Field::Temperature, derived.feelsLike, basis);
+    setText(m_feelsLikeBasis, basis);
+    m_feelsLikeBasis->setVisible(!basis.isEmpty());
+    markStale(m_feelsLikeBasis, derived.feelsLike && isStale(derived.feelsLike->heardUtc, now));
     simple(m_humidity, Field::Humidity);
     const bool luminosity = simple(m_luminosity, Field::Luminosity);
     const bool snow = simple(m_snow, Field::Snow24h);

@@ -89,11 +89,12 @@ private:
     QGridLayout *m_chartsGrid = nullptr;
 
     std::vector<QFrame *> m_tiles;
-    Value m_temperature, m_humidity, m_pressure, m_wind, m_rain1h, m_rain24h, m_rainMidnight,
-        m_luminosity, m_snow, m_todayHigh, m_todayLow, m_todayGust;
+    Value m_temperature, m_dewPoint, m_feelsLike, m_humidity, m_pressure, m_wind, m_rain1h,
+        m_rain24h, m_rainMidnight, m_luminosity, m_snow, m_todayHigh, m_todayLow, m_todayGust;
     QFrame *m_luminosityTile = nullptr;
     QFrame *m_snowTile = nullptr;
     QLabel *m_tendency = nullptr;
+    QLabel *m_feelsLikeBasis = nullptr;
     CompassWidget *m_compass = nullptr;
     std::array<WeatherChart *, 5> m_charts{};
 

@@ -1,5 +1,6 @@
 #include "StationTable.h"
 
+#include "DerivedValues.h"
 #include "TimeText.h"
 
 #include <cstdio>
@@ -10,10 +11,22 @@ namespace {
 
 using weather::Field;
 
+using Derive = std::optional<double> (*)(const weather::WeatherReport &);
+
+std::optional<double> feelsLikeF(const weather::WeatherReport &report)
+{
+    const auto feels = weather::feelsLike(report);
+    return feels ? std::optional<double>(feels->temperatureF) : std::nullopt;
+}
+
 struct ColumnInfo
 {
     const char *title;
+    // The field whose unit and digits the column shows.
     std::optional<Field> field;
+    // A value worked out from the report, in the field's report unit; the
+    // field's own value when there is none.
+    Derive derive = nullptr;
 };
 
 constexpr ColumnInfo kColumns[kColumnCount] = {
@@ -28,18 +41,27 @@ constexpr ColumnInfo kColumns[kColumnCount] = {
     {"Pressure", Field::Pressure},
     {"Rain 1 h", Field::Rain1h},
     {"Rain 24 h", Field::Rain24h},
+    {"Dew point", Field::Temperature, weather::dewPoint},
+    {"Feels like", Field::Temperature, feelsLikeF},
 };
 
-std::optional<double> shownValue(const weather::WeatherReport &report, Field field, Units units)
+std::optional<double> reportValue(const weather::WeatherReport &report, const ColumnInfo &info)
 {
-    const std::optional<double> value = report.value(field);
-    return value ? std::optional<double>(weather::inUnits(field, *value, units)) : std::nullopt;
+    return info.derive ? info.derive(report) : report.value(*info.field);
 }
 
-std::string valueText(const weather::WeatherReport &report, Field field, Units units)
+std::optional<double> shownValue(const weather::WeatherReport &report, const ColumnInfo &info,
+                                 Units units)
 {
-    const std::optional<double> value = report.value(field);
-    return value ? weather::valueText(field, *value, units) : std::string();
+    const std::optional<double> value = reportValue(report, info);
+    return value ? std::optional<double>(weather::inUnits(*info.field, *value, units))
+                 : std::nullopt;
+}
+
+std::string valueText(const weather::WeatherReport &report, const ColumnInfo &info, Units units)
+{
+    const std::optional<double> value = reportValue(report, info);
+    return value ? weather::valueText(*info.field, *value, units) : std::string();
 }
 
 std::string withUnit(const weather::WeatherReport &report, Field field, Units units)
@@ -104,7 +126,7 @@ std::optional<double> cellValue(const StationList &list, int row, Column column,
     case Column::Reports:
         return double(details->reports);
     default:
-        return shownValue(details->weather(), *kColumns[int(column)].field, units);
+        return shownValue(details->weather(), kColumns[int(column)], units);
     }
 }
 
@@ -121,8 +143,17 @@ std::string cellText(const StationList &list, int row, Column column, Units unit
     case Column::Reports:
         return std::to_string(details->reports);
     default:
-        return valueText(details->weather(), *kColumns[int(column)].field, units);
+        return valueText(details->weather(), kColumns[int(column)], units);
     }
+}
+
+std::string cellNote(const StationList &list, int row, Column column)
+{
+    const StationDetails *details = list.details(row);
+    const auto feels = column == Column::FeelsLike && details
+                           ? weather::feelsLike(details->weather())
+                           : std::nullopt;
+    return feels ? weather::basisName(feels->basis) : std::string();
 }
 
 std::string isoLocalTime(std::int64_t when)
@@ -153,6 +184,11 @@ std::string stationSummary(const StationDetails *details, std::int64_t now, Unit
         return text;
     }
     line("Temperature ", withUnit(w, Field::Temperature, units));
+    if (const auto dew = weather::dewPoint(w))
+        line("Dew point ", weather::valueWithUnit(Field::Temperature, *dew, units));
+    if (const auto feels = weather::feelsLike(w))
+        line("Feels like ", weather::valueWithUnit(Field::Temperature, feels->temperatureF, units) +
+                                " (" + weather::basisName(feels->basis) + ")");
     std::string wind = withUnit(w, Field::WindDirection, units);
     for (const auto &[field, prefix] :
          {std::pair{Field::WindSpeed, ""}, std::pair{Field::WindGust, "gusts "}}) {

@@ -26,8 +26,12 @@ enum class Column {
     Pressure,
     Rain1h,
     Rain24h,
+    // Worked out from the report; after the reported values, so that a CSV
+    // read by column position keeps its columns.
+    DewPoint,
+    FeelsLike,
 };
-inline constexpr int kColumnCount = 11;
+inline constexpr int kColumnCount = 13;
 
 // Texts are UTF-8; numbers have a dot and no grouping, whatever the locale.
 std::string columnTitle(Column column, Units units);
@@ -35,6 +39,9 @@ std::string columnTitle(Column column, Units units);
 std::string cellText(const StationList &list, int row, Column column, Units units);
 // A cell's value for sorting: missing values have none.
 std::optional<double> cellValue(const StationList &list, int row, Column column, Units units);
+// What a cell's value is, where the title cannot say: "wind chill" for a
+// feels-like temperature. Empty for every other cell.
+std::string cellNote(const StationList &list, int row, Column column);
 
 // Local time in ISO 8601 with its offset from UTC, "2026-12-07T14:03:12+01:00".
 std::string isoLocalTime(std::int64_t when);

@@ -97,4 +97,17 @@ std::string shownWithUnit(Field field, double shownValue, Units units)
     return text += unit;
 }
 
+const char *basisName(FeelsLikeBasis basis)
+{
+    switch (basis) {
+    case FeelsLikeBasis::WindChill:
+        return "wind chill";
+    case FeelsLikeBasis::HeatIndex:
+        return "heat index";
+    case FeelsLikeBasis::Temperature:
+        break;
+    }
+    return "air temperature";
+}
+
 } // namespace quintaro::weather

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DerivedValues.h"
 #include "WeatherReport.h"
 
 #include <string>
@@ -25,5 +26,9 @@ std::string valueText(Field field, double reportValue, Units units);
 std::string valueWithUnit(Field field, double reportValue, Units units);
 // A value already in `units`, with its unit.
 std::string shownWithUnit(Field field, double shownValue, Units units);
+
+// What a "feels like" temperature is: "wind chill", "heat index", "air
+// temperature".
+const char *basisName(FeelsLikeBasis basis);
 
 } // namespace quintaro::weather

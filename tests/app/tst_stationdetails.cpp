@@ -52,7 +52,7 @@ QStringList column(QTableView *table, int c)
     return cells;
 }
 
-enum { kCall = 0, kReports = 2, kTemperature = 3 };
+enum { kCall = 0, kReports = 2, kTemperature = 3, kFeelsLike = 12 };
 
 // A weather report as Direwolf monitors it after digipeaters.
 std::string reportVia(const std::string &call, const std::string &path, const std::string &info)
@@ -164,7 +164,7 @@ void TestStationDetailsWindow::sortedAndUpdated()
 void TestStationDetailsWindow::exportedAsCsv()
 {
     StationWindow w;
-    QVERIFY(hearReport(w, "IK1AAA", reportWith(50)));
+    QVERIFY(hearReport(w, "IK1AAA", reportWith(90)));
     QVERIFY(hearReport(w, "IK2BBB", kWxPosition));
     QTableView *table = openDetails(w);
     table->sortByColumn(kCall, Qt::DescendingOrder);
@@ -178,7 +178,9 @@ void TestStationDetailsWindow::exportedAsCsv()
     QCOMPARE(lines[0], QByteArray("Call,Last heard,Reports,Temperature (\xC2\xB0"
                                   "C),Wind direction (\xC2\xB0),Wind speed (km/h),Wind gust "
                                   "(km/h),Humidity (%),Pressure (hPa),Rain 1 h (mm),Rain 24 h "
-                                  "(mm)\r"));
+                                  "(mm),Dew point (\xC2\xB0"
+                                  "C),Feels like (\xC2\xB0"
+                                  "C)\r"));
     // The table's order; times in ISO 8601 with the offset; numbers with a dot.
     const QRegularExpression row(QStringLiteral("^(IK\\dAAA|IK\\dBBB),\\d{4}-\\d\\d-\\d\\dT\\d\\d:"
                                                 "\\d\\d:\\d\\d[+-]\\d\\d:\\d\\d,1,(.*)\\r$"));
@@ -186,8 +188,10 @@ void TestStationDetailsWindow::exportedAsCsv()
     const auto third = row.match(QString::fromUtf8(lines[2]));
     QVERIFY2(second.hasMatch() && third.hasMatch(), lines[1] + lines[2]);
     QCOMPARE(second.captured(1), QStringLiteral("IK2BBB"));
-    QCOMPARE(second.captured(2), QStringLiteral("20.0,180,8.0,16.1,55,1013.2,0.0,0.0"));
-    QCOMPARE(third.captured(2), QStringLiteral("10.0,,,,,,,"));
+    QCOMPARE(second.captured(2), QStringLiteral("20.0,180,8.0,16.1,55,1013.2,0.0,0.0,10.7,20.0"));
+    QCOMPARE(third.captured(2), QStringLiteral("32.2,,,,,,,,,")); // hot, humidity unknown
+    QCOMPARE(table->model()->index(0, kFeelsLike).data(Qt::ToolTipRole).toString(),
+             QStringLiteral("air temperature"));
     QCOMPARE(lines[3], QByteArray());
 }
 

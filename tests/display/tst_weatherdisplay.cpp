@@ -109,28 +109,39 @@ void TestWeatherDisplay::values_data()
     QTest::addColumn<QString>("units");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("heard");
+    QTest::addColumn<QByteArray>("last"); // the last report, a minute ago
     const QString metric = QStringLiteral("Metric");
     const QString us = QStringLiteral("US");
+    const QByteArray mild = QByteArray::fromStdString(report(77, 10132));
     QTest::newRow("temperature") << metric << "temperature"
-                                 << "Temperature 25.0 °C";
+                                 << "Temperature 25.0 °C" << mild;
     QTest::newRow("temperature US") << us << "temperature"
-                                    << "Temperature 77 °F";
+                                    << "Temperature 77 °F" << mild;
     QTest::newRow("pressure, rising over 3 h") << metric << "pressure"
-                                               << "Pressure 1013.2 hPa, rising";
+                                               << "Pressure 1013.2 hPa, rising" << mild;
     QTest::newRow("pressure US") << us << "pressure"
-                                 << "Pressure 29.92 inHg, rising";
+                                 << "Pressure 29.92 inHg, rising" << mild;
     QTest::newRow("wind") << metric << "wind"
-                          << "Wind from SW (220°) at 6.4 km/h, gusts 8.0 km/h";
+                          << "Wind from SW (220°) at 6.4 km/h, gusts 8.0 km/h" << mild;
     QTest::newRow("rain") << us << "rainSinceMidnight"
-                          << "Rain 0.05 in since midnight";
+                          << "Rain 0.05 in since midnight" << mild;
     QTest::newRow("today's high") << metric << "todayHigh"
-                                  << "Today's highest temperature 25.0 °C at 14:19";
+                                  << "Today's highest temperature 25.0 °C at 14:19" << mild;
     QTest::newRow("today's low") << us << "todayLow"
-                                 << "Today's lowest temperature 59 °F at 11:20";
+                                 << "Today's lowest temperature 59 °F at 11:20" << mild;
     QTest::newRow("not reported") << metric << "luminosity"
-                                  << "Luminosity not reported";
+                                  << "Luminosity not reported" << mild;
     QTest::newRow("last heard, no age") << metric << "lastHeard"
-                                        << "Last heard 14:19:00";
+                                        << "Last heard 14:19:00" << mild;
+    QTest::newRow("heat index") << metric << "feelsLike"
+                                << "Feels like 37.6 °C, heat index"
+                                << QByteArray("_12071320c220s004g005t090h60b10132");
+    QTest::newRow("dew point of an older humidity")
+        << metric << "dewPoint"
+        << "Dew point 13.9 °C, stale" << QByteArray("_12071320c220s004g005t077");
+    QTest::newRow("snow, luminosity: ten tiles")
+        << metric << "snow"
+        << "Snow in 24 hours 305 mm" << QByteArray("_12071320c220s004g005t077L500s012");
 }
 
 void TestWeatherDisplay::values()
@@ -138,12 +149,13 @@ void TestWeatherDisplay::values()
     QFETCH(QString, units);
     QFETCH(QString, name);
     QFETCH(QString, heard);
-    const QString store = m_dir.filePath(QStringLiteral("values.sqlite"));
+    QFETCH(QByteArray, last);
+    const QString store = m_dir.filePath(QStringLiteral("values%1.sqlite").arg(qHash(last)));
     if (!QFile::exists(store)) {
         testsupport::HistoryFixture fixture(store);
         QVERIFY(fixture.addReports({
             {"IK1WX-3", kNow - 3 * 3600, "", report(59, 10118)},
-            {"IK1WX-3", kNow - 60, "", report(77, 10132)},
+            {"IK1WX-3", kNow - 60, "", last.toStdString()},
             {"IK1OTHER", kNow - 30, "", report(100, 10000)},
         }));
     }

@@ -144,6 +144,8 @@ void TestStationDetails::summary()
              QStringLiteral("Last heard 14:00:12 (3 min ago)\n"
                             "Weather reports heard: 1\n"
                             "Temperature 25.0 °C\n"
+                            "Dew point 13.9 °C\n"
+                            "Feels like 25.0 °C (air temperature)\n"
                             "Wind 220°, 6.4 km/h, gusts 8.0 km/h\n"
                             "Humidity 50 %\n"
                             "Pressure 990.0 hPa\n"
@@ -153,6 +155,8 @@ void TestStationDetails::summary()
              QStringLiteral("Last heard 2026-12-07 14:00:12 (1 day ago)\n"
                             "Weather reports heard: 1\n"
                             "Temperature 77 °F\n"
+                            "Dew point 57 °F\n"
+                            "Feels like 77 °F (air temperature)\n"
                             "Wind 220°, 4 mph, gusts 5 mph\n"
                             "Humidity 50 %\n"
                             "Pressure 29.23 inHg\n"
@@ -200,6 +204,12 @@ void TestStationDetails::cells_data()
     QTest::newRow("rain not reported") << int(Column::Rain1h) << "Rain 1 h (mm)"
                                        << ""
                                        << "";
+    QTest::newRow("dew point of saturated air") << int(Column::DewPoint) << "Dew point (°C)"
+                                                << "0.0"
+                                                << "32";
+    QTest::newRow("feels like: wind chill") << int(Column::FeelsLike) << "Feels like (°C)"
+                                            << "-4.6"
+                                            << "24";
 }
 
 void TestStationDetails::cells()
@@ -222,17 +232,21 @@ void TestStationDetails::csv()
     for (const char *call : {"IK1AAA", "A,\"B\"", "=1+2", "IK\xC4X"})
         list.add(call);
     list.recordReport("IK1AAA", kPosition, kNoon);
-    list.recordReport("A,\"B\"", "_10090556c...s...g...t-05", kNoon);
+    // Cold air with a gust but no wind: no telling what it feels like.
+    list.recordReport("A,\"B\"", "_10090556c...s...g025t-05", kNoon);
     const std::string csv = writeStationTableCsv(list, {1, 0, 2, 3}, Units::Metric);
-    QCOMPARE(QByteArray::fromStdString(csv),
-             QByteArray("Call,Last heard,Reports,Temperature (\xC2\xB0"
-                        "C),Wind direction "
-                        "(\xC2\xB0),Wind speed (km/h),Wind gust (km/h),Humidity (%),Pressure "
-                        "(hPa),Rain 1 h (mm),Rain 24 h (mm)\r\n"
-                        "\"A,\"\"B\"\"\",2026-12-07T14:03:12+01:00,1,-20.6,,,,,,,\r\n"
-                        "IK1AAA,2026-12-07T14:03:12+01:00,1,0.0,180,16.1,24.1,100,1013.2,,\r\n"
-                        "'=1+2,,,,,,,,,,\r\n"
-                        "IK\xC3\x84X,,,,,,,,,,\r\n"));
+    QCOMPARE(
+        QByteArray::fromStdString(csv),
+        QByteArray("Call,Last heard,Reports,Temperature (\xC2\xB0"
+                   "C),Wind direction "
+                   "(\xC2\xB0),Wind speed (km/h),Wind gust (km/h),Humidity (%),Pressure "
+                   "(hPa),Rain 1 h (mm),Rain 24 h (mm),Dew point (\xC2\xB0"
+                   "C),Feels like (\xC2\xB0"
+                   "C)\r\n"
+                   "\"A,\"\"B\"\"\",2026-12-07T14:03:12+01:00,1,-20.6,,,40.2,,,,,,\r\n"
+                   "IK1AAA,2026-12-07T14:03:12+01:00,1,0.0,180,16.1,24.1,100,1013.2,,,0.0,-4.6\r\n"
+                   "'=1+2,,,,,,,,,,,,\r\n"
+                   "IK\xC3\x84X,,,,,,,,,,,,\r\n"));
 }
 
 QTEST_APPLESS_MAIN(TestStationDetails)
