@@ -1,15 +1,17 @@
 #include "Application.h"
 
+#include "ConsoleOutput.h"
 #include "HistoryStore.h"
 #include "MainWindow.h"
 #include "QuintaroVersion.h"
 #include "SessionEnd.h"
-#include "UnixSignals.h"
+#include "SessionSignals.h"
 
 #include <QApplication>
 #include <QCoreApplication>
-#include <cstdio>
+#include <QDir>
 #include <cstring>
+#include <string>
 
 namespace quintaro {
 
@@ -43,11 +45,11 @@ int answerInformationalOption(int argc, char **argv)
 {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::fputs(kUsage, stdout);
+            printForUser(kUsage, false);
             return 0;
         }
         if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("Quintaro %s\n", kQuintaroVersion);
+            printForUser(std::string("Quintaro ") + kQuintaroVersion + "\n", false);
             return 0;
         }
     }
@@ -62,8 +64,9 @@ int answerHistoryOption(int &argc, char **argv)
         const std::optional<int> days =
             i + 1 < argc ? history::parseRetentionDays(argv[i + 1]) : std::nullopt;
         if (!days) {
-            std::fprintf(stderr, "quintaro: --keep-history needs a number of days, 1 to %d\n",
-                         history::kMaxRetentionDays);
+            printForUser("quintaro: --keep-history needs a number of days, 1 to " +
+                             std::to_string(history::kMaxRetentionDays) + "\n",
+                         true);
             return 2;
         }
         // Qt SQL finds its SQLite driver through the application object.
@@ -71,12 +74,17 @@ int answerHistoryOption(int &argc, char **argv)
         const QString path = history::historyFilePath();
         QString error;
         if (!history::storeRetentionDays(path, *days, &error)) {
-            std::fprintf(stderr, "quintaro: the period cannot be kept in %s: %s\n",
-                         qPrintable(path), qPrintable(error));
+            printForUser(QStringLiteral("quintaro: the period cannot be kept in %1: %2\n")
+                             .arg(QDir::toNativeSeparators(path), error)
+                             .toStdString(),
+                         true);
             return 1;
         }
-        std::printf("The weather history in %s now keeps reports for %d days.\n", qPrintable(path),
-                    *days);
+        printForUser(QStringLiteral("The weather history in %1 now keeps reports for %2 days.\n")
+                         .arg(QDir::toNativeSeparators(path))
+                         .arg(*days)
+                         .toStdString(),
+                     false);
         return 0;
     }
     return -1;
@@ -89,10 +97,12 @@ int runMainWindow()
     // The desktop entry's id: a task bar matches the windows to it.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.quintaro.Quintaro"));
 
-    UnixSignalWatcher signalWatcher;
+    SessionSignals session;
     MainWindow window(EngineLink::kAgwPort, history::historyFilePath());
-    QObject::connect(&signalWatcher, &UnixSignalWatcher::terminationRequested, &window,
+    QObject::connect(&session, &SessionSignals::terminationRequested, &window,
                      &MainWindow::endSession);
+    QObject::connect(&session, &SessionSignals::sessionEnding, &window,
+                     &MainWindow::unloadBeforeSessionEnds);
     window.start();
     // A signal can arrive while start-up waits in a dialog; then the run ends
     // here, with the same orderly unload.

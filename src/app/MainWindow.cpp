@@ -18,7 +18,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDateTime>
-#include <QFile>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -50,9 +50,10 @@ MainWindow::MainWindow(quint16 enginePort, const QString &historyPath, QWidget *
               return BrezomatLauncher::Program{encodeLocalText(m_ui.txtPath->text()),
                                                encodeLocalText(m_ui.txtAddr->text())};
           },
-          QFile::encodeName(QCoreApplication::applicationDirPath() + QLatin1Char('/') +
-                            QLatin1String(kWeatherDisplayProgram))
-              .toStdString()),
+          // A line of the command line's own text, as the user's path is.
+          encodeLocalText(QDir::toNativeSeparators(QCoreApplication::applicationDirPath() +
+                                                   QLatin1Char('/') +
+                                                   QLatin1String(kWeatherDisplayProgram)))),
       m_historyPath(historyPath), m_enginePort(enginePort)
 {
     setWindowTitle(QStringLiteral("Quintaro v") + QLatin1String(kQuintaroVersion));
@@ -140,7 +141,7 @@ void MainWindow::start()
         connectToEngine(false);
 }
 
-void MainWindow::unload()
+void MainWindow::unload(std::chrono::milliseconds historyTime)
 {
     if (m_unloaded)
         return;
@@ -153,7 +154,7 @@ void MainWindow::unload()
         m_details->close();
     // What the radio brought is in the store before the settings are
     // written: a box about them must not keep it waiting.
-    m_history.stop();
+    m_history.stop(historyTime);
     saveSettings();
 }
 
@@ -202,6 +203,15 @@ void MainWindow::endSession()
         }
         QCoreApplication::exit(0);
     });
+}
+
+void MainWindow::unloadBeforeSessionEnds()
+{
+    // Windows ends a program that takes more than about five seconds; the
+    // settings are written after the history's writer has ended.
+    constexpr std::chrono::milliseconds kHistoryTime(3000);
+    setSessionEnding(true);
+    unload(kHistoryTime);
 }
 
 // ---------------------------------------------------------------------------

@@ -14,6 +14,7 @@
 #include <QMainWindow>
 #include <QString>
 
+#include <chrono>
 #include <span>
 #include <string>
 
@@ -42,6 +43,9 @@ public slots:
     // The session is ending (log-off, Ctrl+C): the same orderly unload as
     // Exit, also while a dialog is open.
     void endSession();
+    // The session ends the program as soon as this returns (Windows): the
+    // unload happens now, the history's writer given a few seconds.
+    void unloadBeforeSessionEnds();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -79,7 +83,7 @@ private slots:
 
 private:
     void connectSignals();
-    void unload();
+    void unload(std::chrono::milliseconds historyTime = history::HistoryRecorder::kFinishTime);
     void saveSettings();
     void applyGeometry();
     void layOut();

@@ -4,10 +4,10 @@
 #include "FileDialog.h"
 #include "MessageBox.h"
 #include "StationListModel.h"
+#include "TextCodec.h"
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFile>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -260,8 +260,7 @@ void StationDetailsWindow::exportTable()
         rows.push_back(m_sorted->mapToSource(m_sorted->index(i, 0)).row());
     const std::string csv =
         stations::writeStationTableCsv(m_stations.stations(), rows, m_stations.units());
-    const FileWriteResult written =
-        writeFileAtomically(QFile::encodeName(m_fileDialog.fileName).toStdString(), csv);
+    const FileWriteResult written = writeFileAtomically(filePathBytes(m_fileDialog.fileName), csv);
     if (!written.ok)
         showMessageBox(
             this,

@@ -8,7 +8,6 @@
 #include "StationListModel.h"
 #include "TextCodec.h"
 
-#include <QFile>
 #include <QStringList>
 
 namespace quintaro {
@@ -17,7 +16,7 @@ namespace {
 
 std::string fileNameBytes(const QString &path)
 {
-    return QFile::encodeName(path).toStdString();
+    return filePathBytes(path);
 }
 
 } // namespace

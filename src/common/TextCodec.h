@@ -6,12 +6,20 @@
 
 namespace quintaro {
 
-// Text the user typed or chose (addresses, paths) is stored as UTF-8, the
-// encoding of this system's file names. Files written elsewhere in a
-// single-byte code page still load: bytes that are not valid UTF-8 are read
-// one character per byte.
+// Text the user typed or chose (addresses, paths) in the system's 8-bit
+// character set, as the settings, list and batch files hold it: UTF-8, the
+// encoding of file names, on Linux (files written elsewhere in a single-byte
+// code page still load: bytes that are not valid UTF-8 are read one
+// character per byte); the ANSI code page on Windows, which cmd.exe and
+// other programs read these files in.
 QString decodeLocalText(std::string_view bytes);
 std::string encodeLocalText(const QString &text);
+
+// A file's path as the plain C++ file readers and writers take it: the
+// bytes of the system's file names on Linux, UTF-8 on Windows, where they
+// reach the wide-character calls without losing a character.
+std::string filePathBytes(const QString &path);
+QString fromFilePathBytes(std::string_view bytes);
 
 // Calls and monitor text are the radio's bytes: one character per byte, both
 // ways, so that any byte a call holds comes back unchanged when Brezomat is

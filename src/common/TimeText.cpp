@@ -1,24 +1,69 @@
 #include "TimeText.h"
 
-#include <ctime>
+#include "LocalClock.h"
 
 namespace quintaro {
 
 namespace {
 
-std::tm localTime(std::int64_t when)
+const char *const kMonthAbbreviations[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                           "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+
+void appendNumber(std::string &out, int value, int width)
 {
-    const std::time_t time = static_cast<std::time_t>(when);
-    std::tm tm{};
-    localtime_r(&time, &tm);
-    return tm;
+    const std::string digits = std::to_string(value < 0 ? -value : value);
+    if (value < 0)
+        out += '-';
+    if (int(digits.size()) < width)
+        out.append(std::size_t(width) - digits.size(), '0');
+    out += digits;
 }
 
-std::string formatted(const std::tm &tm, const char *format)
+// The conversions of strftime that the program's texts use, the same on
+// every platform: %Y %m %d %-d %H %M %S %b %%; anything else is copied.
+std::string formatted(const localclock::Fields &t, const char *format)
 {
-    char buffer[64];
-    const std::size_t n = std::strftime(buffer, sizeof buffer, format, &tm);
-    return std::string(buffer, n);
+    std::string out;
+    for (const char *p = format; *p; ++p) {
+        if (*p != '%' || !p[1]) {
+            out += *p;
+            continue;
+        }
+        const bool unpadded = p[1] == '-' && p[2];
+        const char conversion = unpadded ? p[2] : p[1];
+        const int width = unpadded ? 1 : 2;
+        switch (conversion) {
+        case 'Y':
+            appendNumber(out, t.year, 4);
+            break;
+        case 'm':
+            appendNumber(out, t.month, width);
+            break;
+        case 'd':
+            appendNumber(out, t.day, width);
+            break;
+        case 'H':
+            appendNumber(out, t.hour, width);
+            break;
+        case 'M':
+            appendNumber(out, t.minute, width);
+            break;
+        case 'S':
+            appendNumber(out, t.second, width);
+            break;
+        case 'b':
+            out += kMonthAbbreviations[(t.month + 11) % 12];
+            break;
+        case '%':
+            out += '%';
+            break;
+        default:
+            out.append(p, unpadded ? 3 : 2);
+            break;
+        }
+        p += unpadded ? 2 : 1;
+    }
+    return out;
 }
 
 } // namespace
@@ -39,29 +84,27 @@ std::string describeAge(std::int64_t seconds)
 
 std::string localTimeText(std::int64_t when, std::int64_t now)
 {
-    const std::tm then = localTime(when);
-    const std::tm today = localTime(now);
-    const bool sameDay = then.tm_year == today.tm_year && then.tm_yday == today.tm_yday;
+    const localclock::Fields then = localclock::at(when);
+    const localclock::Fields today = localclock::at(now);
+    const bool sameDay = then.year == today.year && then.yearDay == today.yearDay;
     return formatted(then, sameDay ? "%H:%M:%S" : "%Y-%m-%d %H:%M:%S");
 }
 
 std::string formatLocalTime(std::int64_t when, const char *format)
 {
-    return formatted(localTime(when), format);
+    return formatted(localclock::at(when), format);
 }
 
 long localUtcOffset(std::int64_t when)
 {
-    return localTime(when).tm_gmtoff;
+    return localclock::at(when).utcOffset;
 }
 
 std::int64_t startOfLocalDay(std::int64_t when)
 {
-    std::tm tm = localTime(when);
-    tm.tm_hour = tm.tm_min = tm.tm_sec = 0;
-    // Whether summer time held at midnight is for mktime to find out.
-    tm.tm_isdst = -1;
-    return std::int64_t(std::mktime(&tm));
+    localclock::Fields midnight = localclock::at(when);
+    midnight.hour = midnight.minute = midnight.second = 0;
+    return localclock::when(midnight);
 }
 
 } // namespace quintaro

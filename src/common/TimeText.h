@@ -10,7 +10,8 @@ namespace quintaro {
 std::string describeAge(std::int64_t seconds);
 // Local time, "14:03:12" on the day of `now`, else "2026-12-06 14:03:12".
 std::string localTimeText(std::int64_t when, std::int64_t now);
-// `when` (seconds since 1970) in local time, through strftime's `format`.
+// `when` (seconds since 1970) in local time, by `format`: strftime's %Y %m %d
+// %-d %H %M %S %b and %%, the same on every platform.
 std::string formatLocalTime(std::int64_t when, const char *format);
 // The UTC offset of local time at `when`, in seconds east.
 long localUtcOffset(std::int64_t when);

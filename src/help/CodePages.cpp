@@ -1,7 +1,5 @@
 #include "CodePages.h"
 
-#include <QStringDecoder>
-
 #include <array>
 #include <mutex>
 
@@ -9,55 +7,33 @@ namespace quintaro::rtf {
 
 namespace {
 
-struct NamedCodePage
-{
-    int codePage;
-    const char *qtName;
-};
-
-// The code pages a read-me is written in, by the names Qt's decoders know:
-// the Windows ones an RTF file names in \ansicpg or through a font's
-// character set, and those of \pc, \pca and \mac. 28591 (ISO 8859-1) reads
-// as 1252, which agrees with it from 0xA0 up: files labelled Latin-1 that use
-// 0x80..0x9F really mean 1252's quotes and dashes.
-constexpr std::array<NamedCodePage, 8> kCodePages = {{
-    {1252, "windows-1252"},
-    {1250, "windows-1250"},
-    {1251, "windows-1251"},
-    {28591, "windows-1252"},
-    {28592, "ISO-8859-2"},
-    {437, "IBM437"},
-    {850, "IBM850"},
-    {10000, "macintosh"},
-}};
+// The code pages a read-me is written in: the Windows ones an RTF file names
+// in \ansicpg or through a font's character set, and those of \pc, \pca
+// and \mac.
+constexpr std::array<int, 8> kCodePages = {1252, 1250, 1251, 28591, 28592, 437, 850, 10000};
 
 constexpr std::size_t kUnknown = kCodePages.size();
 
 std::size_t indexOf(int codePage)
 {
     for (std::size_t i = 0; i < kCodePages.size(); ++i) {
-        if (kCodePages[i].codePage == codePage)
+        if (kCodePages[i] == codePage)
             return i;
     }
     return kUnknown;
 }
 
-// Code points of 0x80..0xFF.
-using UpperHalf = std::array<char32_t, 128>;
-
-// Bytes that are unassigned, and C1 control codes (which Qt's decoders give
+// Bytes that are unassigned, and C1 control codes (which converters give
 // for some unassigned bytes), map to U+FFFD: they never stand for text a
-// reader should see.
-UpperHalf decodeUpperHalf(const char *qtName)
+// reader should see. 28591 (ISO 8859-1) reads as 1252, which agrees with it
+// from 0xA0 up: files labelled Latin-1 that use 0x80..0x9F really mean
+// 1252's quotes and dashes.
+UpperHalf decodeUpperHalf(int codePage)
 {
-    UpperHalf half{};
-    for (std::size_t i = 0; i < half.size(); ++i) {
-        const char byte = static_cast<char>(0x80 + i);
-        QStringDecoder decoder(qtName);
-        const QString text = decoder(QByteArrayView(&byte, 1));
-        const bool isText = !decoder.hasError() && text.size() == 1 &&
-                            (text[0].unicode() < 0x80 || text[0].unicode() > 0x9F);
-        half[i] = isText ? text[0].unicode() : U'\uFFFD';
+    UpperHalf half = upperHalfOf(codePage == 28591 ? 1252 : codePage);
+    for (char32_t &c : half) {
+        if (c >= 0x80 && c <= 0x9F)
+            c = U'\uFFFD';
     }
     return half;
 }
@@ -68,8 +44,7 @@ const UpperHalf &upperHalf(std::size_t index)
 {
     static std::array<UpperHalf, kCodePages.size()> halves;
     static std::array<std::once_flag, kCodePages.size()> decoded;
-    std::call_once(decoded[index],
-                   [index] { halves[index] = decodeUpperHalf(kCodePages[index].qtName); });
+    std::call_once(decoded[index], [index] { halves[index] = decodeUpperHalf(kCodePages[index]); });
     return halves[index];
 }
 

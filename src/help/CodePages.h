@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <string>
 
 namespace quintaro::rtf {
@@ -19,6 +20,13 @@ char32_t decodeByte(int codePage, unsigned char byte);
 // Code page of a font's `\fcharsetN`; `documentCodePage` where the character
 // set says "as the document" or is one this reader does not know.
 int codePageForCharset(int charset, int documentCodePage);
+
+// The code points of the bytes 0x80..0xFF of `codePage` as the platform's
+// converter reads them (CodePages_unix.cpp: Qt's, by the code page's name;
+// CodePages_win.cpp: Windows' own, which has them all where Qt without ICU
+// has none), U+FFFD where it has none.
+using UpperHalf = std::array<char32_t, 128>;
+UpperHalf upperHalfOf(int codePage);
 
 // Appends `codePoint` as UTF-8; anything that is not a Unicode scalar value
 // becomes U+FFFD.

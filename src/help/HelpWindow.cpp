@@ -4,13 +4,13 @@
 #include "MessageBox.h"
 #include "ReadmeLocation.h"
 #include "RtfDocument.h"
+#include "TextCodec.h"
 #include "Twips.h"
 #include "WindowTitle.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QEvent>
-#include <QFile>
 #include <QFileInfo>
 #include <QScreen>
 #include <QTextEdit>
@@ -123,11 +123,10 @@ QString HelpWindow::findReadme() const
 {
     // The current directory first; a program started from the desktop's
     // menu finds the read-me installed with it.
-    const QByteArray programFolder = QFile::encodeName(QCoreApplication::applicationDirPath());
+    const std::string programFolder = filePathBytes(QCoreApplication::applicationDirPath());
     for (const std::string &candidate :
-         readmeCandidates(QFile::encodeName(m_fileName).toStdString(), programFolder.toStdString(),
-                          QUINTARO_DATA_FROM_PROGRAM)) {
-        const QString path = QFile::decodeName(QByteArray::fromStdString(candidate));
+         readmeCandidates(filePathBytes(m_fileName), programFolder, QUINTARO_DATA_FROM_PROGRAM)) {
+        const QString path = fromFilePathBytes(candidate);
         if (fileExists(path))
             return path;
     }

@@ -48,9 +48,6 @@ constexpr auto kLongestRetry = std::chrono::minutes(4);
 // A damaged store that other programs (displays) still have open is left
 // for them to close for this long before history goes for the run.
 constexpr auto kInUseGrace = std::chrono::seconds(30);
-// From the moment it is asked to, closing waits at most this long for the
-// last reports to be written while another writer holds the lock.
-constexpr auto kFinishTime = std::chrono::seconds(10);
 // After a flood the log is cut back to this size at the next checkpoint,
 // instead of keeping its largest size on the disk.
 constexpr int kJournalSizeLimit = 4 << 20;
@@ -95,7 +92,7 @@ public:
     ~RecorderWriter();
 
     void start(const QString &path);
-    void stop();
+    void stop(milliseconds within);
     void setEngineHost(const QString &host);
     void record(std::string_view call, std::string_view path, std::string_view info,
                 std::int64_t heardUtc);
@@ -150,7 +147,7 @@ private:
     QString m_host;
     bool m_hostChanged = false;
     bool m_stopping = false;
-    Clock::time_point m_stopAsked;
+    Clock::time_point m_finishBy;
     QString m_problem;
     std::atomic<bool> m_off{false};
     std::atomic<quint64> m_recorded{0};
@@ -194,15 +191,15 @@ private:
 
 RecorderWriter::~RecorderWriter()
 {
-    stop();
+    stop(HistoryRecorder::kFinishTime);
 }
 
-void RecorderWriter::stop()
+void RecorderWriter::stop(milliseconds within)
 {
     {
         std::lock_guard lock(m_mutex);
         if (!m_stopping)
-            m_stopAsked = Clock::now();
+            m_finishBy = Clock::now() + std::min(within, HistoryRecorder::kFinishTime);
         m_stopping = true;
     }
     m_wake.notify_one();
@@ -560,7 +557,7 @@ bool RecorderWriter::limitWait(Clock::time_point deadline)
 // page by page; one closed before the writer came to open it is opened.
 void RecorderWriter::finish()
 {
-    const Clock::time_point deadline = m_stopAsked + kFinishTime;
+    const Clock::time_point deadline = m_finishBy;
     m_closing = true;
     if (m_phase == Phase::Closed && !m_triedOpening && !m_batch.empty())
         openStore();
@@ -805,9 +802,9 @@ void HistoryRecorder::start(const QString &path)
     m_writer->start(path);
 }
 
-void HistoryRecorder::stop()
+void HistoryRecorder::stop(std::chrono::milliseconds within)
 {
-    m_writer->stop();
+    m_writer->stop(within);
 }
 
 void HistoryRecorder::setEngineHost(const QString &host)

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -45,6 +46,9 @@ public:
     // How long the writer waits for another program's lock in one try; it
     // runs off the window's thread, so it may wait longer than a reader.
     static constexpr int kBusyTimeoutMs = 2000;
+    // From the moment it is asked to, closing waits at most this long for
+    // the last reports to be written while another writer holds the lock.
+    static constexpr std::chrono::milliseconds kFinishTime{10000};
 
     explicit HistoryRecorder(QObject *parent = nullptr);
     // Calls stop().
@@ -57,12 +61,11 @@ public:
     // writer thread. Reports recorded before are kept for it. Once only.
     void start(const QString &path);
     // Writes what is queued, removes this copy's recorders row and ends the
-    // writer thread, within 10 s of the call while another program holds the
-    // lock; a store that could not be opened is not tried again, and none is
-    // checked page by page. What is not written is counted on standard
-    // error. Reports recorded afterwards
-    // count as dropped.
-    void stop();
+    // writer thread, within `within` (at most kFinishTime) of the call while
+    // another program holds the lock; a store that could not be opened is not tried again, and none
+    // is checked page by page. What is not written is counted on standard error. Reports recorded
+    // afterwards count as dropped.
+    void stop(std::chrono::milliseconds within = kFinishTime);
     // The engine host written in this copy's recorders row.
     void setEngineHost(const QString &host);
 

@@ -9,16 +9,17 @@
 namespace quintaro::history {
 
 // What the platform's file system says of the store's files. One file per
-// platform holds the calls (StoreFiles_unix.cpp); the rules above them are
-// shared.
+// platform holds the calls (StoreFiles_unix.cpp, StoreFiles_win.cpp); the
+// rules above them are shared.
 
-// The kind of file system a statfs() f_type names, when it is one where
-// SQLite's write-ahead log is unsafe: its readers and writers share an index
-// through mmap() and POSIX locks, which network and cluster file systems do
-// not keep coherent between machines. Nothing for a local file system.
+// Linux: the kind of file system a statfs() f_type names, when it is one
+// where SQLite's write-ahead log is unsafe: its readers and writers share an
+// index through mmap() and POSIX locks, which network and cluster file
+// systems do not keep coherent between machines. Nothing for a local file
+// system.
 std::optional<QString> networkFileSystemName(unsigned long fsType);
-// The same for the folder that holds (or will hold) the file at `path`;
-// nothing when it is local or cannot be told.
+// The network file system, share or drive that holds (or will hold) the
+// file at `path`; nothing when it is local or cannot be told.
 std::optional<QString> networkFileSystemOf(const QString &path);
 
 // Which file a path names now: a file replaced by another (a backup restored,
@@ -44,7 +45,9 @@ bool renameFile(const QString &from, const QString &to, QString *error);
 // Whether some connection has the store open: its file, its -wal or its
 // -shm. A damaged store is moved aside only when none has: a program that
 // still writes to the old file would otherwise write into the moved copy, or
-// put its log beside the new one. Two ways, since either alone misses some:
+// put its log beside the new one (and on Windows no file open anywhere can
+// be renamed). On Windows, a file opened without sharing tells. On Linux,
+// two ways, since either alone misses some:
 //  - POSIX lock probing (fcntl F_GETLK) on the file and its -shm: every
 //    SQLite connection to a store in WAL mode holds a read lock on a byte of
 //    the -shm for as long as it is open, and one in a transaction holds a lock

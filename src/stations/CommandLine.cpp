@@ -2,12 +2,6 @@
 
 #include "Text.h"
 
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace quintaro::stations {
 
 namespace {
@@ -17,62 +11,98 @@ bool isBlank(char c)
     return c == ' ' || c == '\t';
 }
 
-std::string joinPath(std::string_view folder, std::string_view name)
+bool isSeparator(char c, PathRules rules)
+{
+    return c == '/' || (rules == PathRules::Windows && c == '\\');
+}
+
+bool hasFolder(std::string_view name, PathRules rules)
+{
+    if (rules == PathRules::Windows && name.size() >= 2 && name[1] == ':')
+        return true;
+    for (const char c : name) {
+        if (isSeparator(c, rules))
+            return true;
+    }
+    return false;
+}
+
+// "/x", "\x", "C:\x", "C:/x", "C:x" and "\\server\share" are taken as written.
+bool isAbsolute(std::string_view name, PathRules rules)
+{
+    if (name.empty())
+        return false;
+    if (isSeparator(name.front(), rules))
+        return true;
+    // "C:x" is relative to the drive's own current folder: Windows' to resolve.
+    return rules == PathRules::Windows && name.size() >= 2 && name[1] == ':';
+}
+
+std::string joinPath(std::string_view folder, std::string_view name, PathRules rules)
 {
     std::string joined(folder);
-    if (!joined.empty() && joined.back() != '/')
-        joined += '/';
+    if (!joined.empty() && !isSeparator(joined.back(), rules))
+        joined += rules == PathRules::Windows ? '\\' : '/';
     joined += name;
     return joined;
 }
 
-std::string currentDirectory()
+// Windows starts "name" as "name.exe" when the name has no extension.
+std::string withExtension(std::string_view name, PathRules rules)
 {
-    std::vector<char> buffer(PATH_MAX + 1);
-    for (;;) {
-        if (::getcwd(buffer.data(), buffer.size()))
-            return std::string(buffer.data());
-        if (errno != ERANGE || buffer.size() > (1u << 20))
-            return {};
-        buffer.resize(buffer.size() * 2);
+    std::string file(name);
+    if (rules != PathRules::Windows)
+        return file;
+    std::size_t last = 0;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        if (isSeparator(name[i], rules) || name[i] == ':')
+            last = i + 1;
     }
-}
-
-bool isExecutableRegularFile(const std::string &path)
-{
-    using FileStatus = struct stat;
-    FileStatus st{};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-           ::access(path.c_str(), X_OK) == 0;
+    if (name.find('.', last) == std::string_view::npos)
+        file += ".exe";
+    return file;
 }
 
 // The file a candidate program name stands for, or an empty text.
-std::string findProgram(std::string_view name, const ExecutableLookup &lookup)
+std::string findProgram(std::string_view text, const ExecutableLookup &lookup)
 {
     if (!lookup.isExecutableFile)
         return {};
-    if (name.find('/') != std::string_view::npos) {
-        const std::string path =
-            name.front() == '/' ? std::string(name) : joinPath(lookup.currentDirectory, name);
+    const PathRules rules = lookup.rules;
+    const std::string name = withExtension(text, rules);
+    const auto found = [&](const std::string &path) {
         return lookup.isExecutableFile(path) ? path : std::string();
-    }
+    };
+    if (hasFolder(name, rules))
+        return found(isAbsolute(name, rules) ? name
+                                             : joinPath(lookup.currentDirectory, name, rules));
 
-    const std::string inCurrent = joinPath(lookup.currentDirectory, name);
-    if (lookup.isExecutableFile(inCurrent))
-        return inCurrent;
-
+    std::vector<std::string> folders;
+    if (rules == PathRules::Windows && !lookup.programDirectory.empty())
+        folders.push_back(lookup.programDirectory);
+    folders.push_back(lookup.currentDirectory);
+    if (rules == PathRules::Windows)
+        folders.insert(folders.end(), lookup.systemDirectories.begin(),
+                       lookup.systemDirectories.end());
+    const char listSeparator = rules == PathRules::Windows ? ';' : ':';
     std::string_view rest = lookup.searchPath;
     while (!rest.empty()) {
-        const auto colon = rest.find(':');
-        const std::string_view folder = rest.substr(0, colon);
-        rest = colon == std::string_view::npos ? std::string_view() : rest.substr(colon + 1);
+        const auto end = rest.find(listSeparator);
+        std::string_view folder = rest.substr(0, end);
+        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+        // Windows' PATH may quote a folder that holds the separator.
+        if (rules == PathRules::Windows && folder.size() >= 2 && folder.front() == '"' &&
+            folder.back() == '"')
+            folder = folder.substr(1, folder.size() - 2);
         // An empty entry means the current directory, already tried.
         if (folder.empty())
             continue;
-        const std::string base =
-            folder.front() == '/' ? std::string(folder) : joinPath(lookup.currentDirectory, folder);
-        const std::string path = joinPath(base, name);
-        if (lookup.isExecutableFile(path))
+        folders.push_back(isAbsolute(folder, rules)
+                              ? std::string(folder)
+                              : joinPath(lookup.currentDirectory, folder, rules));
+    }
+    for (const std::string &folder : folders) {
+        if (std::string path = found(joinPath(folder, name, rules)); !path.empty())
             return path;
     }
     return {};
@@ -104,12 +134,6 @@ std::string buildCommandLine(std::string_view path, std::string_view call, std::
     line.reserve(trimmedPath.size() + call.size() + trimmedAddress.size() + 2);
     line.append(trimmedPath).append(1, ' ').append(call).append(1, ' ').append(trimmedAddress);
     return line;
-}
-
-ExecutableLookup systemExecutableLookup()
-{
-    const char *path = std::getenv("PATH");
-    return {isExecutableRegularFile, currentDirectory(), path ? std::string(path) : std::string()};
 }
 
 std::vector<std::string> ResolvedCommand::argv() const

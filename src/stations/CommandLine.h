@@ -14,6 +14,17 @@ namespace quintaro::stations {
 std::string buildCommandLine(std::string_view path, std::string_view call,
                              std::string_view address);
 
+// How a platform names programs.
+enum class PathRules {
+    // "/" separates folders; PATH is split at ':'.
+    Posix,
+    // "\\" and "/" separate folders and "C:" names a drive; PATH is split
+    // at ';'; a name without an extension is the name with ".exe"; a bare
+    // name is looked for in the program's own folder, the current one and
+    // the system's folders before PATH, as CreateProcess does.
+    Windows,
+};
+
 // What the search for the program may look at. Tests hand in a fake file
 // system; systemExecutableLookup() looks at the real one.
 struct ExecutableLookup
@@ -22,11 +33,18 @@ struct ExecutableLookup
     std::function<bool(const std::string &path)> isExecutableFile;
     // Where a relative name is looked for first.
     std::string currentDirectory;
-    // Colon-separated folders searched for a name that holds no "/".
+    // Folders searched for a name that holds no folder, separated as the
+    // rules say.
     std::string searchPath;
+    PathRules rules = PathRules::Posix;
+    // Windows only: searched before the current folder (the program's own)
+    // and between it and the search path (the system's folders).
+    std::string programDirectory;
+    std::vector<std::string> systemDirectories;
 };
 
-// The real file system, the process's current directory and its PATH.
+// The real file system, the process's current directory and its PATH, by
+// the platform's rules (ProgramStarter_unix.cpp, ProgramStarter_win.cpp).
 ExecutableLookup systemExecutableLookup();
 
 // A command line split into the file to execute and its arguments.
@@ -44,9 +62,10 @@ struct ResolvedCommand
 // tab), shortest first, then the whole text, is tried as the program until
 // one names an executable file; the rest, split at runs of blanks, gives the
 // arguments, byte for byte, with no quote or escape processing and never
-// through a shell. A name with "/" is taken as written (relative to the
-// current directory); a name without is looked for in the current directory,
-// then along the search path.
+// through a shell. A name with a folder in it is taken as written (relative
+// to the current directory); a name without is looked for in the current
+// directory, then along the search path (by Windows' rules, in the folders
+// CreateProcess searches, in its order).
 //
 // No program is found (nullopt) when
 // - nothing names an executable file;

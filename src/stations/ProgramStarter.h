@@ -15,11 +15,13 @@ public:
 };
 
 // Resolves the command line in the real file system (resolveCommandLine) and
-// starts the program as a process of its own: in a new session, not a child
-// of this program (so it neither dies with it nor lingers as a zombie), with
-// this program's current directory and environment. The arguments are the
-// command line's bytes exactly; no shell ever sees them. A start counts as
-// failed (0) when no program is found or the system refuses to execute it.
+// starts the program as a process of its own, with this program's current
+// directory and environment; no shell ever sees the line. On Linux it runs
+// in a new session, not a child of this program (so it neither dies with it
+// nor lingers as a zombie), its arguments the line's bytes exactly; on
+// Windows the line goes to CreateProcess whole, which finds the program as
+// Windows always has, in a normal window in front. A start counts as failed
+// (0) when no program is found or the system refuses to execute it.
 class SystemProgramStarter final : public ProgramStarter
 {
 public:

@@ -67,6 +67,9 @@ namespace {
 
 // A file system that knows only the listed executable files; "*" makes
 // every path an executable file.
+// A current directory with a drive letter asks for Windows' rules, with the
+// program in C:\Quintaro and the system's folders C:\Windows\system32 and
+// C:\Windows.
 ExecutableLookup fakeLookup(const QByteArrayList &executables, const QByteArray &cwd,
                             const QByteArray &searchPath)
 {
@@ -74,10 +77,18 @@ ExecutableLookup fakeLookup(const QByteArrayList &executables, const QByteArray 
     for (const QByteArray &file : executables)
         files.insert(file.toStdString());
     const bool everything = files.count("*") > 0;
-    return {[files, everything](const std::string &path) {
-                return everything || files.count(path) > 0;
-            },
-            cwd.toStdString(), searchPath.toStdString()};
+    ExecutableLookup lookup;
+    lookup.isExecutableFile = [files, everything](const std::string &path) {
+        return everything || files.count(path) > 0;
+    };
+    lookup.currentDirectory = cwd.toStdString();
+    lookup.searchPath = searchPath.toStdString();
+    if (cwd.contains(':')) {
+        lookup.rules = PathRules::Windows;
+        lookup.programDirectory = "C:\\Quintaro";
+        lookup.systemDirectories = {"C:\\Windows\\system32", "C:\\Windows"};
+    }
+    return lookup;
 }
 
 } // namespace
@@ -160,6 +171,45 @@ void TestCommandLine::resolves_data()
         << QByteArrayList{"/opt/brez"} << cwd << path
         << raw("/opt/brez $(id);|&<>* \"a b\" 'c' \\d %PATH%") << raw("/opt/brez")
         << raw("/opt/brez") << QByteArrayList{"$(id);|&<>*", "\"a", "b\"", "'c'", "\\d", "%PATH%"};
+    const QByteArray home = "C:\\Users\\op";
+    const QByteArray winPath = "C:\\Windows\\system32;C:\\Windows";
+    QTest::newRow("Windows: drive, backslashes and a blank in a folder")
+        << QByteArrayList{"C:\\Program Files\\Brez\\brez.exe"} << home << winPath
+        << raw("C:\\Program Files\\Brez\\brez.exe IK1ABC 127.0.0.1")
+        << raw("C:\\Program Files\\Brez\\brez.exe") << raw("C:\\Program Files\\Brez\\brez.exe")
+        << QByteArrayList{"IK1ABC", "127.0.0.1"};
+    QTest::newRow("Windows: forward slashes")
+        << QByteArrayList{"C:/Tools/brez.exe"} << home << winPath << raw("C:/Tools/brez.exe X h")
+        << raw("C:/Tools/brez.exe") << raw("C:/Tools/brez.exe") << QByteArrayList{"X", "h"};
+    QTest::newRow("Windows: .exe added to a name without an extension")
+        << QByteArrayList{"C:\\Tools\\brez.exe"} << home << winPath << raw("C:\\Tools\\brez X h")
+        << raw("C:\\Tools\\brez.exe") << raw("C:\\Tools\\brez") << QByteArrayList{"X", "h"};
+    QTest::newRow("Windows: another extension taken as it is")
+        << QByteArrayList{"C:\\Tools\\brez.cmd", "C:\\Tools\\brez.cmd.exe"} << home << winPath
+        << raw("C:\\Tools\\brez.cmd X") << raw("C:\\Tools\\brez.cmd") << raw("C:\\Tools\\brez.cmd")
+        << QByteArrayList{"X"};
+    QTest::newRow("Windows: the program's own folder before the current one")
+        << QByteArrayList{"C:\\Users\\op\\Orbetti.exe", "C:\\Quintaro\\Orbetti.exe"} << home
+        << winPath << raw("Orbetti.exe X h") << raw("C:\\Quintaro\\Orbetti.exe")
+        << raw("Orbetti.exe") << QByteArrayList{"X", "h"};
+    QTest::newRow("Windows: the system's folders before PATH")
+        << QByteArrayList{"C:\\Windows\\notepad.exe", "D:\\Radio\\notepad.exe"} << home
+        << raw("D:\\Radio") << raw("notepad X") << raw("C:\\Windows\\notepad.exe") << raw("notepad")
+        << QByteArrayList{"X"};
+    QTest::newRow("Windows: PATH split at semicolons, drive letters kept")
+        << QByteArrayList{"D:\\Radio\\Orbetti.exe"} << home << raw("C:\\Bin;;\"D:\\Radio\"")
+        << raw("Orbetti.exe X h") << raw("D:\\Radio\\Orbetti.exe") << raw("Orbetti.exe")
+        << QByteArrayList{"X", "h"};
+    QTest::newRow("Windows: relative name with a backslash")
+        << QByteArrayList{"C:\\Users\\op\\bin\\brez.exe"} << home << winPath << raw("bin\\brez X")
+        << raw("C:\\Users\\op\\bin\\brez.exe") << raw("bin\\brez") << QByteArrayList{"X"};
+    QTest::newRow("Windows: network share")
+        << QByteArrayList{"\\\\server\\ham\\brez.exe"} << home << winPath
+        << raw("\\\\server\\ham\\brez.exe X") << raw("\\\\server\\ham\\brez.exe")
+        << raw("\\\\server\\ham\\brez.exe") << QByteArrayList{"X"};
+    QTest::newRow("Windows: empty path never runs the call")
+        << QByteArrayList{"*"} << home << winPath << raw(" IK1ABC h") << QByteArray()
+        << QByteArray() << QByteArrayList{};
     QTest::newRow("high bytes and line ends pass untouched")
         << QByteArrayList{"/opt/brez"} << cwd << path << raw("/opt/brez \xC4\xFF\r\nX h")
         << raw("/opt/brez") << raw("/opt/brez") << QByteArrayList{raw("\xC4\xFF\r\nX"), "h"};

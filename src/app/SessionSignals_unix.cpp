@@ -1,4 +1,4 @@
-#include "UnixSignals.h"
+#include "SessionSignals.h"
 
 #include <QSocketNotifier>
 #include <cerrno>
@@ -23,13 +23,21 @@ extern "C" void onTerminationSignal(int signalNumber)
 
 } // namespace
 
-UnixSignalWatcher::UnixSignalWatcher(QObject *parent) : QObject(parent)
+struct SessionSignals::Watch
+{
+};
+
+SessionSignals::SessionSignals(QObject *parent) : QObject(parent)
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalFds) != 0)
         return;
     ::fcntl(g_signalFds[0], F_SETFL, O_NONBLOCK);
-    m_notifier = new QSocketNotifier(g_signalFds[1], QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, &UnixSignalWatcher::readSignal);
+    auto *notifier = new QSocketNotifier(g_signalFds[1], QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, [this] {
+        unsigned char byte = 0;
+        if (::read(g_signalFds[1], &byte, 1) == 1)
+            emit terminationRequested(byte);
+    });
 
     struct sigaction action
     {
@@ -41,7 +49,7 @@ UnixSignalWatcher::UnixSignalWatcher(QObject *parent) : QObject(parent)
         ::sigaction(signalNumber, &action, nullptr);
 }
 
-UnixSignalWatcher::~UnixSignalWatcher()
+SessionSignals::~SessionSignals()
 {
     struct sigaction action
     {
@@ -55,13 +63,6 @@ UnixSignalWatcher::~UnixSignalWatcher()
             ::close(fd);
         fd = -1;
     }
-}
-
-void UnixSignalWatcher::readSignal()
-{
-    unsigned char byte = 0;
-    if (::read(g_signalFds[1], &byte, 1) == 1)
-        emit terminationRequested(byte);
 }
 
 } // namespace quintaro

@@ -1,5 +1,6 @@
 #include "TextCodec.h"
 
+#include <QFile>
 #include <QStringDecoder>
 
 namespace quintaro {
@@ -18,6 +19,16 @@ std::string encodeLocalText(const QString &text)
 {
     const QByteArray bytes = text.toUtf8();
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+std::string filePathBytes(const QString &path)
+{
+    return QFile::encodeName(path).toStdString();
+}
+
+QString fromFilePathBytes(std::string_view bytes)
+{
+    return QFile::decodeName(QByteArray(bytes.data(), qsizetype(bytes.size())));
 }
 
 } // namespace quintaro
