@@ -17,27 +17,32 @@ namespace quintaro {
 
 namespace {
 
-const char kUsage[] =
-    "Usage: quintaro [--help] [--version] [--keep-history DAYS]\n"
-    "\n"
-    "Quintaro connects to an AGWPE-compatible packet engine (AGWPE, Direwolf) on\n"
-    "port 8000, collects the APRS weather stations it hears and starts the\n"
-    "Brezomat weather display for each of them.\n"
-    "\n"
-    "Settings are kept in Quintaro.ini in the directory the program is started\n"
-    "from. The read-me Leggimi_Quintaro.rtf is looked for there first, then in\n"
-    "the program's data folder (share/quintaro beside its bin folder).\n"
-    "\n"
-    "Every weather report of a listed station is kept in the weather history,\n"
-    "~/.local/share/quintaro/history.sqlite, or the file QUINTARO_HISTORY names,\n"
-    "for 30 days unless --keep-history says otherwise.\n"
-    "\n"
-    "  --help               show this text and exit\n"
-    "  --version            show the version and exit\n"
-    "  --keep-history DAYS  keep weather reports for DAYS days (1 to 3650) from\n"
-    "                       now on, in the history file itself, and exit; every\n"
-    "                       Quintaro that records there removes older ones at its\n"
-    "                       start and hourly\n";
+std::string usage()
+{
+    return std::string(
+               "Usage: quintaro [--help] [--version] [--keep-history DAYS]\n"
+               "\n"
+               "Quintaro connects to an AGWPE-compatible packet engine (AGWPE, Direwolf) on\n"
+               "port 8000, collects the APRS weather stations it hears and starts the\n"
+               "Brezomat weather display for each of them.\n"
+               "\n"
+               "Settings are kept in Quintaro.ini in the directory the program is started\n"
+               "from. The read-me Leggimi_Quintaro.rtf is looked for there first, then in\n") +
+           kReadmeFolderShown +
+           ".\n"
+           "\n"
+           "Every weather report of a listed station is kept in the weather history,\n" +
+           kHistoryFileShown +
+           ", or the file QUINTARO_HISTORY names,\n"
+           "for 30 days unless --keep-history says otherwise.\n"
+           "\n"
+           "  --help               show this text and exit\n"
+           "  --version            show the version and exit\n"
+           "  --keep-history DAYS  keep weather reports for DAYS days (1 to 3650) from\n"
+           "                       now on, in the history file itself, and exit; every\n"
+           "                       Quintaro that records there removes older ones at its\n"
+           "                       start and hourly\n";
+}
 
 } // namespace
 
@@ -45,7 +50,7 @@ int answerInformationalOption(int argc, char **argv)
 {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            printForUser(kUsage, false);
+            printForUser(usage(), false);
             return 0;
         }
         if (std::strcmp(argv[i], "--version") == 0) {
