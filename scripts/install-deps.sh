@@ -8,6 +8,8 @@
 #   scripts/install-deps.sh ci         everything .ci/run does: test, package, format and
 #                                      package checks
 #   scripts/install-deps.sh fuzz       also clang's fuzzing and sanitizer runtimes
+#   scripts/install-deps.sh windows    also the cross-build for Windows: MinGW-w64, what
+#                                      building Qt for it takes, wine and the packaging tools
 set -euo pipefail
 
 # Building the programs and running them: the weather history needs Qt's
@@ -30,6 +32,16 @@ package=(dpkg-dev file)
 # .ci/run: the format check, and the checks of the built package (validators,
 # and a start of the unpacked program under Xvfb).
 ci=(git clang-format lintian desktop-file-utils appstream xvfb xauth)
+# Windows x64, cross-built (scripts/windows/): the MinGW-w64 compilers of the
+# posix thread model, which Qt needs; for building Qt itself ninja, the deb-src
+# unpacker (dpkg-source) and tclsh, which makes SQLite's amalgamation; wine
+# on an X server of its own to run the programs and tests; zip and NSIS for
+# what ships.
+windows=(
+  gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+  ninja-build dpkg-dev tcl xz-utils
+  wine64 xvfb xauth zip nsis
+)
 
 packages=("${run[@]}")
 case "${1:-}" in
@@ -38,8 +50,9 @@ test) packages+=("${test[@]}") ;;
 package) packages+=("${package[@]}") ;;
 ci) packages+=("${test[@]}" "${package[@]}" "${ci[@]}") ;;
 fuzz) packages+=(clang libclang-rt-14-dev) ;;
+windows) packages+=("${windows[@]}") ;;
 *)
-  echo "usage: $0 [test|package|ci|fuzz]" >&2
+  echo "usage: $0 [test|package|ci|fuzz|windows]" >&2
   exit 2
   ;;
 esac
