@@ -51,12 +51,17 @@ QString accessibleValue(const QString &name, const QString &value, bool stale)
     return text;
 }
 
+QString sectorName(int sector)
+{
+    static const char *const kPoints[kRoseSectors] = {"N",  "NNE", "NE", "ENE", "E",  "ESE",
+                                                      "SE", "SSE", "S",  "SSW", "SW", "WSW",
+                                                      "W",  "WNW", "NW", "NNW"};
+    return QLatin1String(kPoints[sector % kRoseSectors]);
+}
+
 QString compassPoint(double degrees)
 {
-    static const char *const kPoints[16] = {"N", "NNE", "NE", "ENE", "E", "ESE", "SE", "SSE",
-                                            "S", "SSW", "SW", "WSW", "W", "WNW", "NW", "NNW"};
-    const double turned = std::fmod(std::fmod(degrees, 360.0) + 360.0, 360.0);
-    return QLatin1String(kPoints[int(std::floor(turned / 22.5 + 0.5)) % 16]);
+    return sectorName(roseSector(degrees));
 }
 
 QString tendencyWord(Tendency tendency)
@@ -129,6 +134,39 @@ QString graphDescription(const std::optional<SeriesSummary> &summary, Field fiel
     return over + QStringLiteral(": lowest ") + point(summary->lowest) +
            QStringLiteral(", highest ") + point(summary->highest) + QStringLiteral(", last ") +
            point(summary->last);
+}
+
+QString roseBandName(int band, Units units)
+{
+    const auto floors = roseBandFloors(units);
+    const QString unit =
+        QLatin1Char(' ') + QLatin1String(weather::unitSymbol(Field::WindSpeed, units));
+    const QString from = QString::number(floors[std::size_t(band)]);
+    if (band + 1 >= kRoseBands)
+        return QStringLiteral("≥ ") + from + unit;
+    return from + QStringLiteral("–") + QString::number(floors[std::size_t(band) + 1] - 1) + unit;
+}
+
+QString calmText(const WindRose &rose)
+{
+    return QStringLiteral("calm ") + percentText(rose.percent(rose.calm));
+}
+
+QString percentText(double percent)
+{
+    return QString::number(std::lround(percent)) + QStringLiteral(" %");
+}
+
+QString windRoseDescription(const WindRose &rose, Span span)
+{
+    QString text = QStringLiteral("Wind rose, last ") + QString::fromStdString(spanName(span)) +
+                   QStringLiteral(": ");
+    if (rose.total == 0)
+        return text + QStringLiteral("no wind reported");
+    if (const auto sector = rose.prevailingSector())
+        text += QStringLiteral("mostly from ") + sectorName(*sector) + QStringLiteral(" (") +
+                percentText(rose.percent(rose.sectorTotal(*sector))) + QStringLiteral("), ");
+    return text + calmText(rose);
 }
 
 } // namespace quintaro::display

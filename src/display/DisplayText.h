@@ -1,6 +1,7 @@
 #pragma once
 
 #include "WeatherRules.h"
+#include "WindRose.h"
 
 #include <QString>
 
@@ -24,6 +25,8 @@ QString accessibleValue(const QString &name, const QString &value, bool stale);
 
 // One of the 16 points of the compass the wind blows from: "N", "SSW".
 QString compassPoint(double degrees);
+// The name of a wind rose's sector, 0 to 15: "N", "NNE".
+QString sectorName(int sector);
 // "rising", "falling", "steady"; empty when unknown.
 QString tendencyWord(Tendency tendency);
 // The pressure with its tendency: "1013.2 hPa, rising".
@@ -43,5 +46,15 @@ QString shortTime(std::int64_t when, std::int64_t now);
 // (14:40), last 8.2 °C (16:05)", or that it holds no values.
 QString graphDescription(const std::optional<SeriesSummary> &summary, weather::Field field,
                          weather::Units units, Span span, std::int64_t now);
+
+// A wind rose's band in words: "1–5 km/h", "≥ 39 mph".
+QString roseBandName(int band, weather::Units units);
+// A share in whole per cent: "12 %".
+QString percentText(double percent);
+// "calm 12 %".
+QString calmText(const WindRose &rose);
+// The rose's description for a screen reader: "Wind rose, last 24 hours:
+// mostly from SW (22 %), calm 12 %", or that no wind was reported.
+QString windRoseDescription(const WindRose &rose, Span span);
 
 } // namespace quintaro::display

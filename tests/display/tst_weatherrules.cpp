@@ -1,12 +1,13 @@
 // The weather display's rules, without a window: the pressure's tendency,
 // stale and forgotten values, today's extremes, where a graph breaks, the
-// time axis, the rain drawn, which recorder is followed, and the words a
-// screen reader hears.
+// time axis, the rain drawn, the wind rose, which recorder is followed, and
+// the words a screen reader hears.
 
 #include "DisplayText.h"
 #include "RecorderStatus.h"
 #include "TimeText.h"
 #include "WeatherRules.h"
+#include "WindRose.h"
 
 #include <QTest>
 
@@ -63,6 +64,8 @@ private slots:
     void timeAxes_data();
     void timeAxes();
     void rainDrawn();
+    void windRose_data();
+    void windRose();
     void recorders_data();
     void recorders();
     void words_data();
@@ -224,6 +227,89 @@ void TestWeatherRules::rainDrawn()
     QCOMPARE(rainFieldFor({}, kNow - 3600), Field::Rain1h);
 }
 
+void TestWeatherRules::windRose_data()
+{
+    // Reports "direction@mph" a minute apart, "-" for a value not sent, a
+    // trailing "!" for one heard before the last 24 hours.
+    QTest::addColumn<QString>("reports");
+    QTest::addColumn<int>("units");
+    QTest::addColumn<QString>("cells"); // "sector/band×count ...; calm of total"
+    QTest::addColumn<QString>("description");
+    const int us = int(Units::US);
+    const int metric = int(Units::Metric);
+    QTest::newRow("348.75° is N") << "348.75@5" << us << "N/1×1; calm 0 of 1"
+                                  << "mostly from N (100 %), calm 0 %";
+    QTest::newRow("just below 348.75° is NNW") << "348.74@5" << us << "NNW/1×1; calm 0 of 1"
+                                               << "mostly from NNW (100 %), calm 0 %";
+    QTest::newRow("11.25° is NNE") << "11.25@5" << us << "NNE/1×1; calm 0 of 1"
+                                   << "mostly from NNE (100 %), calm 0 %";
+    QTest::newRow("360° is 0°") << "360@5 0@5" << us << "N/1×2; calm 0 of 2"
+                                << "mostly from N (100 %), calm 0 %";
+    QTest::newRow("force 1 ends below 4 mph") << "90@3 90@4" << us << "E/0×1 E/1×1; calm 0 of 2"
+                                              << "mostly from E (100 %), calm 0 %";
+    QTest::newRow("in km/h 3 and 4 mph too") << "90@3 90@4" << metric << "E/0×1 E/1×1; calm 0 of 2"
+                                             << "mostly from E (100 %), calm 0 %";
+    QTest::newRow("km/h band edges") << "180@12 180@13 180@24 180@25 180@38 180@39" << metric
+                                     << "S/1×1 S/2×2 S/3×2 S/4×1; calm 0 of 6"
+                                     << "mostly from S (100 %), calm 0 %";
+    QTest::newRow("mph band edges")
+        << "180@24 180@25 180@38 180@39 180@200" << us << "S/2×1 S/3×2 S/4×2; calm 0 of 5"
+        << "mostly from S (100 %), calm 0 %";
+    QTest::newRow("calm, with or without a direction")
+        << "220@0 -@0 220@4 220@4 45@4 45@4 45@4 270@13" << metric
+        << "NE/1×3 SW/1×2 W/2×1; calm 2 of 8"
+        << "mostly from NE (38 %), calm 25 %";
+    QTest::newRow("a tie goes to the first from N")
+        << "270@5 90@5" << us << "E/1×1 W/1×1; calm 0 of 2"
+        << "mostly from E (50 %), calm 0 %";
+    QTest::newRow("always calm") << "-@0 0@0" << us << "; calm 2 of 2"
+                                 << "calm 100 %";
+    QTest::newRow("no wind reports") << "" << us << "; calm 0 of 0"
+                                     << "no wind reported";
+    QTest::newRow("wind without a direction, a direction without wind")
+        << "-@8 90@-" << us << "; calm 0 of 0"
+        << "no wind reported";
+    QTest::newRow("before the span") << "90@8! 90@0! 200@8" << us << "SSW/1×1; calm 0 of 1"
+                                     << "mostly from SSW (100 %), calm 0 %";
+}
+
+void TestWeatherRules::windRose()
+{
+    QFETCH(QString, reports);
+    QFETCH(int, units);
+    QFETCH(QString, cells);
+    QFETCH(QString, description);
+    std::vector<Sample> samples;
+    const QStringList words = reports.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    for (int i = 0; i < words.size(); ++i) {
+        QString word = words[i];
+        const bool old = word.endsWith(QLatin1Char('!'));
+        word.remove(QLatin1Char('!'));
+        Sample s = sample(old ? 25 * 3600 : 60 * (words.size() - i), {});
+        const QStringList parts = word.split(QLatin1Char('@'));
+        if (parts[0] != QLatin1String("-"))
+            s.values.set(Field::WindDirection, parts[0].toDouble());
+        if (parts[1] != QLatin1String("-"))
+            s.values.set(Field::WindSpeed, parts[1].toDouble());
+        samples.push_back(s);
+    }
+    std::stable_sort(samples.begin(), samples.end(),
+                     [](const Sample &a, const Sample &b) { return a.heardUtc < b.heardUtc; });
+    const WindRose rose = display::windRose(samples, kNow - 24 * 3600, Units(units));
+    QStringList told;
+    for (int sector = 0; sector < kRoseSectors; ++sector) {
+        for (int band = 0; band < kRoseBands; ++band) {
+            if (const int count = rose.counts[std::size_t(sector)][std::size_t(band)])
+                told << QStringLiteral("%1/%2×%3").arg(sectorName(sector)).arg(band).arg(count);
+        }
+    }
+    QCOMPARE(told.join(QLatin1Char(' ')) +
+                 QStringLiteral("; calm %1 of %2").arg(rose.calm).arg(rose.total),
+             cells);
+    QCOMPARE(windRoseDescription(rose, Span::Hours24),
+             QStringLiteral("Wind rose, last 24 hours: ") + description);
+}
+
 void TestWeatherRules::recorders_data()
 {
     QTest::addColumn<QString>("host");
@@ -292,6 +378,10 @@ void TestWeatherRules::words()
     QCOMPARE(windAccessibleText(220.0, 0.0, 0.0, u), QStringLiteral("Wind calm"));
     QCOMPARE(compassPoint(349), QStringLiteral("N"));
     QCOMPARE(compassPoint(191), QStringLiteral("S"));
+    QCOMPARE(roseBandName(0, u),
+             units == int(Units::US) ? QStringLiteral("1–3 mph") : QStringLiteral("1–5 km/h"));
+    QCOMPARE(roseBandName(kRoseBands - 1, u),
+             units == int(Units::US) ? QStringLiteral("≥ 39 mph") : QStringLiteral("≥ 62 km/h"));
 }
 
 QTEST_APPLESS_MAIN(TestWeatherRules)
