@@ -5,6 +5,7 @@
 #include "TextCodec.h"
 #include "TimeText.h"
 #include "WeatherChart.h"
+#include "WindRoseChart.h"
 #include "WindowTitle.h"
 
 #include <QAction>
@@ -302,6 +303,10 @@ void WeatherWindow::buildUi()
                 refreshCharts();
         });
     }
+    // The grid's sixth place, empty beside the rain in two columns.
+    m_windRose = new WindRoseChart(m_chartsPanel);
+    m_windRose->setObjectName(QStringLiteral("windRose"));
+    m_windRose->setAccessibleName(QStringLiteral("Wind rose"));
     splitter->setStretchFactor(0, 0);
     splitter->setStretchFactor(1, 1);
     outer->addWidget(splitter, 1);
@@ -354,10 +359,12 @@ void WeatherWindow::arrange(bool force)
     for (int row = 0; row < m_valuesGrid->rowCount(); ++row)
         m_valuesGrid->setRowStretch(row, row * valueColumns < position ? 1 : 0);
 
-    for (WeatherChart *chart : m_charts)
-        m_chartsGrid->removeWidget(chart);
-    for (std::size_t i = 0; i < m_charts.size(); ++i)
-        m_chartsGrid->addWidget(m_charts[i], int(i) / chartColumns, int(i) % chartColumns);
+    std::vector<QWidget *> graphs(m_charts.begin(), m_charts.end());
+    graphs.push_back(m_windRose);
+    for (QWidget *graph : graphs)
+        m_chartsGrid->removeWidget(graph);
+    for (std::size_t i = 0; i < graphs.size(); ++i)
+        m_chartsGrid->addWidget(graphs[i], int(i) / chartColumns, int(i) % chartColumns);
     if (wide)
         splitter->setSizes({width() * 3 / 10, width() * 7 / 10});
     else
@@ -613,6 +620,7 @@ void WeatherWindow::refreshCharts()
          false, 100);
     const Field rain = rainFieldFor(samples, from);
     draw(kRainChart, rain, fieldName(rain), {segments(rain)}, true, 0);
+    m_windRose->setRose(windRose(samples, from, units), units, span);
     m_chartsDrawnAt = now;
 }
 

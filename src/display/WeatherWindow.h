@@ -17,6 +17,7 @@ namespace quintaro::display {
 
 class CompassWidget;
 class WeatherChart;
+class WindRoseChart;
 
 // The weather display's window for one station: its last values, large
 // enough to read across a room, and its graphs over the span the user picks,
@@ -97,6 +98,7 @@ private:
     QLabel *m_feelsLikeBasis = nullptr;
     CompassWidget *m_compass = nullptr;
     std::array<WeatherChart *, 5> m_charts{};
+    WindRoseChart *m_windRose = nullptr;
 
     bool m_wide = false;
     int m_chartColumns = 0;

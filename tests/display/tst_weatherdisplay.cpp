@@ -1,7 +1,7 @@
 // The weather display's window on prepared stores, read back through the
 // names a screen reader hears: its values in both units, spans and gaps,
 // stale values, live reports, which recorder it follows, damaged and missing
-// stores, the dark palette; and the program's command line.
+// stores, the wind rose, the dark palette; and the program's command line.
 
 #include "HistoryFixture.h"
 #include "ProcessRun.h"
@@ -10,13 +10,16 @@
 #include "TestPaths.h"
 #include "WeatherChart.h"
 #include "WeatherWindow.h"
+#include "WindRoseChart.h"
 
 #include <QApplication>
 #include <QChart>
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
+#include <QLegendMarker>
 #include <QLineSeries>
+#include <QScrollArea>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
@@ -60,6 +63,7 @@ private slots:
     void unreadableStore();
     void followsItsStore();
     void valuesKeepTheirLayoutOnResize();
+    void windRose();
     void darkPalette();
     void commandLine_data();
     void commandLine();
@@ -67,6 +71,7 @@ private slots:
 private:
     std::unique_ptr<WeatherWindow> open(const QString &store, const QString &address = {});
     QString label(WeatherWindow &window, const char *name);
+    display::WindRoseChart *showWindRose(WeatherWindow &window);
 
     QTemporaryDir m_dir;
     int m_stores = 0;
@@ -102,6 +107,13 @@ QString TestWeatherDisplay::label(WeatherWindow &window, const char *name)
 {
     auto *widget = window.findChild<QWidget *>(QLatin1String(name));
     return widget ? widget->accessibleName() : QStringLiteral("<no %1>").arg(name);
+}
+
+display::WindRoseChart *TestWeatherDisplay::showWindRose(WeatherWindow &window)
+{
+    auto *rose = window.findChild<display::WindRoseChart *>(QStringLiteral("windRose"));
+    window.findChild<QScrollArea *>(QStringLiteral("graphs"))->ensureWidgetVisible(rose);
+    return rose;
 }
 
 void TestWeatherDisplay::values_data()
@@ -386,6 +398,48 @@ void TestWeatherDisplay::valuesKeepTheirLayoutOnResize()
     }
 }
 
+void TestWeatherDisplay::windRose()
+{
+    const QString store = m_dir.filePath(QStringLiteral("rose.sqlite"));
+    testsupport::HistoryFixture fixture(store);
+    QVERIFY(fixture.addReports({{"IK1WX-3", kNow - 3 * 86400, "", "_12041320c090s030t077"},
+                                {"IK1WX-3", kNow - 600, "", "_12071310c000s000g000t077"},
+                                {"IK1WX-3", kNow - 300, "", report(77, 10132)},
+                                {"IK1WX-3", kNow - 60, "", report(77, 10132)}}));
+    auto window = open(store);
+    auto *rose = window->findChild<display::WindRoseChart *>(QStringLiteral("windRose"));
+    QCOMPARE(rose->accessibleDescription(),
+             QStringLiteral("Wind rose, last 24 hours: mostly from SW (67 %), calm 33 %"));
+    // Out of sight below the graphs of a low window, it costs nothing until
+    // it is scrolled to.
+    window->resize(1024, 560);
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    QCoreApplication::processEvents();
+    QVERIFY(!rose->chart());
+    showWindRose(*window);
+    QTRY_VERIFY(rose->chart());
+    // The grid's sixth place: beside the rain, under the pressure.
+    const auto *pressure = window->findChild<QWidget *>(QStringLiteral("pressureChart"));
+    const auto *rain = window->findChild<QWidget *>(QStringLiteral("rainChart"));
+    QCOMPARE(rose->pos(), QPoint(pressure->x(), rain->y()));
+    QCOMPARE(rose->chart()->title(), QStringLiteral("Wind rose, calm 33 %"));
+    const auto legend = [&] {
+        QStringList names;
+        for (QLegendMarker *marker : rose->chart()->legend()->markers())
+            names << marker->label();
+        return names.join(QStringLiteral(", "));
+    };
+    QCOMPARE(legend(), QStringLiteral("1–5 km/h, 6–19 km/h, 20–38 km/h, 39–61 km/h, ≥ 62 km/h"));
+
+    auto *span = window->findChild<QComboBox *>(QStringLiteral("span"));
+    span->setCurrentIndex(span->findText(QStringLiteral("Last 7 days")));
+    auto *units = window->findChild<QComboBox *>(QStringLiteral("units"));
+    units->setCurrentIndex(units->findText(QStringLiteral("US")));
+    QCOMPARE(rose->accessibleDescription(),
+             QStringLiteral("Wind rose, last 7 days: mostly from SW (50 %), calm 25 %"));
+    QVERIFY(legend().startsWith(QStringLiteral("1–3 mph, 4–12 mph")));
+}
+
 void TestWeatherDisplay::darkPalette()
 {
     const QString store = m_dir.filePath(QStringLiteral("dark.sqlite"));
@@ -406,6 +460,10 @@ void TestWeatherDisplay::darkPalette()
     QVERIFY(chart->chart()->backgroundBrush().color().lightness() < 64);
     const auto *axis = chart->chart()->axes(Qt::Vertical).front();
     QVERIFY(axis->labelsBrush().color().lightness() > 192);
+    auto *rose = showWindRose(*window);
+    QTRY_VERIFY(rose->chart());
+    QCOMPARE(rose->chart()->theme(), QChart::ChartThemeDark);
+    QCOMPARE(rose->chart()->backgroundBrush().color(), dark.color(QPalette::Base));
     QApplication::setPalette(light);
     QTRY_COMPARE(chart->chart()->theme(), QChart::ChartThemeLight);
 }
