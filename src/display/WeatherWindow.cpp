@@ -1,7 +1,12 @@
 #include "WeatherWindow.h"
 
+#include "AtomicFile.h"
 #include "CompassWidget.h"
 #include "DisplayText.h"
+#include "FileDialog.h"
+#include "HistoryCsv.h"
+#include "MessageBox.h"
+#include "StationHistory.h"
 #include "TextCodec.h"
 #include "TimeText.h"
 #include "WeatherChart.h"
@@ -12,13 +17,17 @@
 #include <QBoxLayout>
 #include <QComboBox>
 #include <QEvent>
+#include <QFile>
 #include <QFrame>
 #include <QGridLayout>
 #include <QLabel>
+#include <QMenu>
 #include <QScrollArea>
 #include <QSplitter>
+#include <QToolButton>
 
 #include <algorithm>
+#include <limits>
 
 namespace quintaro::display {
 
@@ -170,7 +179,12 @@ void WeatherWindow::buildUi()
     m_status->setWordWrap(true);
     m_status->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_status->setFocusPolicy(Qt::TabFocus);
-    outer->addWidget(m_status);
+    // The save command sits beside the status, which has room to spare: the
+    // header sets the window's narrowest width.
+    auto *statusRow = new QHBoxLayout;
+    statusRow->addWidget(m_status, 1);
+    statusRow->addWidget(buildSaveButton(central), 0, Qt::AlignTop);
+    outer->addLayout(statusRow);
 
     // --- the values -----------------------------------------------------------
     auto *splitter = new QSplitter(central);
@@ -325,6 +339,96 @@ void WeatherWindow::buildUi()
     connect(m_spanBox, &QComboBox::currentIndexChanged, this, &WeatherWindow::spanChosen);
     connect(m_unitsBox, &QComboBox::currentIndexChanged, this, &WeatherWindow::unitsChosen);
     arrange();
+}
+
+QToolButton *WeatherWindow::buildSaveButton(QWidget *parent)
+{
+    auto *button = new QToolButton(parent);
+    button->setObjectName(QStringLiteral("save"));
+    button->setText(QStringLiteral("&Save…"));
+    button->setAccessibleName(QStringLiteral("Save the weather history as a CSV file"));
+    button->setToolTip(QStringLiteral("Saves the span shown (Ctrl+S) or all the history recorded "
+                                      "(Ctrl+Shift+S) as a CSV file"));
+    button->setPopupMode(QToolButton::InstantPopup);
+    button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    auto *menu = new QMenu(button);
+    m_saveSpan = menu->addAction(QString(), this, [this] { saveCsv(false); });
+    m_saveSpan->setObjectName(QStringLiteral("saveSpanCsv"));
+    m_saveSpan->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    QAction *saveAll = menu->addAction(QStringLiteral("&All recorded history as CSV…"), this,
+                                       [this] { saveCsv(true); });
+    saveAll->setObjectName(QStringLiteral("saveAllCsv"));
+    saveAll->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    // The shortcuts work while the menu is closed.
+    addAction(m_saveSpan);
+    addAction(saveAll);
+    button->setMenu(menu);
+    nameSaveSpan();
+    return button;
+}
+
+void WeatherWindow::nameSaveSpan()
+{
+    m_saveSpan->setText(QStringLiteral("The &last ") +
+                        QString::fromStdString(spanName(m_choices.span)) +
+                        QStringLiteral(" as CSV…"));
+}
+
+void WeatherWindow::saveCsv(bool all)
+{
+    const QString title =
+        all ? QStringLiteral("Save All Recorded History")
+            : QStringLiteral("Save the Last ") + QString::fromStdString(spanName(m_choices.span));
+    // The call as a file name: radio bytes may hold what no folder takes.
+    QString name = fromRadioBytes(m_options.call);
+    for (QChar &c : name) {
+        if (!(c.isLetterOrNumber() && c.unicode() < 0x80) && c != QLatin1Char('-'))
+            c = QLatin1Char('_');
+    }
+    FileDialog dialog(this);
+    dialog.prepare(QStringLiteral("CSV Files (*.csv)|*.csv"), title);
+    dialog.fileName =
+        name + QStringLiteral("-weather") +
+        (all ? QString() : QLatin1Char('-') + QString::fromStdString(spanKey(m_choices.span))) +
+        QStringLiteral(".csv");
+    dialog.showSave();
+    if (dialog.fileName.isEmpty())
+        return;
+
+    std::vector<Sample> everything;
+    std::span<const Sample> rows;
+    if (all) {
+        QString error;
+        auto found = readStationHistory(m_options.storePath, m_options.call, 0,
+                                        std::numeric_limits<std::int64_t>::max(), &error);
+        if (!found) {
+            showMessageBox(this,
+                           QStringLiteral("The weather history cannot be read: ") + error +
+                               QLatin1Char('.'),
+                           ExclamationIcon, title);
+            return;
+        }
+        everything = std::move(*found);
+        rows = everything;
+    } else {
+        // The reports the graphs draw.
+        const std::vector<Sample> &samples = m_feed->samples();
+        const std::int64_t from = m_feed->now() - spanSeconds(m_choices.span);
+        rows = std::span<const Sample>(
+            std::lower_bound(samples.begin(), samples.end(), from,
+                             [](const Sample &s, std::int64_t t) { return s.heardUtc < t; }),
+            samples.end());
+    }
+    std::string bytes(kUtf8ByteOrderMark);
+    bytes += historyCsv(rows, m_choices.units);
+    const FileWriteResult written =
+        writeFileAtomically(QFile::encodeName(dialog.fileName).toStdString(), bytes);
+    if (!written.ok)
+        showMessageBox(
+            this,
+            notWrittenPrompt(QStringLiteral("The weather history could not be saved to "),
+                             dialog.fileName, written.error),
+            ExclamationIcon, title);
 }
 
 void WeatherWindow::arrange(bool force)
@@ -669,6 +773,7 @@ void WeatherWindow::spanChosen(int index)
 {
     m_choices.span = kSpans[std::size_t(std::clamp(index, 0, int(kSpans.size()) - 1))];
     saveDisplayChoices(m_options.settingsPath, m_choices);
+    nameSaveSpan();
     refreshCharts();
 }
 

@@ -8,10 +8,12 @@
 #include <array>
 #include <string>
 
+class QAction;
 class QComboBox;
 class QFrame;
 class QGridLayout;
 class QLabel;
+class QToolButton;
 
 namespace quintaro::display {
 
@@ -63,6 +65,11 @@ private:
     };
 
     void buildUi();
+    QToolButton *buildSaveButton(QWidget *parent);
+    void nameSaveSpan();
+    // Saves the span shown, or all the station's recorded history, as a CSV
+    // file the user names.
+    void saveCsv(bool all);
     Value addValue(const QString &name, const QString &objectName, QWidget *parent);
     QFrame *addTile(const QString &caption, QLabel **captionLabel);
     void showValue(const Value &value, const QString &text, const QString &accessible, bool stale);
@@ -83,6 +90,7 @@ private:
     QLabel *m_status = nullptr;
     QComboBox *m_spanBox = nullptr;
     QComboBox *m_unitsBox = nullptr;
+    QAction *m_saveSpan = nullptr;
 
     QWidget *m_valuesPanel = nullptr;
     QGridLayout *m_valuesGrid = nullptr;

@@ -1,8 +1,10 @@
 // The weather display's window on prepared stores, read back through the
 // names a screen reader hears: its values in both units, spans and gaps,
 // stale values, live reports, which recorder it follows, damaged and missing
-// stores, the wind rose, the dark palette; and the program's command line.
+// stores, the wind rose, the dark palette, the history saved as CSV; and the
+// program's command line, which writes CSV without a window too.
 
+#include "FakeDialogs.h"
 #include "HistoryFixture.h"
 #include "ProcessRun.h"
 #include "StationFeed.h"
@@ -12,6 +14,7 @@
 #include "WeatherWindow.h"
 #include "WindRoseChart.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QChart>
 #include <QComboBox>
@@ -43,6 +46,31 @@ std::string report(int temperatureF, int pressureTenths)
     return info;
 }
 
+// The rows of a CSV file, its quoted fields read back.
+QList<QStringList> readCsv(const QString &text)
+{
+    QList<QStringList> rows{{QString()}};
+    bool quoted = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (quoted && c == QLatin1Char('"') && text.mid(i + 1, 1) == QLatin1String("\"")) {
+            rows.back().back() += c;
+            ++i;
+        } else if (c == QLatin1Char('"')) {
+            quoted = !quoted;
+        } else if (!quoted && c == QLatin1Char(',')) {
+            rows.back().append(QString());
+        } else if (!quoted && text.mid(i, 2) == QLatin1String("\r\n")) {
+            rows.append({QString()});
+            ++i;
+        } else {
+            rows.back().back() += c;
+        }
+    }
+    rows.removeLast(); // after the last line break
+    return rows;
+}
+
 } // namespace
 
 class TestWeatherDisplay : public QObject
@@ -65,6 +93,8 @@ private slots:
     void valuesKeepTheirLayoutOnResize();
     void windRose();
     void darkPalette();
+    void saveCsv_data();
+    void saveCsv();
     void commandLine_data();
     void commandLine();
 
@@ -466,6 +496,77 @@ void TestWeatherDisplay::darkPalette()
     QCOMPARE(rose->chart()->backgroundBrush().color(), dark.color(QPalette::Base));
     QApplication::setPalette(light);
     QTRY_COMPARE(chart->chart()->theme(), QChart::ChartThemeLight);
+}
+
+void TestWeatherDisplay::saveCsv_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QString>("folder"); // below the test's own
+    QTest::addColumn<int>("rows");       // the header's included; 0 for no file
+    QTest::newRow("the span shown") << "saveSpanCsv"
+                                    << "." << 3;
+    QTest::newRow("all recorded history") << "saveAllCsv"
+                                          << "." << 5;
+    QTest::newRow("a folder that is not there") << "saveSpanCsv"
+                                                << "gone" << 0;
+}
+
+void TestWeatherDisplay::saveCsv()
+{
+    QFETCH(QString, action);
+    QFETCH(QString, folder);
+    QFETCH(int, rows);
+    const QString store = m_dir.filePath(QStringLiteral("save.sqlite"));
+    if (!QFile::exists(store)) {
+        testsupport::HistoryFixture fixture(store);
+        // 40 days ago is more than a display keeps, but the store has it.
+        QVERIFY(fixture.addReports({{"IK1WX-3", kNow - 40 * 86400, "", report(50, 10100)},
+                                    {"IK1WX-3", kNow - 3 * 86400, "", report(50, 10100)},
+                                    {"IK1WX-3", kNow - 600, "", "_12071310c090s030t020h80"},
+                                    {"IK1WX-3", kNow - 60, "", report(77, 10132)}}));
+    }
+    const QString path = m_dir.filePath(folder + QStringLiteral("/saved.csv"));
+    QFile::remove(path);
+    auto window = open(store);
+    testsupport::FakeFileDialogs dialogs;
+    testsupport::FakeMessageBoxes boxes;
+    dialogs.answerNext(path);
+    window->findChild<QAction *>(action)->trigger();
+    QCOMPARE(dialogs.requests.size(), 1);
+    QCOMPARE(dialogs.requests[0].mode, quintaro::FileDialogRequest::Save);
+    QVERIFY(dialogs.requests[0].fileName.startsWith(QStringLiteral("IK1WX-3-weather")));
+    if (rows == 0) {
+        QCOMPARE(boxes.requests.size(), 1);
+        QVERIFY2(boxes.requests[0].prompt.startsWith(
+                     QStringLiteral("The weather history could not be saved to ") + path),
+                 qPrintable(boxes.requests[0].prompt));
+        QVERIFY(!QFile::exists(path));
+        return;
+    }
+    QVERIFY(boxes.requests.isEmpty());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    QVERIFY(bytes.startsWith("\xEF\xBB\xBF"));
+    const QList<QStringList> csv = readCsv(QString::fromUtf8(bytes.mid(3)));
+    QCOMPARE(csv.size(), rows);
+    const QStringList &header = csv.front();
+    QCOMPARE(header.size(), 14);
+    const auto value = [&](int row, const char *title) {
+        return csv[row].value(header.indexOf(QString::fromUtf8(title)), QStringLiteral("<none>"));
+    };
+    const int last = rows - 1;
+    QCOMPARE(value(last, "Time"), QStringLiteral("2026-12-07T14:19:00+01:00"));
+    QCOMPARE(value(last, "Temperature (°C)"), QStringLiteral("25.0"));
+    QCOMPARE(value(last, "Pressure (hPa)"), QStringLiteral("1013.2"));
+    QCOMPARE(value(last, "Dew point (°C)"), QStringLiteral("13.9"));
+    QCOMPARE(value(last - 1, "Wind speed (km/h)"), QStringLiteral("48.3"));
+    QCOMPARE(value(last - 1, "Feels like (°C)"), QStringLiteral("-17.1"));
+    QCOMPARE(value(last - 1, "Humidity (%)"), QStringLiteral("80"));
+    QCOMPARE(value(last - 1, "Wind gust (km/h)"), QString());
+    QCOMPARE(value(1, "Time"), QDateTime::fromSecsSinceEpoch(kNow - (rows == 5 ? 40 * 86400 : 600))
+                                   .toOffsetFromUtc(3600)
+                                   .toString(Qt::ISODate));
 }
 
 void TestWeatherDisplay::commandLine_data()

@@ -1,9 +1,10 @@
 // The weather display's rules, without a window: the pressure's tendency,
 // stale and forgotten values, today's extremes, where a graph breaks, the
-// time axis, the rain drawn, the wind rose, which recorder is followed, and
-// the words a screen reader hears.
+// time axis, the rain drawn, the wind rose, which recorder is followed, the
+// words a screen reader hears, and the history as CSV.
 
 #include "DisplayText.h"
+#include "HistoryCsv.h"
 #include "RecorderStatus.h"
 #include "TimeText.h"
 #include "WeatherRules.h"
@@ -70,6 +71,8 @@ private slots:
     void recorders();
     void words_data();
     void words();
+    void historyCsv_data();
+    void historyCsv();
 };
 
 void TestWeatherRules::initTestCase()
@@ -382,6 +385,46 @@ void TestWeatherRules::words()
              units == int(Units::US) ? QStringLiteral("1–3 mph") : QStringLiteral("1–5 km/h"));
     QCOMPARE(roseBandName(kRoseBands - 1, u),
              units == int(Units::US) ? QStringLiteral("≥ 39 mph") : QStringLiteral("≥ 62 km/h"));
+}
+
+void TestWeatherRules::historyCsv_data()
+{
+    QTest::addColumn<QByteArray>("info"); // heard a minute ago
+    QTest::addColumn<int>("units");
+    QTest::addColumn<QString>("row"); // after the time
+    const int metric = int(Units::Metric);
+    const int us = int(Units::US);
+    const QByteArray mild("_12071320c220s004g005t077r001p010P005h50b10132");
+    QTest::newRow("metric") << mild << metric
+                            << "25.0,220,6.4,8.0,50,1013.2,0.3,2.5,1.3,,,13.9,25.0";
+    QTest::newRow("US") << mild << us << "77,220,4,5,50,29.92,0.01,0.10,0.05,,,57,77";
+    QTest::newRow("frost, wind chill, luminosity and snow")
+        << QByteArray("_12071320c000s020g030t014L500s012") << metric
+        << "-10.0,0,32.2,48.3,,,,,,500,305,,-19.8";
+    QTest::newRow("what is not sent is empty")
+        << QByteArray("_12071320c...s...g...t077") << metric << "25.0,,,,,,,,,,,,25.0";
+}
+
+void TestWeatherRules::historyCsv()
+{
+    QFETCH(QByteArray, info);
+    QFETCH(int, units);
+    QFETCH(QString, row);
+    const Sample report{kNow - 60, weather::decodeWeatherReport(info.toStdString())};
+    const QString header =
+        units == int(Units::US)
+            ? QStringLiteral("Time,Temperature (°F),Wind direction (°),Wind speed (mph),Wind gust "
+                             "(mph),Humidity (%),Pressure (inHg),Rain 1 h (in),Rain 24 h (in),Rain "
+                             "since midnight (in),Luminosity (W/m²),Snow 24 h (in),Dew point "
+                             "(°F),Feels like (°F)")
+            : QStringLiteral("Time,Temperature (°C),Wind direction (°),Wind speed (km/h),Wind gust "
+                             "(km/h),Humidity (%),Pressure (hPa),Rain 1 h (mm),Rain 24 h (mm),Rain "
+                             "since midnight (mm),Luminosity (W/m²),Snow 24 h (mm),Dew point "
+                             "(°C),Feels like (°C)");
+    const std::vector<Sample> samples{report};
+    QCOMPARE(QString::fromStdString(display::historyCsv(samples, Units(units))),
+             header + QStringLiteral("\r\n2026-12-07T14:19:00+01:00,") + row +
+                 QStringLiteral("\r\n"));
 }
 
 QTEST_APPLESS_MAIN(TestWeatherRules)
