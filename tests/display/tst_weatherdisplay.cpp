@@ -574,16 +574,60 @@ void TestWeatherDisplay::commandLine_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("said");
+    QTest::addColumn<QString>("store"); // in the test's folder
+    QTest::addColumn<int>("lines");     // of CSV on standard output; -1: not counted
+    const QString store = QStringLiteral("cli.sqlite");
+    const auto words = [](const char *line) {
+        return QString::fromLatin1(line).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    };
     QTest::newRow("help") << QStringList{QStringLiteral("--help")} << 0
-                          << "QUINTARO_HISTORY,\nelse ~/.local/share/quintaro/history.sqlite";
+                          << "QUINTARO_HISTORY,\nelse ~/.local/share/quintaro/history.sqlite"
+                          << store << -1;
     QTest::newRow("help names the settings")
-        << QStringList{QStringLiteral("--help")} << 0 << "~/.config/quintaro/quintaro-weather.ini";
+        << QStringList{QStringLiteral("--help")} << 0 << "~/.config/quintaro/quintaro-weather.ini"
+        << store << -1;
+    QTest::newRow("help tells --csv")
+        << words("--help") << 0 << "--csv CALL [--from DATE]" << store << -1;
     QTest::newRow("version") << QStringList{QStringLiteral("--version")} << 0
-                             << "quintaro-weather (Quintaro) ";
-    QTest::newRow("no call") << QStringList{} << 2 << "no call given";
+                             << "quintaro-weather (Quintaro) " << store << -1;
+    QTest::newRow("no call") << QStringList{} << 2 << "no call given" << store << -1;
     QTest::newRow("too many words")
         << QStringList{QStringLiteral("IK1WX"), QStringLiteral("a"), QStringLiteral("b")} << 2
-        << "at most an engine address";
+        << "at most an engine address" << store << -1;
+    QTest::newRow("csv") << words("--csv IK1WX-3") << 0
+                         << "\r\n2026-12-07T14:19:00+01:00,25.0,220,6.4,8.0,50,1013.2," << store
+                         << 6;
+    QTest::newRow("csv of one day, --to included")
+        << words("IK1WX-3 --from 2026-12-06 --csv --to 2026-12-06") << 0
+        << "(°C)\r\n2026-12-06T00:00:00+01:00,15.6,220,6.4,8.0,50,1010.0,0.3,2.5,1.3,,,5.2,15.6\r\n"
+           "2026-12-06T23:59:59+01:00,"
+        << store << 3;
+    QTest::newRow("csv from a day on") << words("--csv IK1WX-3 --from 2026-12-07") << 0
+                                       << "\r\n2026-12-07T00:00:00+01:00," << store << 3;
+    QTest::newRow("csv of a call not heard")
+        << words("--csv IK9NONE") << 1
+        << "Time,Temperature (°C),Wind direction (°),Wind speed (km/h)," << store << 1;
+    QTest::newRow("csv without a store") << words("--csv IK1WX-3") << 3
+                                         << "the weather history cannot be read: there is no "
+                                            "history file at"
+                                         << "missing.sqlite" << 0;
+    QTest::newRow("not a date") << words("--csv IK1WX-3 --from 2026-02-30") << 2
+                                << "--from: \"2026-02-30\" is not a date (YYYY-MM-DD)" << store
+                                << 0;
+    QTest::newRow("a date in short")
+        << words("--csv IK1WX-3 --to 2026-12-7") << 2 << "is not a date" << store << 0;
+    QTest::newRow("a date missing")
+        << words("--csv IK1WX-3 --to") << 2 << "--to needs a date" << store << 0;
+    QTest::newRow("from after to") << words("--csv IK1WX-3 --from 2026-12-07 --to 2026-12-06") << 2
+                                   << "--from 2026-12-07 is after --to 2026-12-06" << store << 0;
+    QTest::newRow("a date without --csv")
+        << words("IK1WX-3 --from 2026-12-06") << 2 << "go with --csv" << store << 0;
+    QTest::newRow("--csv without a call")
+        << words("--csv --from 2026-12-06") << 2 << "no call given" << store << 0;
+    QTest::newRow("--csv with two calls")
+        << words("--csv IK1WX-3 IK1WX-4") << 2 << "give one call" << store << 0;
+    QTest::newRow("an option not known")
+        << words("--csv IK1WX-3 --since 2026-12-06") << 2 << "unknown option --since" << store << 0;
 }
 
 void TestWeatherDisplay::commandLine()
@@ -591,14 +635,37 @@ void TestWeatherDisplay::commandLine()
     QFETCH(QStringList, arguments);
     QFETCH(int, status);
     QFETCH(QString, said);
+    QFETCH(QString, store);
+    QFETCH(int, lines);
+    const QString storePath = m_dir.filePath(store);
+    if (store == QLatin1String("cli.sqlite") && !QFile::exists(storePath)) {
+        testsupport::HistoryFixture fixture(storePath);
+        const qint64 midnight = kNow - (14 * 3600 + 20 * 60); // 2026-12-07 00:00 in Rome
+        QVERIFY(fixture.addReports({{"IK1WX-3", midnight - 86400 - 1, "", report(59, 10100)},
+                                    {"IK1WX-3", midnight - 86400, "", report(60, 10100)},
+                                    {"IK1WX-3", midnight - 1, "", report(61, 10100)},
+                                    {"IK1WX-3", midnight, "", report(62, 10100)},
+                                    {"IK1WX-3", kNow - 60, "", report(77, 10132)}}));
+    }
     testsupport::ProcessRun run;
-    run.process.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
+    // A script's command line may run where there is no display at all.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (arguments.contains(QStringLiteral("--csv"))) {
+        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            environment.remove(QLatin1String(name));
+    }
+    environment.insert(QStringLiteral("QUINTARO_HISTORY"), storePath);
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.filePath(QStringLiteral("cli")));
+    run.process.setProcessEnvironment(environment);
     run.process.start(testsupport::binaryDir() + QStringLiteral("/quintaro-weather"), arguments);
     QVERIFY(run.process.waitForFinished(10000));
+    QCOMPARE(run.process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(run.process.exitCode(), status);
-    const QString output =
-        QString::fromUtf8(run.process.readAllStandardOutput() + run.process.readAllStandardError());
+    const QByteArray out = run.process.readAllStandardOutput();
+    const QString output = QString::fromUtf8(out + run.process.readAllStandardError());
     QVERIFY2(output.contains(said), qPrintable(output));
+    if (lines >= 0)
+        QCOMPARE(out.count("\r\n"), lines);
 }
 
 QTEST_MAIN(TestWeatherDisplay)
