@@ -22,9 +22,9 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QMenu>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QSplitter>
-#include <QToolButton>
 
 #include <algorithm>
 #include <limits>
@@ -341,16 +341,14 @@ void WeatherWindow::buildUi()
     arrange();
 }
 
-QToolButton *WeatherWindow::buildSaveButton(QWidget *parent)
+QPushButton *WeatherWindow::buildSaveButton(QWidget *parent)
 {
-    auto *button = new QToolButton(parent);
+    auto *button = new QPushButton(parent);
     button->setObjectName(QStringLiteral("save"));
     button->setText(QStringLiteral("&Save…"));
     button->setAccessibleName(QStringLiteral("Save the weather history as a CSV file"));
     button->setToolTip(QStringLiteral("Saves the span shown (Ctrl+S) or all the history recorded "
                                       "(Ctrl+Shift+S) as a CSV file"));
-    button->setPopupMode(QToolButton::InstantPopup);
-    button->setToolButtonStyle(Qt::ToolButtonTextOnly);
     auto *menu = new QMenu(button);
     m_saveSpan = menu->addAction(QString(), this, [this] { saveCsv(false); });
     m_saveSpan->setObjectName(QStringLiteral("saveSpanCsv"));

@@ -13,7 +13,7 @@ class QComboBox;
 class QFrame;
 class QGridLayout;
 class QLabel;
-class QToolButton;
+class QPushButton;
 
 namespace quintaro::display {
 
@@ -65,7 +65,7 @@ private:
     };
 
     void buildUi();
-    QToolButton *buildSaveButton(QWidget *parent);
+    QPushButton *buildSaveButton(QWidget *parent);
     void nameSaveSpan();
     // Saves the span shown, or all the station's recorded history, as a CSV
     // file the user names.
