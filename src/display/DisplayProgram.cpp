@@ -22,7 +22,7 @@ namespace {
 
 const char kUsage[] =
     "Usage: quintaro-weather CALL [ADDRESS]\n"
-    "       quintaro-weather --csv CALL [--from DATE] [--to DATE] [--daily]\n"
+    "       quintaro-weather --csv CALL [--from DATE] [--to DATE]\n"
     "       quintaro-weather --help | --version\n"
     "\n"
     "Shows the weather of the APRS station CALL as Quintaro records it: the last\n"
@@ -50,7 +50,6 @@ const char kUsage[] =
     "  --csv CALL   write the station's history as CSV instead of showing it\n"
     "  --from DATE  with --csv, from the day DATE on (YYYY-MM-DD, local time)\n"
     "  --to DATE    with --csv, up to the day DATE, that day included\n"
-    "  --daily      with --csv, the daily summaries instead of the reports\n"
     "  --help       show this text and exit\n"
     "  --version    show the version and exit\n";
 
@@ -132,9 +131,10 @@ std::optional<CsvRequest> parseCsvCommandLine(int argc, char **argv, std::string
 
 int runCsvExport(const CsvRequest &request)
 {
+    // The daily summaries come with a later version of the store.
     if (request.daily) {
         std::fputs("quintaro-weather: --daily: this Quintaro's weather history keeps no daily "
-                   "summaries\n",
+                   "summaries yet\n",
                    stderr);
         return 3;
     }

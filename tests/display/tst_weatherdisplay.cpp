@@ -626,6 +626,9 @@ void TestWeatherDisplay::commandLine_data()
         << words("--csv --from 2026-12-06") << 2 << "no call given" << store << 0;
     QTest::newRow("--csv with two calls")
         << words("--csv IK1WX-3 IK1WX-4") << 2 << "give one call" << store << 0;
+    QTest::newRow("--daily waits for the daily summaries")
+        << words("--csv IK1WX-3 --daily --from 2026-12-01 --to 2026-12-07") << 3
+        << "--daily: this Quintaro's weather history keeps no daily summaries yet" << store << 0;
     QTest::newRow("an option not known")
         << words("--csv IK1WX-3 --since 2026-12-06") << 2 << "unknown option --since" << store << 0;
 }
