@@ -55,6 +55,12 @@ std::vector<Arc> wedgeArcs()
     return arcs;
 }
 
+QString roseTitle(const WindRose &rose)
+{
+    return rose.total == 0 ? QStringLiteral("Wind rose: no wind reported")
+                           : QStringLiteral("Wind rose, ") + calmText(rose);
+}
+
 // A step for the rings that leaves at most four of them.
 double ringStep(double highest)
 {
@@ -90,15 +96,26 @@ void WindRoseChart::setRose(const WindRose &rose, weather::Units units, Span spa
         setAccessibleDescription(description);
     if (m_view)
         draw();
+    else
+        update();
 }
 
 void WindRoseChart::paintEvent(QPaintEvent *)
 {
+    // Until the chart is made its title stands in for it, where the chart
+    // would show it.
     QPainter painter(this);
     painter.fillRect(rect(), palette().color(QPalette::Base));
-    // The first paint means the rose is in sight: its chart is made once the
-    // paint is over, since a paint must not add widgets.
-    if (!m_view && !m_building) {
+    QFont titleFont = font();
+    titleFont.setBold(true);
+    painter.setFont(titleFont);
+    painter.setPen(palette().color(QPalette::Text));
+    painter.drawText(rect().adjusted(4, 2, -4, 0), Qt::AlignHCenter | Qt::AlignTop,
+                     roseTitle(m_rose));
+    // A rose scrolled into sight is made once the paint is over, since a
+    // paint must not add widgets; the edge of one below the graphs is not
+    // yet worth it.
+    if (!m_view && !m_building && visibleRegion().boundingRect().height() * 3 >= height()) {
         m_building = true;
         QMetaObject::invokeMethod(this, &WindRoseChart::build, Qt::QueuedConnection);
     }
@@ -147,8 +164,7 @@ void WindRoseChart::build()
 void WindRoseChart::draw()
 {
     QChart *chart = m_view->chart();
-    chart->setTitle(m_rose.total == 0 ? QStringLiteral("Wind rose: no wind reported")
-                                      : QStringLiteral("Wind rose, ") + calmText(m_rose));
+    chart->setTitle(roseTitle(m_rose));
     double highest = 0;
     for (int sector = 0; sector < kRoseSectors; ++sector)
         highest = std::max(highest, m_rose.percent(m_rose.sectorTotal(sector)));

@@ -18,10 +18,10 @@ namespace quintaro::display {
 // The wind rose of the span shown: a wedge per point of the compass as long
 // as the wind's share from there, stacked by bands of strength, with the
 // calm share in its title. Qt Charts draws it on a polar chart, whose
-// wedges are area series. The chart is made when the rose is first painted:
-// a window that opens with the rose scrolled out of sight pays nothing for
-// it. What it shows is a view of the counts it is given; it never reads the
-// store.
+// wedges are area series. The chart is made when a third of the rose first
+// comes in sight: a window that opens with the rose scrolled below the
+// graphs pays nothing for it. What it shows is a view of the counts it is
+// given; it never reads the store.
 class WindRoseChart : public QWidget
 {
     Q_OBJECT
@@ -32,7 +32,7 @@ public:
     // The rose of `span`, its speeds banded in `units`; its accessible
     // description follows.
     void setRose(const WindRose &rose, weather::Units units, Span span);
-    // The polar chart; none until the rose was first painted.
+    // The polar chart; none until the rose first came in sight.
     QChart *chart() const;
 
 protected:
