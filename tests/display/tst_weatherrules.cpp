@@ -286,11 +286,11 @@ void TestWeatherRules::windRose()
         const bool old = word.endsWith(QLatin1Char('!'));
         word.remove(QLatin1Char('!'));
         Sample s = sample(old ? 25 * 3600 : 60 * (words.size() - i), {});
-        const QStringList parts = word.split(QLatin1Char('@'));
-        if (parts[0] != QLatin1String("-"))
-            s.values.set(Field::WindDirection, parts[0].toDouble());
-        if (parts[1] != QLatin1String("-"))
-            s.values.set(Field::WindSpeed, parts[1].toDouble());
+        const QStringList halves = word.split(QLatin1Char('@'));
+        if (halves[0] != QLatin1String("-"))
+            s.values.set(Field::WindDirection, halves[0].toDouble());
+        if (halves[1] != QLatin1String("-"))
+            s.values.set(Field::WindSpeed, halves[1].toDouble());
         samples.push_back(s);
     }
     std::stable_sort(samples.begin(), samples.end(),
