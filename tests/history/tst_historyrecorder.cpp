@@ -345,7 +345,8 @@ void TestHistoryRecorder::faults()
         }
     } else if (fault == "newer") {
         testsupport::HistoryFixture store(path);
-        QVERIFY(store.execute(QStringLiteral("PRAGMA user_version = 2")));
+        QVERIFY(store.execute(
+            QStringLiteral("PRAGMA user_version = %1").arg(history::kSchemaVersion + 1)));
     }
     if (QFileInfo(path).isFile())
         before = testsupport::readFile(path);
