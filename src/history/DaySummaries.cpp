@@ -7,6 +7,7 @@
 #include <QVariant>
 
 #include <algorithm>
+#include <atomic>
 #include <map>
 #include <set>
 
@@ -374,15 +375,16 @@ std::optional<std::vector<DaySummary>> readDaySummaries(QSqlDatabase &db, std::s
     return found;
 }
 
-std::vector<DaySummary> salvageDaySummaries(QSqlDatabase &db, bool *complete, QString *error)
+namespace {
+
+std::vector<DaySummary> salvageFrom(QSqlDatabase &db, bool *complete, QString *error)
 {
     std::vector<DaySummary> found;
-    const auto scan = [&](const QString &order, auto &&take) {
+    const auto scan = [&](const QString &sql, auto &&take) {
         QSqlQuery query(db);
         query.setForwardOnly(true);
-        if (query.exec(QStringLiteral("SELECT ") + columns() +
-                       QStringLiteral(" FROM daily_summaries ORDER BY ") + order)) {
-            while (query.next() && take(readSummary(query))) {
+        if (query.exec(sql)) {
+            while (query.next() && take(query)) {
             }
         }
         if (!query.lastError().isValid())
@@ -391,8 +393,16 @@ std::vector<DaySummary> salvageDaySummaries(QSqlDatabase &db, bool *complete, QS
             *error = describeError(query.lastError());
         return false;
     };
-    *complete = scan(QStringLiteral("call, day"), [&](DaySummary s) {
-        found.push_back(std::move(s));
+    bool table = false;
+    *complete = scan(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = "
+                                    "'daily_summaries'"),
+                     [&](const QSqlQuery &) { return table = true; });
+    if (!*complete || !table)
+        return found;
+    const QString select = QStringLiteral("SELECT ") + columns() +
+                           QStringLiteral(" FROM daily_summaries ORDER BY call ");
+    *complete = scan(select + QStringLiteral("ASC, day ASC"), [&](const QSqlQuery &query) {
+        found.push_back(readSummary(query));
         return true;
     });
     if (*complete)
@@ -401,13 +411,49 @@ std::vector<DaySummary> salvageDaySummaries(QSqlDatabase &db, bool *complete, QS
     std::set<std::pair<std::string, QDate>> seen;
     for (const DaySummary &s : found)
         seen.emplace(s.call, s.day.date);
-    scan(QStringLiteral("call DESC, day DESC"), [&](DaySummary s) {
+    scan(select + QStringLiteral("DESC, day DESC"), [&](const QSqlQuery &query) {
+        DaySummary s = readSummary(query);
         if (seen.count({s.call, s.day.date}))
             return false;
         found.push_back(std::move(s));
         return true;
     });
     return found;
+}
+
+} // namespace
+
+std::vector<DaySummary> salvageDaySummaries(const QString &path, bool *complete, QString *error)
+{
+    static std::atomic<int> next{0};
+    const QString name = QStringLiteral("quintaro-history-salvage-") + QString::number(++next);
+    std::vector<DaySummary> found;
+    {
+        QSqlDatabase db = openConnection(name, path, 1000, true);
+        if (db.isOpen()) {
+            found = salvageFrom(db, complete, error);
+        } else {
+            *complete = false;
+            if (error)
+                *error = describeError(db.lastError());
+        }
+    }
+    closeConnection(name);
+    return found;
+}
+
+bool carryDaySummaries(QSqlDatabase &db, std::span<const DaySummary> summaries, QString *error,
+                       StoreFault *fault)
+{
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("BEGIN IMMEDIATE")))
+        return failed(query, error, fault);
+    if (storeDaySummaries(db, summaries, error, fault) && query.exec(QStringLiteral("COMMIT")))
+        return true;
+    if (query.lastError().isValid())
+        failed(query, error, fault);
+    query.exec(QStringLiteral("ROLLBACK"));
+    return false;
 }
 
 } // namespace quintaro::history

@@ -51,9 +51,14 @@ bool storeDaySummaries(QSqlDatabase &db, std::span<const DaySummary> summaries, 
 std::optional<std::vector<DaySummary>> readDaySummaries(QSqlDatabase &db, std::string_view call,
                                                         QSqlError *error);
 
-// What can still be read of the summaries in a damaged store, from either
-// end of the table; `complete` tells whether every row was read, and
-// `error` why not.
-std::vector<DaySummary> salvageDaySummaries(QSqlDatabase &db, bool *complete, QString *error);
+// What can still be read of the summaries in the damaged store at `path`,
+// opened read-only, from either end of the table; `complete` tells whether
+// every row was read (a store of version 1 has none to read), and `error`
+// why not.
+std::vector<DaySummary> salvageDaySummaries(const QString &path, bool *complete, QString *error);
+
+// Writes summaries carried from another store, in a transaction of its own.
+bool carryDaySummaries(QSqlDatabase &db, std::span<const DaySummary> summaries, QString *error,
+                       StoreFault *fault);
 
 } // namespace quintaro::history
