@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <map>
 #include <set>
 
@@ -99,7 +100,8 @@ void bindSummary(QSqlQuery &query, const DaySummary &s)
     bind(nullable(s.extremes.gustDirection));
     bind(nullable(s.extremes.windMean()));
     bind(qint64(s.extremes.windReports));
-    bind(nullable(s.rain()));
+    const std::optional<double> rain = s.rain();
+    bind(nullable(rain ? std::optional<double>(std::round(*rain * 1e4) / 1e4) : std::nullopt));
     const char *source = kRainSources[int(s.rainSource())];
     bind(source ? QVariant(QLatin1String(source)) : QVariant(QMetaType(QMetaType::QString)));
     bind(nullable(s.rainSinceMidnightHigh));
@@ -442,7 +444,7 @@ std::vector<DaySummary> salvageDaySummaries(const QString &path, bool *complete,
     return found;
 }
 
-bool carryDaySummaries(QSqlDatabase &db, std::span<const DaySummary> summaries, QString *error,
+bool writeDaySummaries(QSqlDatabase &db, std::span<const DaySummary> summaries, QString *error,
                        StoreFault *fault)
 {
     QSqlQuery query(db);

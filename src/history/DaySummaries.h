@@ -57,8 +57,9 @@ std::optional<std::vector<DaySummary>> readDaySummaries(QSqlDatabase &db, std::s
 // why not.
 std::vector<DaySummary> salvageDaySummaries(const QString &path, bool *complete, QString *error);
 
-// Writes summaries carried from another store, in a transaction of its own.
-bool carryDaySummaries(QSqlDatabase &db, std::span<const DaySummary> summaries, QString *error,
+// Writes summaries, carried from another store or made up for a benchmark,
+// in a transaction of its own.
+bool writeDaySummaries(QSqlDatabase &db, std::span<const DaySummary> summaries, QString *error,
                        StoreFault *fault);
 
 } // namespace quintaro::history

@@ -700,7 +700,7 @@ void RecorderWriter::carryOver()
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     QString error;
     StoreFault fault = StoreFault::None;
-    if (carryDaySummaries(db, m_carried, &error, &fault)) {
+    if (writeDaySummaries(db, m_carried, &error, &fault)) {
         m_carried.clear();
         return;
     }
