@@ -2,6 +2,7 @@
 
 #include "CompassWidget.h"
 #include "DisplayText.h"
+#include "StatisticsView.h"
 #include "TextCodec.h"
 #include "TimeText.h"
 #include "WeatherChart.h"
@@ -16,6 +17,7 @@
 #include <QLabel>
 #include <QScrollArea>
 #include <QSplitter>
+#include <QTabWidget>
 
 #include <algorithm>
 
@@ -304,7 +306,17 @@ void WeatherWindow::buildUi()
     }
     splitter->setStretchFactor(0, 0);
     splitter->setStretchFactor(1, 1);
-    outer->addWidget(splitter, 1);
+    // --- the pages: the weather now, and its statistics ----------------------
+    auto *pages = new QTabWidget(central);
+    pages->setObjectName(QStringLiteral("pages"));
+    pages->setDocumentMode(true);
+    pages->addTab(splitter, QStringLiteral("&Now"));
+    m_statistics = new StatisticsView(m_feed, m_choices.units, pages);
+    m_statistics->setObjectName(QStringLiteral("statisticsPage"));
+    pages->addTab(m_statistics, QStringLiteral("&Statistics"));
+    outer->addWidget(pages, 1);
+    // From the window's state to its pages, before what is on them.
+    setTabOrder(m_status, pages);
 
     // --- keyboard -------------------------------------------------------------
     auto *close = new QAction(QStringLiteral("Close"), this);
@@ -620,6 +632,7 @@ void WeatherWindow::samplesAdded(std::size_t)
 {
     refreshValues();
     refreshCharts();
+    m_statistics->refresh();
 }
 
 void WeatherWindow::statusChanged()
@@ -655,6 +668,7 @@ void WeatherWindow::unitsChosen(int index)
     saveDisplayChoices(m_options.settingsPath, m_choices);
     refreshValues();
     refreshCharts();
+    m_statistics->setUnits(m_choices.units);
 }
 
 void WeatherWindow::spanChosen(int index)

@@ -16,6 +16,7 @@ class QLabel;
 namespace quintaro::display {
 
 class CompassWidget;
+class StatisticsView;
 class WeatherChart;
 
 // The weather display's window for one station: its last values, large
@@ -97,6 +98,7 @@ private:
     QLabel *m_feelsLikeBasis = nullptr;
     CompassWidget *m_compass = nullptr;
     std::array<WeatherChart *, 5> m_charts{};
+    StatisticsView *m_statistics = nullptr;
 
     bool m_wide = false;
     int m_chartColumns = 0;
