@@ -103,6 +103,11 @@ Shown extremeShown(const std::optional<history::Extreme> &extreme, Field field,
     return {value + QLatin1Char('\n') + when, spokenValue + QStringLiteral(" at ") + when};
 }
 
+QString daysText(int days)
+{
+    return days == 1 ? QStringLiteral("1 day") : QStringLiteral("%1 days").arg(days);
+}
+
 } // namespace
 
 StatisticsView::StatisticsView(StationFeed *feed, weather::Units units, QWidget *parent)
@@ -205,9 +210,10 @@ void StatisticsView::fillPeriods()
         const history::PeriodStatistics &p = periods[std::size_t(column)];
         const QString name = periodName(p.period) + QStringLiteral(": ");
         const bool all = p.period == history::Period::AllRecorded;
-        QString days = all ? QStringLiteral("%1 days").arg(p.days)
-                           : QStringLiteral("%1 of %2").arg(p.days).arg(p.calendarDays);
-        QString daysSpoken = all ? days : days + QStringLiteral(" days");
+        QString days =
+            all ? daysText(p.days) : QStringLiteral("%1 of %2").arg(p.days).arg(p.calendarDays);
+        QString daysSpoken =
+            all ? days : QStringLiteral("%1 of ").arg(p.days) + daysText(p.calendarDays);
         if (all && p.days > 0) {
             days += QStringLiteral("\nsince ") + dayText(p.first, today);
             daysSpoken += QStringLiteral(" since ") + dayText(p.first, today);
@@ -286,7 +292,7 @@ void StatisticsView::fillMonths()
             const QString amount = displayValue(Field::Rain24h, r.rain, m_units);
             QString when = monthName(m.month) + QLatin1Char(' ') + QString::number(r.year);
             if (r.days < QDate(r.year, m.month, 1).daysInMonth())
-                when += QStringLiteral(" (%1 days)").arg(r.days);
+                when += QStringLiteral(" (") + daysText(r.days) + QLatin1Char(')');
             setCell(m_months, row, 5, amount + QLatin1Char('\n') + when,
                     QStringLiteral("Most rain in the month") + of + amount +
                         QStringLiteral(" in ") + when);
