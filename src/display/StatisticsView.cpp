@@ -171,8 +171,14 @@ void StatisticsView::build()
     monthsLabel->setBuddy(m_months);
     layout->addWidget(monthsLabel);
     m_months->setMinimumHeight(120);
-    m_periods->viewport()->installEventFilter(this);
-    m_months->viewport()->installEventFilter(this);
+    for (QTableWidget *table : {m_periods, m_months}) {
+        table->viewport()->installEventFilter(this);
+        // The row names' width is settled after the rows are filled, and
+        // takes from the columns' room.
+        connect(
+            table->verticalHeader(), &QHeaderView::geometriesChanged, this,
+            [table] { fitColumns(table); }, Qt::QueuedConnection);
+    }
     layout->addWidget(m_months, 1);
 }
 

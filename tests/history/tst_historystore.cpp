@@ -272,26 +272,14 @@ void TestHistoryStore::daySummaries_data()
     QTest::addColumn<int>("batches");         // the reports split into as many, the last first
     QTest::addColumn<QString>("summary");     // of `date`; describe()
     const QDate july(2026, 7, 14);
-    QTest::newRow("highs and lows, each first reached")
-        << july
-        << QStringList{"06:00 _07140600c090s002g005t059h80b10100",
-                       "13:00 _07141300c220s010g020t075h40b10150",
-                       "14:00 _07141400c230s006g020t077h40b10120",
-                       "15:00 _07141500c240s004g008t077h45b10120"}
-        << 1
-        << "4 reports, temperature 59.0 at 06:00 to 77.0 at 14:00, dew point 49.0 at 13:00 to "
-           "54.0 at 15:00, pressure 1010.0 at 06:00 to 1015.0 at 13:00, gust 20.0 at 13:00 from "
-           "220, wind 5.5";
-    QTest::newRow("the same, stored latest first")
-        << july
-        << QStringList{"06:00 _07140600c090s002g005t059h80b10100",
-                       "13:00 _07141300c220s010g020t075h40b10150",
-                       "14:00 _07141400c230s006g020t077h40b10120",
-                       "15:00 _07141500c240s004g008t077h45b10120"}
-        << 4
-        << "4 reports, temperature 59.0 at 06:00 to 77.0 at 14:00, dew point 49.0 at 13:00 to "
-           "54.0 at 15:00, pressure 1010.0 at 06:00 to 1015.0 at 13:00, gust 20.0 at 13:00 from "
-           "220, wind 5.5";
+    const QStringList day = {
+        "06:00 _07140600c090s002g005t059h80b10100", "13:00 _07141300c220s010g020t075h40b10150",
+        "14:00 _07141400c230s006g020t077h40b10120", "15:00 _07141500c240s004g008t077h45b10120"};
+    const QString highsAndLows =
+        "4 reports, temperature 59.0 at 06:00 to 77.0 at 14:00, dew point 49.0 at 13:00 to 54.0 at "
+        "15:00, pressure 1010.0 at 06:00 to 1015.0 at 13:00, gust 20.0 at 13:00 from 220, wind 5.5";
+    QTest::newRow("highs and lows, each first reached") << july << day << 1 << highsAndLows;
+    QTest::newRow("the same, stored latest first") << july << day << 4 << highsAndLows;
     QTest::newRow("since midnight: its largest value, before any other")
         << july
         << QStringList{"08:00 _07140800c...s...t060r010P005p050", "12:00 _07141200c...s...t060P020",
