@@ -194,9 +194,15 @@ std::optional<std::vector<DaySummary>> HistoryReader::daySummaries(std::string_v
 {
     if (!m_open)
         return std::nullopt;
-    if (m_version < 2)
-        return std::vector<DaySummary>();
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    // A Quintaro may have brought the store to version 2 since it was opened.
+    if (m_version < 2) {
+        QSqlQuery version(db);
+        if (version.exec(QStringLiteral("PRAGMA user_version")) && version.next())
+            m_version = version.value(0).toInt();
+        if (m_version < 2)
+            return std::vector<DaySummary>();
+    }
     QSqlError error;
     std::optional<std::vector<DaySummary>> found = readDaySummaries(db, call, &error);
     if (!found) {

@@ -72,7 +72,7 @@ public:
     // Every recorder's row, the most recent heartbeat first.
     std::optional<std::vector<RecorderRow>> recorders();
     // The call's daily summaries, oldest day first; none in a store of
-    // version 1, which no Quintaro has written to since it was made.
+    // version 1, which no Quintaro has written to since this one.
     std::optional<std::vector<DaySummary>> daySummaries(std::string_view call);
 
 private:

@@ -380,7 +380,6 @@ void TestHistoryStore::migrationBuildsTheWritersSummaries()
     history::HistoryReader reader;
     QVERIFY2(reader.open(old), qPrintable(reader.error()));
     QCOMPARE(reader.daySummaries("IK3WX")->size(), std::size_t(0));
-    reader.close();
 
     testsupport::HistoryFixture migrated(old);
     QSqlQuery version(migrated.database());
@@ -390,7 +389,7 @@ void TestHistoryStore::migrationBuildsTheWritersSummaries()
     // Five days, one of 25 hours, for each of two stations.
     QCOMPARE(rows.size(), 10);
     QCOMPARE(rows, summaryRows(writer.database()));
-    QVERIFY(reader.open(old));
+    // A display open meanwhile reads them too.
     QCOMPARE(reader.daySummaries("IK3WX-2")->size(), std::size_t(5));
 }
 
