@@ -28,12 +28,12 @@ namespace {
 // Reports of IK3WX around `date`, each "HH:MM info" at that local clock
 // time, "<HH:MM info" the day before, "HH:MMxN/M info" N reports M minutes
 // of real time apart from then.
-std::vector<PendingReport> reportsAround(const QDate &date, const QStringList &specs)
+std::vector<PendingReport> reportsAround(const QDate &date, const QStringList &lines)
 {
     std::vector<PendingReport> reports;
-    for (const QString &spec : specs) {
-        const QString when = spec.section(QLatin1Char(' '), 0, 0);
-        const std::string info = spec.section(QLatin1Char(' '), 1).toStdString();
+    for (const QString &line : lines) {
+        const QString when = line.section(QLatin1Char(' '), 0, 0);
+        const std::string info = line.section(QLatin1Char(' '), 1).toStdString();
         const bool before = when.startsWith(QLatin1Char('<'));
         const QString clock = when.mid(before ? 1 : 0, 5);
         const int count =

@@ -16,15 +16,15 @@ namespace {
 // "2026-12-07 high=77 low=50 gust=30 rain=0.20": a day of IK3WX whose high
 // came at 14:00, its low at 06:00, its gust at 13:00 and its rain (as its
 // total since midnight) by 23:00.
-DaySummary day(const QString &spec)
+DaySummary day(const QString &line)
 {
-    const QStringList parts = spec.split(QLatin1Char(' '));
+    const QStringList words = line.split(QLatin1Char(' '));
     DaySummary s;
     s.call = "IK3WX";
-    s.day = history::localDayOfDate(QDate::fromString(parts[0], Qt::ISODate));
-    for (const QString &part : parts.mid(1)) {
-        const QString key = part.section(QLatin1Char('='), 0, 0);
-        const double value = part.section(QLatin1Char('='), 1).toDouble();
+    s.day = history::localDayOfDate(QDate::fromString(words[0], Qt::ISODate));
+    for (const QString &word : words.mid(1)) {
+        const QString key = word.section(QLatin1Char('='), 0, 0);
+        const double value = word.section(QLatin1Char('='), 1).toDouble();
         weather::WeatherReport report;
         int hour = 23;
         if (key == "high" || key == "low") {
@@ -41,11 +41,11 @@ DaySummary day(const QString &spec)
     return s;
 }
 
-std::vector<DaySummary> daysOf(const QStringList &specs)
+std::vector<DaySummary> daysOf(const QStringList &lines)
 {
     std::vector<DaySummary> days;
-    for (const QString &spec : specs)
-        days.push_back(day(spec));
+    for (const QString &line : lines)
+        days.push_back(day(line));
     return days;
 }
 
