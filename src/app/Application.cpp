@@ -28,14 +28,15 @@ const char kUsage[] =
     "\n"
     "Every weather report of a listed station is kept in the weather history,\n"
     "~/.local/share/quintaro/history.sqlite, or the file QUINTARO_HISTORY names,\n"
-    "for 30 days unless --keep-history says otherwise.\n"
+    "for 30 days unless --keep-history says otherwise; its daily summaries (each\n"
+    "station's highs, lows, gusts and rain of each day) are kept for good.\n"
     "\n"
     "  --help               show this text and exit\n"
     "  --version            show the version and exit\n"
     "  --keep-history DAYS  keep weather reports for DAYS days (1 to 3650) from\n"
     "                       now on, in the history file itself, and exit; every\n"
     "                       Quintaro that records there removes older ones at its\n"
-    "                       start and hourly\n";
+    "                       start and hourly; the daily summaries stay\n";
 
 } // namespace
 
@@ -75,8 +76,9 @@ int answerHistoryOption(int &argc, char **argv)
                          qPrintable(path), qPrintable(error));
             return 1;
         }
-        std::printf("The weather history in %s now keeps reports for %d days.\n", qPrintable(path),
-                    *days);
+        std::printf("The weather history in %s now keeps reports for %d days. This period is "
+                    "the reports' only: the daily summaries are kept whatever it is.\n",
+                    qPrintable(path), *days);
         return 0;
     }
     return -1;

@@ -2,6 +2,8 @@
 
 #include "TimeText.h"
 
+#include <QDateTime>
+
 #include <cmath>
 
 namespace quintaro::display {
@@ -119,6 +121,70 @@ QString shortTime(std::int64_t when, std::int64_t now)
 {
     const bool today = startOfLocalDay(when) == startOfLocalDay(now);
     return QString::fromStdString(formatLocalTime(when, today ? "%H:%M" : "%-d %b %H:%M"));
+}
+
+QString dayAndTime(std::int64_t when, std::int64_t now)
+{
+    const QDateTime then = QDateTime::fromSecsSinceEpoch(when);
+    const QDate today = QDateTime::fromSecsSinceEpoch(now).date();
+    if (then.date() == today)
+        return then.toString(QStringLiteral("HH:mm"));
+    return then.toString(then.date().year() == today.year() ? QStringLiteral("d MMM HH:mm")
+                                                            : QStringLiteral("d MMM yyyy HH:mm"));
+}
+
+QString dayText(const QDate &day, const QDate &today)
+{
+    if (day == today)
+        return QStringLiteral("today");
+    return day.toString(day.year() == today.year() ? QStringLiteral("d MMM")
+                                                   : QStringLiteral("d MMM yyyy"));
+}
+
+QString periodName(history::Period period)
+{
+    switch (period) {
+    case history::Period::Today:
+        return QStringLiteral("Today");
+    case history::Period::Yesterday:
+        return QStringLiteral("Yesterday");
+    case history::Period::Last7Days:
+        return QStringLiteral("Last 7 days");
+    case history::Period::ThisMonth:
+        return QStringLiteral("This month");
+    case history::Period::LastMonth:
+        return QStringLiteral("Last month");
+    case history::Period::ThisYear:
+        return QStringLiteral("This year");
+    case history::Period::AllRecorded:
+        return QStringLiteral("All recorded");
+    }
+    return {};
+}
+
+QString monthName(int month)
+{
+    return QDate(2000, month, 1).toString(QStringLiteral("MMMM"));
+}
+
+QString monthCoverage(const history::MonthRecords &month)
+{
+    const QString name = monthName(month.month);
+    const QDate first = month.firstDay;
+    const QDate last = month.lastDay;
+    if (month.days == 1)
+        return first.toString(QStringLiteral("d MMMM yyyy")) + QStringLiteral(" only");
+    const QString days = QStringLiteral(", %1 days").arg(month.days);
+    if (first.year() != last.year())
+        return QStringLiteral("%1 %2–%3").arg(name).arg(first.year()).arg(last.year()) + days;
+    if (month.wholeMonth)
+        return QStringLiteral("%1 %2, every day").arg(name).arg(first.year());
+    return QStringLiteral("%1–%2 %3 %4")
+               .arg(first.day())
+               .arg(last.day())
+               .arg(name)
+               .arg(first.year()) +
+           days;
 }
 
 QString graphDescription(const std::optional<SeriesSummary> &summary, Field field, Units units,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "WeatherRules.h"
+#include "WeatherStatistics.h"
 #include "WindRose.h"
 
 #include <QString>
@@ -40,6 +41,20 @@ QString windAccessibleText(std::optional<double> direction, std::optional<double
 
 // A clock time of today "14:03", or of another day "6 Dec 14:03".
 QString shortTime(std::int64_t when, std::int64_t now);
+
+// A day and time of the statistics: "14:03" today, "6 Dec 14:03" this
+// year, "6 Dec 2025 14:03" before.
+QString dayAndTime(std::int64_t when, std::int64_t now);
+// A day: "today", "6 Dec", "6 Dec 2025".
+QString dayText(const QDate &day, const QDate &today);
+// "Today", "Last 7 days", "All recorded".
+QString periodName(history::Period period);
+// "January", "February".
+QString monthName(int month);
+// The days a month's extremes were found in: "January 2025–2027, 74 days",
+// "January 2026, every day", "12–31 January 2026, 20 days", "7 December
+// 2026 only".
+QString monthCoverage(const history::MonthRecords &month);
 
 // A graph's description for a screen reader: its span's lowest, highest and
 // last value, e.g. "Last 24 hours: lowest 3.1 °C (05:12), highest 12.0 °C

@@ -7,6 +7,7 @@
 #include "HistoryCsv.h"
 #include "MessageBox.h"
 #include "StationHistory.h"
+#include "StatisticsView.h"
 #include "TextCodec.h"
 #include "TimeText.h"
 #include "WeatherChart.h"
@@ -25,6 +26,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSplitter>
+#include <QTabWidget>
 
 #include <algorithm>
 #include <limits>
@@ -323,7 +325,17 @@ void WeatherWindow::buildUi()
     m_windRose->setAccessibleName(QStringLiteral("Wind rose"));
     splitter->setStretchFactor(0, 0);
     splitter->setStretchFactor(1, 1);
-    outer->addWidget(splitter, 1);
+    // --- the pages: the weather now, and its statistics ----------------------
+    auto *pages = new QTabWidget(central);
+    pages->setObjectName(QStringLiteral("pages"));
+    pages->setDocumentMode(true);
+    pages->addTab(splitter, QStringLiteral("&Now"));
+    m_statistics = new StatisticsView(m_feed, m_choices.units, pages);
+    m_statistics->setObjectName(QStringLiteral("statisticsPage"));
+    pages->addTab(m_statistics, QStringLiteral("&Statistics"));
+    outer->addWidget(pages, 1);
+    // From the window's state to its pages, before what is on them.
+    setTabOrder(m_status, pages);
 
     // --- keyboard -------------------------------------------------------------
     auto *close = new QAction(QStringLiteral("Close"), this);
@@ -345,7 +357,7 @@ QPushButton *WeatherWindow::buildSaveButton(QWidget *parent)
 {
     auto *button = new QPushButton(parent);
     button->setObjectName(QStringLiteral("save"));
-    button->setText(QStringLiteral("&Save…"));
+    button->setText(QStringLiteral("Sa&ve…"));
     button->setAccessibleName(QStringLiteral("Save the weather history as a CSV file"));
     button->setToolTip(QStringLiteral("Saves the span shown (Ctrl+S) or all the history recorded "
                                       "(Ctrl+Shift+S) as a CSV file"));
@@ -730,6 +742,7 @@ void WeatherWindow::samplesAdded(std::size_t)
 {
     refreshValues();
     refreshCharts();
+    m_statistics->refresh();
 }
 
 void WeatherWindow::statusChanged()
@@ -765,6 +778,7 @@ void WeatherWindow::unitsChosen(int index)
     saveDisplayChoices(m_options.settingsPath, m_choices);
     refreshValues();
     refreshCharts();
+    m_statistics->setUnits(m_choices.units);
 }
 
 void WeatherWindow::spanChosen(int index)

@@ -18,6 +18,7 @@ class QPushButton;
 namespace quintaro::display {
 
 class CompassWidget;
+class StatisticsView;
 class WeatherChart;
 class WindRoseChart;
 
@@ -107,6 +108,7 @@ private:
     CompassWidget *m_compass = nullptr;
     std::array<WeatherChart *, 5> m_charts{};
     WindRoseChart *m_windRose = nullptr;
+    StatisticsView *m_statistics = nullptr;
 
     bool m_wide = false;
     int m_chartColumns = 0;

@@ -1,8 +1,9 @@
 // The weather display's window on prepared stores, read back through the
 // names a screen reader hears: its values in both units, spans and gaps,
-// stale values, live reports, which recorder it follows, damaged and missing
-// stores, the wind rose, the dark palette, the history saved as CSV; and the
-// program's command line, which writes CSV without a window too.
+// stale values, live reports, its statistics page, which recorder it
+// follows, damaged and missing stores, the wind rose, the dark palette, the
+// history saved as CSV; and the program's command line, which writes CSV
+// without a window too.
 
 #include "FakeDialogs.h"
 #include "HistoryFixture.h"
@@ -14,6 +15,7 @@
 #include "WeatherWindow.h"
 #include "WindRoseChart.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QChart>
@@ -22,8 +24,12 @@
 #include <QLabel>
 #include <QLegendMarker>
 #include <QLineSeries>
+#include <QRegularExpression>
 #include <QScrollArea>
 #include <QSet>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -85,6 +91,9 @@ private slots:
     void spansAndGaps();
     void staleValues();
     void liveReports();
+    void statistics_data();
+    void statistics();
+    void accessKeysAreTheirOwn();
     void recorder_data();
     void recorder();
     void unreadableStore_data();
@@ -286,6 +295,108 @@ void TestWeatherDisplay::liveReports()
                               2500);
     auto *chart = window->findChild<display::WeatherChart *>(QStringLiteral("temperatureChart"));
     QCOMPARE(static_cast<QLineSeries *>(chart->chart()->series().front())->count(), 2);
+}
+
+void TestWeatherDisplay::accessKeysAreTheirOwn()
+{
+    const QString store = m_dir.filePath(QStringLiteral("keys.sqlite"));
+    testsupport::HistoryFixture fixture(store);
+    QVERIFY(fixture.addReports({{"IK1WX-3", kNow - 60, "", report(77, 10132)}}));
+    auto window = open(store);
+    // Every Alt key of the window's controls, pages and labels, and what it
+    // belongs to: two controls of one key leave one of them out of reach.
+    QMap<QChar, QString> owners;
+    QStringList texts;
+    for (QWidget *widget : window->findChildren<QWidget *>()) {
+        if (auto *button = qobject_cast<QAbstractButton *>(widget))
+            texts << button->text();
+        else if (auto *label = qobject_cast<QLabel *>(widget); label && label->buddy())
+            texts << label->text();
+        else if (auto *tabs = qobject_cast<QTabBar *>(widget))
+            for (int i = 0; i < tabs->count(); ++i)
+                texts << tabs->tabText(i);
+    }
+    static const QRegularExpression accessKey(QStringLiteral("&([^&])"));
+    for (const QString &text : texts) {
+        const QRegularExpressionMatch match = accessKey.match(text);
+        if (!match.hasMatch())
+            continue;
+        const QChar key = match.captured(1).at(0).toLower();
+        QVERIFY2(!owners.contains(key),
+                 qPrintable(owners.value(key) + QStringLiteral(" and ") + text));
+        owners.insert(key, text);
+    }
+    QVERIFY(owners.size() >= 4);
+}
+
+void TestWeatherDisplay::statistics_data()
+{
+    QTest::addColumn<int>("days"); // of reports, ending today
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("spoken");
+    QTest::newRow("today's high") << 2 << "statistics" << 1 << 0
+                                  << "Today: highest temperature 25.0 °C at 14:19";
+    QTest::newRow("yesterday's low")
+        << 2 << "statistics" << 2 << 1 << "Yesterday: lowest temperature 15.0 °C at 6 Dec 13:20";
+    QTest::newRow("rain of the last 7 days")
+        << 2 << "statistics" << 11 << 2 << "Last 7 days: rain 2.5 mm";
+    QTest::newRow("December's gust")
+        << 2 << "monthlyRecords" << 3 << 0
+        << "Strongest gust of 6–7 December 2026, 2 days: 8.0 km/h from SW at 6 Dec 13:20";
+    QTest::newRow("one day: yesterday not recorded")
+        << 1 << "statistics" << 1 << 1 << "Yesterday: highest temperature not recorded";
+    QTest::newRow("one day: all recorded")
+        << 1 << "statistics" << 0 << 6 << "All recorded: 1 day since today recorded";
+    QTest::newRow("one day: no record claimed")
+        << 1 << "monthlyRecords" << 1 << 0
+        << "Highest temperature of 7 December 2026 only: 25.0 °C at 14:19";
+}
+
+void TestWeatherDisplay::statistics()
+{
+    QFETCH(int, days);
+    QFETCH(QString, table);
+    QFETCH(int, row);
+    QFETCH(int, column);
+    QFETCH(QString, spoken);
+    const QString store = m_dir.filePath(QStringLiteral("statistics%1.sqlite").arg(days));
+    if (!QFile::exists(store)) {
+        testsupport::HistoryFixture fixture(store);
+        QVERIFY(fixture.addReports({{"IK1WX-3", kNow - 60, "", report(77, 10132)}}));
+        if (days == 2)
+            QVERIFY(fixture.addReports({{"IK1WX-3", kNow - 86400 - 3600, "", report(59, 10118)}}));
+    }
+    auto window = open(store);
+    // Nothing of the page is made before it is first shown.
+    QVERIFY(!window->findChild<QTableWidget *>(QStringLiteral("statistics")));
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    auto *pages = window->findChild<QTabWidget *>(QStringLiteral("pages"));
+    QTest::keyClick(window.get(), Qt::Key_S, Qt::AltModifier);
+    QCOMPARE(pages->currentIndex(), 1);
+    auto *cells = window->findChild<QTableWidget *>(table);
+    QVERIFY(cells);
+    QTRY_VERIFY(cells->isVisible());
+    // The month's row is the vertical header's; the rows of the periods
+    // table are their values.
+    if (table == "monthlyRecords") {
+        QCOMPARE(cells->verticalHeaderItem(0)->text(), QStringLiteral("December"));
+        std::swap(row, column);
+    }
+    QCOMPARE(cells->item(row, column)->data(Qt::AccessibleTextRole).toString(), spoken);
+
+    // The keyboard reaches the tables from the pages' tabs.
+    pages->tabBar()->setFocus();
+    for (int i = 0;
+         i < 3 && !window->findChild<QTableWidget *>(QStringLiteral("statistics"))->hasFocus(); ++i)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QVERIFY(window->findChild<QTableWidget *>(QStringLiteral("statistics"))->hasFocus());
+    // The units chosen hold here too.
+    window->findChild<QComboBox *>(QStringLiteral("units"))->setCurrentIndex(1);
+    const QString us = cells->item(row, column)->data(Qt::AccessibleTextRole).toString();
+    QCOMPARE(us == spoken, !spoken.contains(QRegularExpression(QStringLiteral("°C|km/h|mm"))));
 }
 
 void TestWeatherDisplay::recorder_data()
