@@ -1,10 +1,13 @@
 // The weather history's writer: how many reports a second the recorder
-// writes (a full queue handed over at once, written by its thread), and how
-// large the store grows in a month of 30 stations reporting every 5 minutes,
-// the period a store keeps unless told otherwise. Everything goes to a
-// scratch file named by QUINTARO_HISTORY, never to the user's store.
+// writes (a full queue handed over at once, written by its thread), what
+// share of that the daily summaries take, how large the store grows in a
+// month of 30 stations reporting every 5 minutes, the period a store keeps
+// reports unless told otherwise, and what a year of their daily summaries
+// adds. Everything goes to a scratch file named by QUINTARO_HISTORY, never
+// to the user's store.
 
 #include "BenchSupport.h"
+#include "DaySummaries.h"
 #include "HistoryRecorder.h"
 #include "HistoryStore.h"
 #include "StartupProbe.h"
@@ -19,6 +22,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -36,6 +40,8 @@ constexpr int kBatch = int(HistoryRecorder::kQueueLimit);
 // The recorder must keep up with the ingest benchmark's flood of 20 000
 // weather frames, which the window hands over within a few seconds.
 constexpr double kGoalPerSecond = 20000;
+// The daily summaries may cost the writer at most a tenth of its speed.
+constexpr double kGoalSummaryShare = 0.10;
 constexpr std::int64_t kMonthStart = 1'764'547'200; // 2025-12-01 00:00 UTC
 
 QTemporaryDir &scratch()
@@ -206,19 +212,104 @@ void BM_MonthOfReports(benchmark::State &state)
     state.counters["reports"] = kMonthReports;
 }
 
+// What the daily summaries of a full queue cost the writer: the step of
+// insertReports that adds the batch to its days' summaries, in a
+// transaction of its own, on a store that holds the batch's reports.
+void BM_DaySummaries(benchmark::State &state)
+{
+    const std::vector<PendingReport> reports = month();
+    const auto batch = std::span(reports).first(std::size_t(kBatch));
+    std::vector<quintaro::history::SummarizedReport> summarized;
+    for (const PendingReport &r : batch)
+        summarized.push_back({r.call, r.heardUtc, quintaro::weather::decodeWeatherReport(r.info)});
+    const QString path = scratch().filePath(QStringLiteral("summaries.sqlite"));
+    QFile::remove(path);
+    const QString name = QStringLiteral("bench-summaries");
+    {
+        QSqlDatabase db = quintaro::history::openConnection(name, path, 2000, false);
+        QSqlQuery(db).exec(QStringLiteral("PRAGMA journal_mode = WAL"));
+        QSqlQuery(db).exec(QStringLiteral("PRAGMA synchronous = NORMAL"));
+        QString error;
+        quintaro::history::RecentReports recent;
+        if (!quintaro::history::migrate(db, &error) ||
+            !quintaro::history::insertReports(db, batch, recent, &error))
+            state.SkipWithError(qPrintable(error));
+        for (auto _ : state) {
+            QSqlQuery(db).exec(QStringLiteral("DELETE FROM daily_summaries"));
+            QElapsedTimer timer;
+            timer.start();
+            QSqlQuery(db).exec(QStringLiteral("BEGIN IMMEDIATE"));
+            if (!quintaro::history::addToDaySummaries(db, summarized, &error, nullptr))
+                state.SkipWithError(qPrintable(error));
+            QSqlQuery(db).exec(QStringLiteral("COMMIT"));
+            state.SetIterationTime(double(timer.nsecsElapsed()) / 1e9);
+        }
+    }
+    quintaro::history::closeConnection(name);
+}
+
+// A year of daily summaries of 30 stations, made from their reports every
+// 15 minutes and written as the writer writes them: what the summaries add
+// to the file, which they never leave.
+void BM_YearOfSummaries(benchmark::State &state)
+{
+    using quintaro::history::DaySummary;
+    constexpr int kDays = 365;
+    std::mt19937 rng(2025);
+    std::vector<DaySummary> summaries;
+    for (int s = 0; s < kStations; ++s) {
+        std::optional<DaySummary> day;
+        for (std::int64_t t = kMonthStart - std::int64_t(kDays) * 86400; t < kMonthStart;
+             t += 900) {
+            if (!day || t >= day->day.endUtc) {
+                if (day)
+                    summaries.push_back(*day);
+                day = DaySummary();
+                day->call = station(s);
+                day->day = quintaro::history::localDayOf(t);
+            }
+            day->add(t, quintaro::weather::decodeWeatherReport(weatherInfo(rng, s, t)));
+        }
+        summaries.push_back(*day);
+    }
+    for (auto _ : state) {
+        const QString path = scratch().filePath(QStringLiteral("year.sqlite"));
+        QFile::remove(path);
+        const QString name = QStringLiteral("bench-year");
+        {
+            QSqlDatabase db = quintaro::history::openConnection(name, path, 2000, false);
+            QSqlQuery(db).exec(QStringLiteral("PRAGMA journal_mode = WAL"));
+            QString error;
+            if (!quintaro::history::migrate(db, &error) ||
+                !quintaro::history::writeDaySummaries(db, summaries, &error, nullptr))
+                state.SkipWithError(qPrintable(error));
+            QSqlQuery(db).exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+        }
+        quintaro::history::closeConnection(name);
+        state.counters["bytes"] = double(QFileInfo(path).size());
+    }
+    state.counters["days"] = double(summaries.size());
+}
+
 BENCHMARK(BM_RecorderWrites)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RecorderFlood)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MonthOfReports)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DaySummaries)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_YearOfSummaries)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 void summarize(const std::vector<benchsupport::Result> &results)
 {
     using benchsupport::format;
     benchsupport::Summary summary(
-        format("Weather history writer (goal >= %.0f reports written a second)", kGoalPerSecond));
+        format("Weather history writer (goals: >= %.0f reports written a second, the daily "
+               "summaries' share <= %.0f %%)",
+               kGoalPerSecond, kGoalSummaryShare * 100));
     const benchsupport::Result *writes = benchsupport::find(results, "BM_RecorderWrites");
     const benchsupport::Result *flood = benchsupport::find(results, "BM_RecorderFlood");
     const benchsupport::Result *month = benchsupport::find(results, "BM_MonthOfReports");
-    for (const benchsupport::Result *r : {writes, flood, month}) {
+    const benchsupport::Result *summaries = benchsupport::find(results, "BM_DaySummaries");
+    const benchsupport::Result *year = benchsupport::find(results, "BM_YearOfSummaries");
+    for (const benchsupport::Result *r : {writes, flood, month, summaries, year}) {
         if (!r || r->failed) {
             summary.failure(r ? r->error : std::string("a benchmark did not run"));
             return;
@@ -227,6 +318,12 @@ void summarize(const std::vector<benchsupport::Result> &results)
     const double perSecond = kBatch / (writes->realNs / 1e9);
     summary.goal(format("%-56s %8.0f /s", "reports written, a full queue at once", perSecond),
                  perSecond >= kGoalPerSecond);
+    const double share = summaries->realNs / writes->realNs;
+    summary.line(format("%-56s %8.0f /s", "  without the daily summaries (their step taken out)",
+                        kBatch / ((writes->realNs - summaries->realNs) / 1e9)));
+    summary.goal(format("%-56s %8.1f %% (goal <= %.0f %%)", "  the daily summaries' share of it",
+                        share * 100, kGoalSummaryShare * 100),
+                 share <= kGoalSummaryShare);
     const double floodSeconds = flood->realNs / 1e9;
     summary.line(format("%-56s %8.0f /s", "written while 40 000 a second are handed over",
                         flood->counter("written") / floodSeconds));
@@ -239,6 +336,11 @@ void summarize(const std::vector<benchsupport::Result> &results)
         format("%-56s %8.1f MB", "store after a month, 30 stations every 5 min", bytes / 1e6));
     summary.line(format("%-56s %8.0f B", "per report (259 200 reports, values and index)",
                         bytes / kMonthReports));
+    const double yearBytes = year->counter("bytes");
+    summary.line(
+        format("%-56s %8.1f MB", "a year of daily summaries, 30 stations", yearBytes / 1e6));
+    summary.line(format("%-56s %8.0f B", "per station and day (10 950 days)",
+                        yearBytes / year->counter("days")));
 }
 
 } // namespace

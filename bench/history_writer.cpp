@@ -3,8 +3,11 @@
 // radio is at hand:
 //
 //   history_writer STORE CALL[,CALL...] --days D [--interval S] [--gap-hours H]
+//                  [--summary-days Y]
 //       D days of reports ending now, one every S seconds (default 300), with
-//       a silence of H hours (default 0) two days ago
+//       a silence of H hours (default 0) two days ago; with Y, the daily
+//       summaries of Y days before the first day of reports too, as if their
+//       reports had been kept once and removed since
 //   history_writer STORE CALL[,CALL...] --live SECONDS [--interval S] [--host HOST]
 //       a recorder row for HOST (default 127.0.0.1) whose heartbeat is
 //       written every 10 s, and a report of each call every S seconds
@@ -13,6 +16,7 @@
 // The values follow a day's course (warmest in the afternoon), the pressure
 // drifts, the wind gusts now and then and it rains on some days.
 
+#include "DaySummaries.h"
 #include "HistoryStore.h"
 
 #include <QCoreApplication>
@@ -24,6 +28,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <optional>
 #include <random>
 #include <string>
 #include <unistd.h>
@@ -59,6 +64,33 @@ std::string infoField(std::int64_t utc, int station, std::mt19937 &random)
     return info;
 }
 
+// Summaries of the days from `days` days before the reports' first day up
+// to it, made from the same made-up weather every `step` seconds.
+std::vector<quintaro::history::DaySummary> summaries(const QStringList &calls, double days,
+                                                     std::int64_t reportsFrom, int step,
+                                                     std::mt19937 &random)
+{
+    using quintaro::history::DaySummary;
+    const std::int64_t end = quintaro::history::localDayOf(reportsFrom).startUtc;
+    std::vector<DaySummary> made;
+    for (int s = 0; s < calls.size(); ++s) {
+        std::optional<DaySummary> day;
+        for (std::int64_t t = end - std::int64_t(days * 86400); t < end; t += step) {
+            if (!day || t >= day->day.endUtc) {
+                if (day)
+                    made.push_back(*day);
+                day = DaySummary();
+                day->call = calls[s].toStdString();
+                day->day = quintaro::history::localDayOf(t);
+            }
+            day->add(t, quintaro::weather::decodeWeatherReport(infoField(t, s, random)));
+        }
+        if (day)
+            made.push_back(*day);
+    }
+    return made;
+}
+
 int fail(const QString &text)
 {
     std::fprintf(stderr, "history_writer: %s\n", qPrintable(text));
@@ -72,14 +104,16 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() < 5)
-        return fail(QStringLiteral("usage: history_writer STORE CALLS --days D | --live SECONDS "
-                                   "[--interval S] [--gap-hours H] [--host HOST]"));
+        return fail(
+            QStringLiteral("usage: history_writer STORE CALLS --days D | --live SECONDS "
+                           "[--interval S] [--gap-hours H] [--summary-days Y] [--host HOST]"));
     const QString store = args[1];
     const QStringList calls = args[2].split(QLatin1Char(','));
     double days = 0;
     int live = 0;
     int interval = 0;
     double gapHours = 0;
+    double summaryDays = 0;
     QString host = QStringLiteral("127.0.0.1");
     for (int i = 3; i + 1 < args.size(); i += 2) {
         if (args[i] == QLatin1String("--days"))
@@ -88,6 +122,8 @@ int main(int argc, char **argv)
             live = args[i + 1].toInt();
         else if (args[i] == QLatin1String("--interval"))
             interval = args[i + 1].toInt();
+        else if (args[i] == QLatin1String("--summary-days"))
+            summaryDays = args[i + 1].toDouble();
         else if (args[i] == QLatin1String("--gap-hours"))
             gapHours = args[i + 1].toDouble();
         else if (args[i] == QLatin1String("--host"))
@@ -122,6 +158,13 @@ int main(int argc, char **argv)
         if (!quintaro::history::insertReports(db, reports, recent, &error))
             return fail(error);
         std::printf("wrote %zu reports\n", reports.size());
+        if (summaryDays > 0) {
+            const auto made =
+                summaries(calls, summaryDays, now - std::int64_t(days * 86400), step, random);
+            if (!quintaro::history::writeDaySummaries(db, made, &error, nullptr))
+                return fail(error);
+            std::printf("wrote %zu daily summaries\n", made.size());
+        }
     }
 
     if (live > 0) {

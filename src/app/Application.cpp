@@ -34,14 +34,15 @@ std::string usage()
            "Every weather report of a listed station is kept in the weather history,\n" +
            kHistoryFileShown +
            ", or the file QUINTARO_HISTORY names,\n"
-           "for 30 days unless --keep-history says otherwise.\n"
+           "for 30 days unless --keep-history says otherwise; its daily summaries (each\n"
+           "station's highs, lows, gusts and rain of each day) are kept for good.\n"
            "\n"
            "  --help               show this text and exit\n"
            "  --version            show the version and exit\n"
            "  --keep-history DAYS  keep weather reports for DAYS days (1 to 3650) from\n"
            "                       now on, in the history file itself, and exit; every\n"
            "                       Quintaro that records there removes older ones at its\n"
-           "                       start and hourly\n";
+           "                       start and hourly; the daily summaries stay\n";
 }
 
 } // namespace
@@ -85,7 +86,9 @@ int answerHistoryOption(int &argc, char **argv)
                          true);
             return 1;
         }
-        printForUser(QStringLiteral("The weather history in %1 now keeps reports for %2 days.\n")
+        printForUser(QStringLiteral("The weather history in %1 now keeps reports for %2 days. "
+                                    "This period is the reports' only: the daily summaries are "
+                                    "kept whatever it is.\n")
                          .arg(QDir::toNativeSeparators(path))
                          .arg(*days)
                          .toStdString(),

@@ -1,14 +1,20 @@
 #include "DisplayProgram.h"
 
 #include "DisplaySettings.h"
+#include "HistoryCsv.h"
 #include "HistoryStore.h"
 #include "QuintaroVersion.h"
+#include "StationHistory.h"
 #include "WeatherWindow.h"
 
 #include <QApplication>
+#include <QDate>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <limits>
+#include <optional>
 
 namespace quintaro::display {
 
@@ -16,6 +22,7 @@ namespace {
 
 const char kUsage[] =
     "Usage: quintaro-weather CALL [ADDRESS]\n"
+    "       quintaro-weather --csv CALL [--from DATE] [--to DATE]\n"
     "       quintaro-weather --help | --version\n"
     "\n"
     "Shows the weather of the APRS station CALL as Quintaro records it: the last\n"
@@ -27,13 +34,126 @@ const char kUsage[] =
     "engine. ADDRESS names the engine host whose recorder the display follows when\n"
     "several copies of Quintaro record; without it, any.\n"
     "\n"
+    "With --csv it opens no window and needs no display: it writes the station's\n"
+    "recorded reports to standard output as CSV, one row a report: the time in ISO\n"
+    "8601 with its offset from UTC, the reported values, the dew point and the\n"
+    "\"feels like\" temperature, in the units last chosen in the display, each\n"
+    "column's title naming its unit. It exits with 0 when it wrote rows, 1 when\n"
+    "the station has no report in those days (the header only), 2 for a mistake\n"
+    "on the command line and 3 when the history cannot be read.\n"
+    "\n"
     "The history is the file named by the environment variable QUINTARO_HISTORY,\n"
     "else ~/.local/share/quintaro/history.sqlite (under $XDG_DATA_HOME when set).\n"
     "The units and the graphs' span are remembered in\n"
     "~/.config/quintaro/quintaro-weather.ini (under $XDG_CONFIG_HOME when set).\n"
     "\n"
-    "  --help      show this text and exit\n"
-    "  --version   show the version and exit\n";
+    "  --csv CALL   write the station's history as CSV instead of showing it\n"
+    "  --from DATE  with --csv, from the day DATE on (YYYY-MM-DD, local time)\n"
+    "  --to DATE    with --csv, up to the day DATE, that day included\n"
+    "  --help       show this text and exit\n"
+    "  --version    show the version and exit\n";
+
+// What `quintaro-weather --csv` is asked to write.
+struct CsvRequest
+{
+    std::string call; // the radio's bytes
+    std::int64_t fromUtc = std::numeric_limits<std::int64_t>::min();
+    std::int64_t toUtc = std::numeric_limits<std::int64_t>::max(); // not included
+    bool daily = false;
+};
+
+bool isCsvOption(const char *word)
+{
+    for (const char *option : {"--csv", "--from", "--to", "--daily"}) {
+        if (std::strcmp(word, option) == 0)
+            return true;
+    }
+    return false;
+}
+
+bool isCsvCommandLine(int argc, char **argv)
+{
+    return std::any_of(argv + 1, argv + argc, isCsvOption);
+}
+
+// Reads "--csv CALL [--from DATE] [--to DATE] [--daily]", in any order;
+// nothing, with what is wrong in `error`, when it is not such a line.
+std::optional<CsvRequest> parseCsvCommandLine(int argc, char **argv, std::string &error)
+{
+    CsvRequest request;
+    std::optional<QDate> from, to;
+    bool csv = false;
+    int calls = 0;
+    for (int i = 1; i < argc; ++i) {
+        const std::string word = argv[i];
+        if (word == "--csv") {
+            csv = true;
+        } else if (word == "--daily") {
+            request.daily = true;
+        } else if (word == "--from" || word == "--to") {
+            if (i + 1 >= argc) {
+                error = word + " needs a date (YYYY-MM-DD)";
+                return std::nullopt;
+            }
+            const std::string text = argv[++i];
+            const QDate date =
+                QDate::fromString(QString::fromLocal8Bit(text), QStringLiteral("yyyy-MM-dd"));
+            if (text.size() != 10 || !date.isValid()) {
+                error = word + ": \"" + text + "\" is not a date (YYYY-MM-DD)";
+                return std::nullopt;
+            }
+            (word == "--from" ? from : to) = date;
+        } else if (word.size() > 1 && word[0] == '-') {
+            error = "unknown option " + word;
+            return std::nullopt;
+        } else {
+            request.call = word;
+            ++calls;
+        }
+    }
+    if (!csv)
+        error = "--from, --to and --daily go with --csv";
+    else if (calls != 1 || request.call.empty())
+        error = calls > 1 ? "give one call with --csv" : "no call given";
+    else if (from && to && *from > *to)
+        error = "--from " + from->toString(Qt::ISODate).toStdString() + " is after --to " +
+                to->toString(Qt::ISODate).toStdString();
+    if (!error.empty())
+        return std::nullopt;
+    // A day begins at its first local moment, which summer time may move
+    // off midnight.
+    if (from)
+        request.fromUtc = from->startOfDay().toSecsSinceEpoch();
+    if (to)
+        request.toUtc = to->addDays(1).startOfDay().toSecsSinceEpoch();
+    return request;
+}
+
+int runCsvExport(const CsvRequest &request)
+{
+    // The daily summaries come with a later version of the store.
+    if (request.daily) {
+        std::fputs("quintaro-weather: --daily: this Quintaro's weather history keeps no daily "
+                   "summaries yet\n",
+                   stderr);
+        return 3;
+    }
+    QString error;
+    const auto samples = readStationHistory(history::historyFilePath(), request.call,
+                                            request.fromUtc, request.toUtc, &error);
+    if (!samples) {
+        std::fprintf(stderr, "quintaro-weather: the weather history cannot be read: %s\n",
+                     error.toLocal8Bit().constData());
+        return 3;
+    }
+    const std::string text = historyCsv(*samples, loadDisplayChoices(displaySettingsPath()).units);
+    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() ||
+        std::fflush(stdout) != 0) {
+        std::fputs("quintaro-weather: cannot write to standard output\n", stderr);
+        return 3;
+    }
+    return samples->empty() ? 1 : 0;
+}
 
 } // namespace
 
@@ -52,6 +172,9 @@ int answerDisplayOptions(int argc, char **argv)
         if (argv[i][0] != '-')
             ++positional;
     }
+    // Such a line is read whole once the help is ruled out.
+    if (isCsvCommandLine(argc, argv))
+        return -1;
     if (positional == 0) {
         std::fputs("quintaro-weather: no call given\n\n", stderr);
         std::fputs(kUsage, stderr);
@@ -91,6 +214,18 @@ int runDisplayProgram(int argc, char **argv)
 {
     if (const int status = answerDisplayOptions(argc, argv); status >= 0)
         return status;
+    if (isCsvCommandLine(argc, argv)) {
+        std::string error;
+        const std::optional<CsvRequest> request = parseCsvCommandLine(argc, argv, error);
+        if (!request) {
+            std::fprintf(stderr, "quintaro-weather: %s\n\n", error.c_str());
+            std::fputs(kUsage, stderr);
+            return 2;
+        }
+        // No window: a script runs it where no display is.
+        QCoreApplication app(argc, argv);
+        return runCsvExport(*request);
+    }
     QApplication app(argc, argv);
     return runWeatherDisplay(argc, argv);
 }

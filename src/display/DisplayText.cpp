@@ -2,6 +2,8 @@
 
 #include "TimeText.h"
 
+#include <QDateTime>
+
 #include <cmath>
 
 namespace quintaro::display {
@@ -51,12 +53,17 @@ QString accessibleValue(const QString &name, const QString &value, bool stale)
     return text;
 }
 
+QString sectorName(int sector)
+{
+    static const char *const kPoints[kRoseSectors] = {"N",  "NNE", "NE", "ENE", "E",  "ESE",
+                                                      "SE", "SSE", "S",  "SSW", "SW", "WSW",
+                                                      "W",  "WNW", "NW", "NNW"};
+    return QLatin1String(kPoints[sector % kRoseSectors]);
+}
+
 QString compassPoint(double degrees)
 {
-    static const char *const kPoints[16] = {"N", "NNE", "NE", "ENE", "E", "ESE", "SE", "SSE",
-                                            "S", "SSW", "SW", "WSW", "W", "WNW", "NW", "NNW"};
-    const double turned = std::fmod(std::fmod(degrees, 360.0) + 360.0, 360.0);
-    return QLatin1String(kPoints[int(std::floor(turned / 22.5 + 0.5)) % 16]);
+    return sectorName(roseSector(degrees));
 }
 
 QString tendencyWord(Tendency tendency)
@@ -116,6 +123,70 @@ QString shortTime(std::int64_t when, std::int64_t now)
     return QString::fromStdString(formatLocalTime(when, today ? "%H:%M" : "%-d %b %H:%M"));
 }
 
+QString dayAndTime(std::int64_t when, std::int64_t now)
+{
+    const QDateTime then = QDateTime::fromSecsSinceEpoch(when);
+    const QDate today = QDateTime::fromSecsSinceEpoch(now).date();
+    if (then.date() == today)
+        return then.toString(QStringLiteral("HH:mm"));
+    return then.toString(then.date().year() == today.year() ? QStringLiteral("d MMM HH:mm")
+                                                            : QStringLiteral("d MMM yyyy HH:mm"));
+}
+
+QString dayText(const QDate &day, const QDate &today)
+{
+    if (day == today)
+        return QStringLiteral("today");
+    return day.toString(day.year() == today.year() ? QStringLiteral("d MMM")
+                                                   : QStringLiteral("d MMM yyyy"));
+}
+
+QString periodName(history::Period period)
+{
+    switch (period) {
+    case history::Period::Today:
+        return QStringLiteral("Today");
+    case history::Period::Yesterday:
+        return QStringLiteral("Yesterday");
+    case history::Period::Last7Days:
+        return QStringLiteral("Last 7 days");
+    case history::Period::ThisMonth:
+        return QStringLiteral("This month");
+    case history::Period::LastMonth:
+        return QStringLiteral("Last month");
+    case history::Period::ThisYear:
+        return QStringLiteral("This year");
+    case history::Period::AllRecorded:
+        return QStringLiteral("All recorded");
+    }
+    return {};
+}
+
+QString monthName(int month)
+{
+    return QDate(2000, month, 1).toString(QStringLiteral("MMMM"));
+}
+
+QString monthCoverage(const history::MonthRecords &month)
+{
+    const QString name = monthName(month.month);
+    const QDate first = month.firstDay;
+    const QDate last = month.lastDay;
+    if (month.days == 1)
+        return first.toString(QStringLiteral("d MMMM yyyy")) + QStringLiteral(" only");
+    const QString days = QStringLiteral(", %1 days").arg(month.days);
+    if (first.year() != last.year())
+        return QStringLiteral("%1 %2–%3").arg(name).arg(first.year()).arg(last.year()) + days;
+    if (month.wholeMonth)
+        return QStringLiteral("%1 %2, every day").arg(name).arg(first.year());
+    return QStringLiteral("%1–%2 %3 %4")
+               .arg(first.day())
+               .arg(last.day())
+               .arg(name)
+               .arg(first.year()) +
+           days;
+}
+
 QString graphDescription(const std::optional<SeriesSummary> &summary, Field field, Units units,
                          Span span, std::int64_t now)
 {
@@ -129,6 +200,39 @@ QString graphDescription(const std::optional<SeriesSummary> &summary, Field fiel
     return over + QStringLiteral(": lowest ") + point(summary->lowest) +
            QStringLiteral(", highest ") + point(summary->highest) + QStringLiteral(", last ") +
            point(summary->last);
+}
+
+QString roseBandName(int band, Units units)
+{
+    const auto floors = roseBandFloors(units);
+    const QString unit =
+        QLatin1Char(' ') + QLatin1String(weather::unitSymbol(Field::WindSpeed, units));
+    const QString from = QString::number(floors[std::size_t(band)]);
+    if (band + 1 >= kRoseBands)
+        return QStringLiteral("≥ ") + from + unit;
+    return from + QStringLiteral("–") + QString::number(floors[std::size_t(band) + 1] - 1) + unit;
+}
+
+QString calmText(const WindRose &rose)
+{
+    return QStringLiteral("calm ") + percentText(rose.percent(rose.calm));
+}
+
+QString percentText(double percent)
+{
+    return QString::number(std::lround(percent)) + QStringLiteral(" %");
+}
+
+QString windRoseDescription(const WindRose &rose, Span span)
+{
+    QString text = QStringLiteral("Wind rose, last ") + QString::fromStdString(spanName(span)) +
+                   QStringLiteral(": ");
+    if (rose.total == 0)
+        return text + QStringLiteral("no wind reported");
+    if (const auto sector = rose.prevailingSector())
+        text += QStringLiteral("mostly from ") + sectorName(*sector) + QStringLiteral(" (") +
+                percentText(rose.percent(rose.sectorTotal(*sector))) + QStringLiteral("), ");
+    return text + calmText(rose);
 }
 
 } // namespace quintaro::display

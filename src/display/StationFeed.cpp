@@ -155,6 +155,16 @@ bool StationFeed::readNewReports()
     return true;
 }
 
+std::optional<std::vector<history::DaySummary>> StationFeed::daySummaries()
+{
+    if (!m_reader.isOpen())
+        return std::nullopt;
+    auto found = m_reader.daySummaries(m_call);
+    if (!found)
+        letGoIfDamaged();
+    return found;
+}
+
 void StationFeed::updateRecorders(bool reread)
 {
     if (reread) {

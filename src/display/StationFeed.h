@@ -49,6 +49,9 @@ public:
 
     // One look at the store; the timer calls it every second.
     void look();
+    // The station's daily summaries as the store holds them now, oldest
+    // first; nothing while the store cannot be read.
+    std::optional<std::vector<history::DaySummary>> daySummaries();
 
 signals:
     // Reports were appended to samples() from index `first` on; with

@@ -15,6 +15,34 @@
 
 namespace quintaro::display {
 
+bool isDarkPalette(const QPalette &palette)
+{
+    return palette.color(QPalette::Window).lightness() < 128;
+}
+
+void styleChart(QChart *chart, const QPalette &palette, const QFont &font)
+{
+    chart->setTheme(isDarkPalette(palette) ? QChart::ChartThemeDark : QChart::ChartThemeLight);
+    // The theme's own backgrounds would stand out from the window's.
+    chart->setBackgroundBrush(palette.color(QPalette::Base));
+    chart->setBackgroundPen(Qt::NoPen);
+    chart->setTitleBrush(palette.color(QPalette::Text));
+    QFont titleFont = font;
+    titleFont.setBold(true);
+    chart->setTitleFont(titleFont);
+    chart->legend()->setLabelColor(palette.color(QPalette::Text));
+}
+
+void styleAxis(QAbstractAxis *axis, const QPalette &palette, const QFont &font)
+{
+    QColor grid = palette.color(QPalette::Text);
+    grid.setAlphaF(0.18f);
+    axis->setLabelsColor(palette.color(QPalette::Text));
+    axis->setLabelsFont(font);
+    axis->setGridLineColor(grid);
+    axis->setLinePenColor(palette.color(QPalette::Mid));
+}
+
 WeatherChart::WeatherChart(const QString &title, std::vector<Line> lines, QWidget *parent)
     // The chart is handed over at construction: a chart view made without
     // one makes its own, which a later setChart() would leave behind.
@@ -44,7 +72,7 @@ WeatherChart::WeatherChart(const QString &title, std::vector<Line> lines, QWidge
 
 bool WeatherChart::isDark() const
 {
-    return palette().color(QPalette::Window).lightness() < 128;
+    return isDarkPalette(palette());
 }
 
 WeatherChart::Slot WeatherChart::addSlot(int line)
@@ -92,26 +120,10 @@ void WeatherChart::styleSlot(const Slot &slot, int line)
 
 void WeatherChart::applyPalette()
 {
-    const QPalette pal = palette();
-    QChart *c = chart();
-    c->setTheme(isDark() ? QChart::ChartThemeDark : QChart::ChartThemeLight);
-    // The theme's own backgrounds would stand out from the window's.
-    c->setBackgroundBrush(pal.color(QPalette::Base));
-    c->setBackgroundPen(Qt::NoPen);
-    c->setTitleBrush(pal.color(QPalette::Text));
-    QFont titleFont = font();
-    titleFont.setBold(true);
-    c->setTitleFont(titleFont);
-    c->legend()->setLabelColor(pal.color(QPalette::Text));
-    QColor grid = pal.color(QPalette::Text);
-    grid.setAlphaF(0.18f);
+    styleChart(chart(), palette(), font());
     for (QAbstractAxis *axis :
-         {static_cast<QAbstractAxis *>(m_timeAxis), static_cast<QAbstractAxis *>(m_valueAxis)}) {
-        axis->setLabelsColor(pal.color(QPalette::Text));
-        axis->setLabelsFont(font());
-        axis->setGridLineColor(grid);
-        axis->setLinePenColor(pal.color(QPalette::Mid));
-    }
+         {static_cast<QAbstractAxis *>(m_timeAxis), static_cast<QAbstractAxis *>(m_valueAxis)})
+        styleAxis(axis, palette(), font());
     for (std::size_t line = 0; line < m_slots.size(); ++line) {
         for (const Slot &slot : m_slots[line])
             styleSlot(slot, int(line));

@@ -8,12 +8,21 @@
 
 #include <vector>
 
+class QAbstractAxis;
 class QAbstractSeries;
+class QChart;
 class QDateTimeAxis;
 class QLineSeries;
 class QValueAxis;
 
 namespace quintaro::display {
+
+// The display's graphs follow the window's palette, a dark one included: the
+// palette's base behind them, its text colour for titles and labels, faint
+// grid lines, and Qt Charts' dark theme on a dark palette.
+bool isDarkPalette(const QPalette &palette);
+void styleChart(QChart *chart, const QPalette &palette, const QFont &font);
+void styleAxis(QAbstractAxis *axis, const QPalette &palette, const QFont &font);
 
 // One graph of the display: a value (or two, such as wind speed with its
 // gusts) over the span the user picked, the time axis in local time, the

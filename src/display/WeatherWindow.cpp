@@ -1,10 +1,17 @@
 #include "WeatherWindow.h"
 
+#include "AtomicFile.h"
 #include "CompassWidget.h"
 #include "DisplayText.h"
+#include "FileDialog.h"
+#include "HistoryCsv.h"
+#include "MessageBox.h"
+#include "StationHistory.h"
+#include "StatisticsView.h"
 #include "TextCodec.h"
 #include "TimeText.h"
 #include "WeatherChart.h"
+#include "WindRoseChart.h"
 #include "WindowTitle.h"
 
 #include <QAction>
@@ -14,10 +21,14 @@
 #include <QFrame>
 #include <QGridLayout>
 #include <QLabel>
+#include <QMenu>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QSplitter>
+#include <QTabWidget>
 
 #include <algorithm>
+#include <limits>
 
 namespace quintaro::display {
 
@@ -169,7 +180,12 @@ void WeatherWindow::buildUi()
     m_status->setWordWrap(true);
     m_status->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_status->setFocusPolicy(Qt::TabFocus);
-    outer->addWidget(m_status);
+    // The save command sits beside the status, which has room to spare: the
+    // header sets the window's narrowest width.
+    auto *statusRow = new QHBoxLayout;
+    statusRow->addWidget(m_status, 1);
+    statusRow->addWidget(buildSaveButton(central), 0, Qt::AlignTop);
+    outer->addLayout(statusRow);
 
     // --- the values -----------------------------------------------------------
     auto *splitter = new QSplitter(central);
@@ -302,9 +318,23 @@ void WeatherWindow::buildUi()
                 refreshCharts();
         });
     }
+    // The grid's sixth place, empty beside the rain in two columns.
+    m_windRose = new WindRoseChart(m_chartsPanel);
+    m_windRose->setObjectName(QStringLiteral("windRose"));
+    m_windRose->setAccessibleName(QStringLiteral("Wind rose"));
     splitter->setStretchFactor(0, 0);
     splitter->setStretchFactor(1, 1);
-    outer->addWidget(splitter, 1);
+    // --- the pages: the weather now, and its statistics ----------------------
+    auto *pages = new QTabWidget(central);
+    pages->setObjectName(QStringLiteral("pages"));
+    pages->setDocumentMode(true);
+    pages->addTab(splitter, QStringLiteral("&Now"));
+    m_statistics = new StatisticsView(m_feed, m_choices.units, pages);
+    m_statistics->setObjectName(QStringLiteral("statisticsPage"));
+    pages->addTab(m_statistics, QStringLiteral("&Statistics"));
+    outer->addWidget(pages, 1);
+    // From the window's state to its pages, before what is on them.
+    setTabOrder(m_status, pages);
 
     // --- keyboard -------------------------------------------------------------
     auto *close = new QAction(QStringLiteral("Close"), this);
@@ -320,6 +350,93 @@ void WeatherWindow::buildUi()
     connect(m_spanBox, &QComboBox::currentIndexChanged, this, &WeatherWindow::spanChosen);
     connect(m_unitsBox, &QComboBox::currentIndexChanged, this, &WeatherWindow::unitsChosen);
     arrange();
+}
+
+QPushButton *WeatherWindow::buildSaveButton(QWidget *parent)
+{
+    auto *button = new QPushButton(parent);
+    button->setObjectName(QStringLiteral("save"));
+    button->setText(QStringLiteral("Sa&ve…"));
+    button->setAccessibleName(QStringLiteral("Save the weather history as a CSV file"));
+    button->setToolTip(QStringLiteral("Saves the span shown (Ctrl+S) or all the history recorded "
+                                      "(Ctrl+Shift+S) as a CSV file"));
+    auto *menu = new QMenu(button);
+    m_saveSpan = menu->addAction(QString(), this, [this] { saveCsv(false); });
+    m_saveSpan->setObjectName(QStringLiteral("saveSpanCsv"));
+    m_saveSpan->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    QAction *saveAll = menu->addAction(QStringLiteral("&All recorded history as CSV…"), this,
+                                       [this] { saveCsv(true); });
+    saveAll->setObjectName(QStringLiteral("saveAllCsv"));
+    saveAll->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    // The shortcuts work while the menu is closed.
+    addAction(m_saveSpan);
+    addAction(saveAll);
+    button->setMenu(menu);
+    nameSaveSpan();
+    return button;
+}
+
+void WeatherWindow::nameSaveSpan()
+{
+    m_saveSpan->setText(QStringLiteral("The &last ") +
+                        QString::fromStdString(spanName(m_choices.span)) +
+                        QStringLiteral(" as CSV…"));
+}
+
+void WeatherWindow::saveCsv(bool all)
+{
+    const QString title =
+        all ? QStringLiteral("Save All Recorded History")
+            : QStringLiteral("Save the Last ") + QString::fromStdString(spanName(m_choices.span));
+    // The call as a file name: radio bytes may hold what no folder takes.
+    QString name = fromRadioBytes(m_options.call);
+    for (QChar &c : name) {
+        if (!(c.isLetterOrNumber() && c.unicode() < 0x80) && c != QLatin1Char('-'))
+            c = QLatin1Char('_');
+    }
+    FileDialog dialog(this);
+    dialog.prepare(QStringLiteral("CSV Files (*.csv)|*.csv"), title);
+    dialog.fileName =
+        name + QStringLiteral("-weather") +
+        (all ? QString() : QLatin1Char('-') + QString::fromStdString(spanKey(m_choices.span))) +
+        QStringLiteral(".csv");
+    dialog.showSave();
+    if (dialog.fileName.isEmpty())
+        return;
+
+    std::vector<Sample> everything;
+    std::span<const Sample> rows;
+    if (all) {
+        QString error;
+        auto found = readStationHistory(m_options.storePath, m_options.call, 0,
+                                        std::numeric_limits<std::int64_t>::max(), &error);
+        if (!found) {
+            showMessageBox(this,
+                           QStringLiteral("The weather history cannot be read: ") + error +
+                               QLatin1Char('.'),
+                           ExclamationIcon, title);
+            return;
+        }
+        everything = std::move(*found);
+        rows = everything;
+    } else {
+        // The reports the graphs draw.
+        const std::vector<Sample> &samples = m_feed->samples();
+        const std::int64_t from = m_feed->now() - spanSeconds(m_choices.span);
+        rows = std::span<const Sample>(
+            std::lower_bound(samples.begin(), samples.end(), from,
+                             [](const Sample &s, std::int64_t t) { return s.heardUtc < t; }),
+            samples.end());
+    }
+    std::string bytes(kUtf8ByteOrderMark);
+    bytes += historyCsv(rows, m_choices.units);
+    const FileWriteResult written = writeFileAtomically(filePathBytes(dialog.fileName), bytes);
+    if (!written.ok)
+        showMessageBox(
+            this,
+            notWrittenPrompt(QStringLiteral("The weather history could not be saved to "),
+                             dialog.fileName, written.error),
+            ExclamationIcon, title);
 }
 
 void WeatherWindow::arrange(bool force)
@@ -354,10 +471,12 @@ void WeatherWindow::arrange(bool force)
     for (int row = 0; row < m_valuesGrid->rowCount(); ++row)
         m_valuesGrid->setRowStretch(row, row * valueColumns < position ? 1 : 0);
 
-    for (WeatherChart *chart : m_charts)
-        m_chartsGrid->removeWidget(chart);
-    for (std::size_t i = 0; i < m_charts.size(); ++i)
-        m_chartsGrid->addWidget(m_charts[i], int(i) / chartColumns, int(i) % chartColumns);
+    std::vector<QWidget *> graphs(m_charts.begin(), m_charts.end());
+    graphs.push_back(m_windRose);
+    for (QWidget *graph : graphs)
+        m_chartsGrid->removeWidget(graph);
+    for (std::size_t i = 0; i < graphs.size(); ++i)
+        m_chartsGrid->addWidget(graphs[i], int(i) / chartColumns, int(i) % chartColumns);
     if (wide)
         splitter->setSizes({width() * 3 / 10, width() * 7 / 10});
     else
@@ -613,6 +732,7 @@ void WeatherWindow::refreshCharts()
          false, 100);
     const Field rain = rainFieldFor(samples, from);
     draw(kRainChart, rain, fieldName(rain), {segments(rain)}, true, 0);
+    m_windRose->setRose(windRose(samples, from, units), units, span);
     m_chartsDrawnAt = now;
 }
 
@@ -620,6 +740,7 @@ void WeatherWindow::samplesAdded(std::size_t)
 {
     refreshValues();
     refreshCharts();
+    m_statistics->refresh();
 }
 
 void WeatherWindow::statusChanged()
@@ -655,12 +776,14 @@ void WeatherWindow::unitsChosen(int index)
     saveDisplayChoices(m_options.settingsPath, m_choices);
     refreshValues();
     refreshCharts();
+    m_statistics->setUnits(m_choices.units);
 }
 
 void WeatherWindow::spanChosen(int index)
 {
     m_choices.span = kSpans[std::size_t(std::clamp(index, 0, int(kSpans.size()) - 1))];
     saveDisplayChoices(m_options.settingsPath, m_choices);
+    nameSaveSpan();
     refreshCharts();
 }
 

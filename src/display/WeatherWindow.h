@@ -8,15 +8,19 @@
 #include <array>
 #include <string>
 
+class QAction;
 class QComboBox;
 class QFrame;
 class QGridLayout;
 class QLabel;
+class QPushButton;
 
 namespace quintaro::display {
 
 class CompassWidget;
+class StatisticsView;
 class WeatherChart;
+class WindRoseChart;
 
 // The weather display's window for one station: its last values, large
 // enough to read across a room, and its graphs over the span the user picks,
@@ -62,6 +66,11 @@ private:
     };
 
     void buildUi();
+    QPushButton *buildSaveButton(QWidget *parent);
+    void nameSaveSpan();
+    // Saves the span shown, or all the station's recorded history, as a CSV
+    // file the user names.
+    void saveCsv(bool all);
     Value addValue(const QString &name, const QString &objectName, QWidget *parent);
     QFrame *addTile(const QString &caption, QLabel **captionLabel);
     void showValue(const Value &value, const QString &text, const QString &accessible, bool stale);
@@ -82,6 +91,7 @@ private:
     QLabel *m_status = nullptr;
     QComboBox *m_spanBox = nullptr;
     QComboBox *m_unitsBox = nullptr;
+    QAction *m_saveSpan = nullptr;
 
     QWidget *m_valuesPanel = nullptr;
     QGridLayout *m_valuesGrid = nullptr;
@@ -97,6 +107,8 @@ private:
     QLabel *m_feelsLikeBasis = nullptr;
     CompassWidget *m_compass = nullptr;
     std::array<WeatherChart *, 5> m_charts{};
+    WindRoseChart *m_windRose = nullptr;
+    StatisticsView *m_statistics = nullptr;
 
     bool m_wide = false;
     int m_chartColumns = 0;

@@ -1,5 +1,6 @@
 #include "HistoryReader.h"
 
+#include "DaySummaries.h"
 #include "HistoryStore.h"
 #include "StoreFiles.h"
 #include "TextCodec.h"
@@ -123,6 +124,7 @@ bool HistoryReader::open(const QString &path)
     // SQLite's default cache of 2 MB would only hold what it has read.
     QSqlQuery(db).exec(QStringLiteral("PRAGMA cache_size = -256"));
     m_error.clear();
+    m_version = check.version;
     m_open = true;
     return true;
 }
@@ -186,6 +188,28 @@ std::optional<std::vector<RecorderRow>> HistoryReader::recorders()
         return std::nullopt;
     }
     return rows;
+}
+
+std::optional<std::vector<DaySummary>> HistoryReader::daySummaries(std::string_view call)
+{
+    if (!m_open)
+        return std::nullopt;
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    // A Quintaro may have brought the store to version 2 since it was opened.
+    if (m_version < 2) {
+        QSqlQuery version(db);
+        if (version.exec(QStringLiteral("PRAGMA user_version")) && version.next())
+            m_version = version.value(0).toInt();
+        if (m_version < 2)
+            return std::vector<DaySummary>();
+    }
+    QSqlError error;
+    std::optional<std::vector<DaySummary>> found = readDaySummaries(db, call, &error);
+    if (!found) {
+        m_error = describeError(error);
+        m_damaged = faultOf(error) == StoreFault::Damaged;
+    }
+    return found;
 }
 
 } // namespace quintaro::history

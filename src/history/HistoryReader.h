@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DaySummary.h"
 #include "StoreFiles.h"
 #include "WeatherReport.h"
 
@@ -70,6 +71,9 @@ public:
     std::optional<std::int64_t> dataVersion();
     // Every recorder's row, the most recent heartbeat first.
     std::optional<std::vector<RecorderRow>> recorders();
+    // The call's daily summaries, oldest day first; none in a store of
+    // version 1, which no Quintaro has written to since this one.
+    std::optional<std::vector<DaySummary>> daySummaries(std::string_view call);
 
 private:
     void fail(const QSqlQuery &query);
@@ -79,6 +83,7 @@ private:
     std::optional<FileIdentity> m_identity;
     bool m_open = false;
     bool m_damaged = false;
+    int m_version = 0;
 };
 
 } // namespace quintaro::history

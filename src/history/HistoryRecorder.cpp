@@ -1,5 +1,6 @@
 #include "HistoryRecorder.h"
 
+#include "DaySummaries.h"
 #include "HistoryStore.h"
 #include "StoreFiles.h"
 
@@ -122,6 +123,8 @@ private:
     bool prepareConnection(QSqlDatabase &db);
     void followPath();
     void writeBatch();
+    void carryOver();
+    QString salvage(const QString &movedTo);
     void heartbeat();
     void removeExpired();
     void finish();
@@ -170,6 +173,8 @@ private:
     QString m_offReason;
     QString m_notice;
     bool m_movedAside = false;
+    // Summaries read from a damaged store moved aside, for the new one.
+    std::vector<DaySummary> m_carried;
     QDateTime m_lockedSince;
     // While a fault that may pass keeps the store from being written.
     QDateTime m_pausedSince;
@@ -316,6 +321,8 @@ void RecorderWriter::run()
             // A heartbeat that met a lock is tried again with the next write.
             nextHeartbeat = Clock::now() + (m_heartbeatDue ? kWriteInterval : kHeartbeatInterval);
         }
+        if (m_phase == Phase::Open && !m_carried.empty())
+            carryOver();
         // Transactions begin a second apart, however long each takes.
         if (m_phase == Phase::Open && !m_batch.empty()) {
             lastWrite = Clock::now();
@@ -659,7 +666,45 @@ void RecorderWriter::handleDamage(const QString &error)
     m_nextOpen = Clock::now();
     m_notice = QStringLiteral("History: %1 was damaged (%2); it was moved aside as %3 and a "
                               "new one was started")
-                   .arg(m_path, error, QFileInfo(movedTo).fileName());
+                   .arg(m_path, error, QFileInfo(movedTo).fileName()) +
+               salvage(movedTo);
+}
+
+// The daily summaries are kept for years, the reports for weeks: what can
+// be read of them goes into the new store. Returns what the user is told.
+QString RecorderWriter::salvage(const QString &movedTo)
+{
+    bool complete = false;
+    QString why;
+    m_carried = salvageDaySummaries(movedTo, &complete, &why);
+    const QString count = grouped(m_carried.size());
+    if (complete)
+        return m_carried.empty() ? QString()
+                                 : QStringLiteral("; its %1 daily summaries are carried into the "
+                                                  "new one")
+                                       .arg(count);
+    if (m_carried.empty())
+        return QStringLiteral("; its daily summaries could not be read (%1) and were not carried "
+                              "over")
+            .arg(why);
+    return QStringLiteral("; %1 of its daily summaries are carried into the new one, the rest "
+                          "could not be read (%2)")
+        .arg(count, why);
+}
+
+void RecorderWriter::carryOver()
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    QString error;
+    StoreFault fault = StoreFault::None;
+    if (writeDaySummaries(db, m_carried, &error, &fault)) {
+        m_carried.clear();
+        return;
+    }
+    // Tried again with the next batch; a fault that lasts is told as any.
+    db = QSqlDatabase();
+    if (fault != StoreFault::Locked)
+        handleFault(fault, error);
 }
 
 // Reports wait in the queue (dropped once it is full) while the store is

@@ -1,5 +1,6 @@
 #include "HistoryStore.h"
 
+#include "DaySummaries.h"
 #include "TextCodec.h"
 
 #include <QDateTime>
@@ -21,10 +22,17 @@ namespace quintaro::history {
 
 namespace {
 
-// Each version's statements, applied in order to a file of the version
-// before. A later version appends its step; no step is ever changed once
+// Each version's step, applied to a file of the version before: its
+// statements, then the work that fills what they made from what the file
+// holds. A later version appends its step; no step is ever changed once
 // released.
-const QStringList &migrationStep(int toVersion)
+struct MigrationStep
+{
+    QStringList statements;
+    bool (*fill)(QSqlDatabase &db, QString *error, StoreFault *fault) = nullptr;
+};
+
+const MigrationStep &migrationStep(int toVersion)
 {
     static const QStringList version1 = {
         QStringLiteral("CREATE TABLE reports ("
@@ -54,8 +62,11 @@ const QStringList &migrationStep(int toVersion)
         QStringLiteral("INSERT INTO settings (key, value) VALUES ('%1', '%2')")
             .arg(QLatin1String(kRetentionDaysKey), QString::number(kDefaultRetentionDays)),
     };
-    static const QStringList none;
-    return toVersion == 1 ? version1 : none;
+    // The daily summaries, built from the reports already there.
+    static const MigrationStep step1{version1};
+    static const MigrationStep step2{{daySummariesTableStatement()}, rebuildDaySummaries};
+    static const MigrationStep none;
+    return toVersion == 1 ? step1 : toVersion == 2 ? step2 : none;
 }
 
 bool run(QSqlDatabase &db, const QString &statement, QString *error, StoreFault *fault = nullptr)
@@ -301,7 +312,7 @@ QString notAStoreText(const QString &path, const QString &what)
         .arg(path, what);
 }
 
-bool migrate(QSqlDatabase &db, QString *error, StoreFault *fault)
+bool migrate(QSqlDatabase &db, QString *error, StoreFault *fault, int upToVersion)
 {
     StoreFault found = StoreFault::None;
     StoreFault *kind = fault ? fault : &found;
@@ -344,13 +355,16 @@ bool migrate(QSqlDatabase &db, QString *error, StoreFault *fault)
             rollback(db);
             return false;
         }
-        if (check.version == kSchemaVersion)
+        if (check.version >= std::min(upToVersion, kSchemaVersion))
             return commit(db, error, kind);
+        const MigrationStep &step = migrationStep(check.version + 1);
         bool ok = true;
-        for (const QString &statement : migrationStep(check.version + 1)) {
+        for (const QString &statement : step.statements) {
             if (!(ok = run(db, statement, error, kind)))
                 break;
         }
+        if (ok && step.fill)
+            ok = step.fill(db, error, kind);
         if (ok)
             ok = run(db,
                      QStringLiteral("PRAGMA user_version = ") + QString::number(check.version + 1),
@@ -474,6 +488,8 @@ bool insertReports(QSqlDatabase &db, std::span<const PendingReport> reports, Rec
     }
     bool ok = insert.prepare(QStringLiteral("INSERT INTO reports (") + columns +
                              QStringLiteral(") VALUES (") + values + QLatin1Char(')'));
+    std::vector<SummarizedReport> summarized;
+    summarized.reserve(reports.size());
     for (std::size_t i = 0; ok && i < reports.size(); ++i) {
         const PendingReport &report = reports[i];
         // Calls and paths are the radio's bytes, one character each: stored
@@ -498,18 +514,25 @@ bool insertReports(QSqlDatabase &db, std::span<const PendingReport> reports, Rec
             insert.bindValue(4 + f, value ? QVariant(std::round(*value * 1e4) / 1e4)
                                           : QVariant(QMetaType(QMetaType::Double)));
         }
-        if ((ok = insert.exec()))
+        if ((ok = insert.exec())) {
             ++result.stored;
+            summarized.push_back({report.call, report.heardUtc, decoded});
+        }
     }
     if (!ok) {
         if (error)
             *error = describeError(insert.lastError());
         result.fault = faultOf(insert.lastError());
-        insert.finish();
+    }
+    // In the same transaction: a summary never counts a report the file
+    // lacks, nor misses one it holds.
+    const qint64 lastId = insert.lastInsertId().toLongLong();
+    insert.finish();
+    if (ok)
+        ok = addToDaySummaries(db, summarized, error, &result.fault);
+    if (!ok) {
         rollback(db);
     } else {
-        const std::int64_t lastId = insert.lastInsertId().toLongLong();
-        insert.finish();
         ok = commit(db, error, &result.fault);
         // Every row up to this writer's last is known: the others' were read
         // under the lock, the rest are its own, added as they went in.

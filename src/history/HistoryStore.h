@@ -17,7 +17,7 @@ namespace quintaro::history {
 
 // The schema this program writes and reads. A store of a later version was
 // written by a newer Quintaro: it is read by nobody here and never changed.
-inline constexpr int kSchemaVersion = 1;
+inline constexpr int kSchemaVersion = 2;
 // Marks a file as a Quintaro weather history (PRAGMA application_id, "QNTR"),
 // so that no other program's database is ever taken for one.
 inline constexpr std::int32_t kApplicationId = 0x514e5452;
@@ -106,8 +106,10 @@ QString notAStoreText(const QString &path, const QString &what);
 // file at once: each step holds the write lock from its start and tells the
 // file's kind and version again under it. False, with the reason in `error`
 // and its kind in `fault`, when a step fails (that step is rolled back), the
-// file is of a later version or it is not a weather history.
-bool migrate(QSqlDatabase &db, QString *error, StoreFault *fault = nullptr);
+// file is of a later version or it is not a weather history. A file is
+// brought to `upToVersion` only, for a test that needs an older store.
+bool migrate(QSqlDatabase &db, QString *error, StoreFault *fault = nullptr,
+             int upToVersion = kSchemaVersion);
 
 // A weather report as heard, waiting to be stored: the radio's bytes.
 struct PendingReport
@@ -156,8 +158,9 @@ private:
     std::size_t m_count = 0;
 };
 
-// Stores the reports, their values decoded from the information field, in
-// one transaction, leaving out those another writer already stored: the
+// Stores the reports, their values decoded from the information field, and
+// adds them to their days' summaries (addToDaySummaries), in one
+// transaction, leaving out those another writer already stored: the
 // same call with the same information field heard within
 // weather::kRepeatWindowSeconds. The writer's `recent` reports are compared
 // with the rows others stored since its last batch (at the first, the last
@@ -173,6 +176,7 @@ int retentionDays(QSqlDatabase &db);
 bool setRetentionDays(QSqlDatabase &db, int days, QString *error);
 // Removes the reports heard more than retentionDays() before `nowUtc`, a
 // bounded number per transaction so that another writer never waits long.
+// Their days' summaries stay: they are kept for years.
 // The number removed, or -1 with the reason in `error` and `fault`.
 std::int64_t removeExpiredReports(QSqlDatabase &db, std::int64_t nowUtc, QString *error,
                                   StoreFault *fault = nullptr);

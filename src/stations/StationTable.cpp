@@ -1,9 +1,8 @@
 #include "StationTable.h"
 
+#include "CsvText.h"
 #include "DerivedValues.h"
 #include "TimeText.h"
-
-#include <cstdio>
 
 namespace quintaro::stations {
 
@@ -86,23 +85,6 @@ std::string callText(const std::string &call)
     return text;
 }
 
-std::string csvField(std::string text, bool fromTheRadio)
-{
-    if (fromTheRadio && !text.empty() &&
-        (text[0] == '=' || text[0] == '+' || text[0] == '-' || text[0] == '@' || text[0] == '\t' ||
-         text[0] == '\r'))
-        text.insert(0, 1, '\'');
-    if (text.find_first_of(",\"\r\n") == std::string::npos)
-        return text;
-    std::string quoted = "\"";
-    for (const char c : text) {
-        if (c == '"')
-            quoted += '"';
-        quoted += c;
-    }
-    return quoted + '"';
-}
-
 } // namespace
 
 std::string columnTitle(Column column, Units units)
@@ -154,17 +136,6 @@ std::string cellNote(const StationList &list, int row, Column column)
                            ? weather::feelsLike(details->weather())
                            : std::nullopt;
     return feels ? weather::basisName(feels->basis) : std::string();
-}
-
-std::string isoLocalTime(std::int64_t when)
-{
-    std::string text = formatLocalTime(when, "%Y-%m-%dT%H:%M:%S");
-    const long offset = localUtcOffset(when);
-    const long minutes = (offset < 0 ? -offset : offset) / 60;
-    char zone[32];
-    std::snprintf(zone, sizeof zone, "%c%02ld:%02ld", offset < 0 ? '-' : '+', minutes / 60,
-                  minutes % 60);
-    return text + zone;
 }
 
 std::string stationSummary(const StationDetails *details, std::int64_t now, Units units)

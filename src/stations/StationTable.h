@@ -43,9 +43,6 @@ std::optional<double> cellValue(const StationList &list, int row, Column column,
 // feels-like temperature. Empty for every other cell.
 std::string cellNote(const StationList &list, int row, Column column);
 
-// Local time in ISO 8601 with its offset from UTC, "2026-12-07T14:03:12+01:00".
-std::string isoLocalTime(std::int64_t when);
-
 // What a person wants to know of a station at a glance, one line each: when
 // it was last heard and how long ago, how many reports, and every value its
 // last report held.

@@ -1,8 +1,11 @@
 // The weather display's window on prepared stores, read back through the
 // names a screen reader hears: its values in both units, spans and gaps,
-// stale values, live reports, which recorder it follows, damaged and missing
-// stores, the dark palette; and the program's command line.
+// stale values, live reports, its statistics page, which recorder it
+// follows, damaged and missing stores, the wind rose, the dark palette, the
+// history saved as CSV; and the program's command line, which writes CSV
+// without a window too.
 
+#include "FakeDialogs.h"
 #include "HistoryFixture.h"
 #include "ProcessRun.h"
 #include "StationFeed.h"
@@ -10,14 +13,23 @@
 #include "TestPaths.h"
 #include "WeatherChart.h"
 #include "WeatherWindow.h"
+#include "WindRoseChart.h"
 
+#include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QChart>
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
+#include <QLegendMarker>
 #include <QLineSeries>
+#include <QRegularExpression>
+#include <QScrollArea>
 #include <QSet>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -40,6 +52,31 @@ std::string report(int temperatureF, int pressureTenths)
     return info;
 }
 
+// The rows of a CSV file, its quoted fields read back.
+QList<QStringList> readCsv(const QString &text)
+{
+    QList<QStringList> rows{{QString()}};
+    bool quoted = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (quoted && c == QLatin1Char('"') && text.mid(i + 1, 1) == QLatin1String("\"")) {
+            rows.back().back() += c;
+            ++i;
+        } else if (c == QLatin1Char('"')) {
+            quoted = !quoted;
+        } else if (!quoted && c == QLatin1Char(',')) {
+            rows.back().append(QString());
+        } else if (!quoted && text.mid(i, 2) == QLatin1String("\r\n")) {
+            rows.append({QString()});
+            ++i;
+        } else {
+            rows.back().back() += c;
+        }
+    }
+    rows.removeLast(); // after the last line break
+    return rows;
+}
+
 } // namespace
 
 class TestWeatherDisplay : public QObject
@@ -54,19 +91,26 @@ private slots:
     void spansAndGaps();
     void staleValues();
     void liveReports();
+    void statistics_data();
+    void statistics();
+    void accessKeysAreTheirOwn();
     void recorder_data();
     void recorder();
     void unreadableStore_data();
     void unreadableStore();
     void followsItsStore();
     void valuesKeepTheirLayoutOnResize();
+    void windRose();
     void darkPalette();
+    void saveCsv_data();
+    void saveCsv();
     void commandLine_data();
     void commandLine();
 
 private:
     std::unique_ptr<WeatherWindow> open(const QString &store, const QString &address = {});
     QString label(WeatherWindow &window, const char *name);
+    display::WindRoseChart *showWindRose(WeatherWindow &window);
 
     QTemporaryDir m_dir;
     int m_stores = 0;
@@ -102,6 +146,13 @@ QString TestWeatherDisplay::label(WeatherWindow &window, const char *name)
 {
     auto *widget = window.findChild<QWidget *>(QLatin1String(name));
     return widget ? widget->accessibleName() : QStringLiteral("<no %1>").arg(name);
+}
+
+display::WindRoseChart *TestWeatherDisplay::showWindRose(WeatherWindow &window)
+{
+    auto *rose = window.findChild<display::WindRoseChart *>(QStringLiteral("windRose"));
+    window.findChild<QScrollArea *>(QStringLiteral("graphs"))->ensureWidgetVisible(rose);
+    return rose;
 }
 
 void TestWeatherDisplay::values_data()
@@ -246,6 +297,108 @@ void TestWeatherDisplay::liveReports()
     QCOMPARE(static_cast<QLineSeries *>(chart->chart()->series().front())->count(), 2);
 }
 
+void TestWeatherDisplay::accessKeysAreTheirOwn()
+{
+    const QString store = m_dir.filePath(QStringLiteral("keys.sqlite"));
+    testsupport::HistoryFixture fixture(store);
+    QVERIFY(fixture.addReports({{"IK1WX-3", kNow - 60, "", report(77, 10132)}}));
+    auto window = open(store);
+    // Every Alt key of the window's controls, pages and labels, and what it
+    // belongs to: two controls of one key leave one of them out of reach.
+    QMap<QChar, QString> owners;
+    QStringList texts;
+    for (QWidget *widget : window->findChildren<QWidget *>()) {
+        if (auto *button = qobject_cast<QAbstractButton *>(widget))
+            texts << button->text();
+        else if (auto *label = qobject_cast<QLabel *>(widget); label && label->buddy())
+            texts << label->text();
+        else if (auto *tabs = qobject_cast<QTabBar *>(widget))
+            for (int i = 0; i < tabs->count(); ++i)
+                texts << tabs->tabText(i);
+    }
+    static const QRegularExpression accessKey(QStringLiteral("&([^&])"));
+    for (const QString &text : texts) {
+        const QRegularExpressionMatch match = accessKey.match(text);
+        if (!match.hasMatch())
+            continue;
+        const QChar key = match.captured(1).at(0).toLower();
+        QVERIFY2(!owners.contains(key),
+                 qPrintable(owners.value(key) + QStringLiteral(" and ") + text));
+        owners.insert(key, text);
+    }
+    QVERIFY(owners.size() >= 4);
+}
+
+void TestWeatherDisplay::statistics_data()
+{
+    QTest::addColumn<int>("days"); // of reports, ending today
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("spoken");
+    QTest::newRow("today's high") << 2 << "statistics" << 1 << 0
+                                  << "Today: highest temperature 25.0 °C at 14:19";
+    QTest::newRow("yesterday's low")
+        << 2 << "statistics" << 2 << 1 << "Yesterday: lowest temperature 15.0 °C at 6 Dec 13:20";
+    QTest::newRow("rain of the last 7 days")
+        << 2 << "statistics" << 11 << 2 << "Last 7 days: rain 2.5 mm";
+    QTest::newRow("December's gust")
+        << 2 << "monthlyRecords" << 3 << 0
+        << "Strongest gust of 6–7 December 2026, 2 days: 8.0 km/h from SW at 6 Dec 13:20";
+    QTest::newRow("one day: yesterday not recorded")
+        << 1 << "statistics" << 1 << 1 << "Yesterday: highest temperature not recorded";
+    QTest::newRow("one day: all recorded")
+        << 1 << "statistics" << 0 << 6 << "All recorded: 1 day since today recorded";
+    QTest::newRow("one day: no record claimed")
+        << 1 << "monthlyRecords" << 1 << 0
+        << "Highest temperature of 7 December 2026 only: 25.0 °C at 14:19";
+}
+
+void TestWeatherDisplay::statistics()
+{
+    QFETCH(int, days);
+    QFETCH(QString, table);
+    QFETCH(int, row);
+    QFETCH(int, column);
+    QFETCH(QString, spoken);
+    const QString store = m_dir.filePath(QStringLiteral("statistics%1.sqlite").arg(days));
+    if (!QFile::exists(store)) {
+        testsupport::HistoryFixture fixture(store);
+        QVERIFY(fixture.addReports({{"IK1WX-3", kNow - 60, "", report(77, 10132)}}));
+        if (days == 2)
+            QVERIFY(fixture.addReports({{"IK1WX-3", kNow - 86400 - 3600, "", report(59, 10118)}}));
+    }
+    auto window = open(store);
+    // Nothing of the page is made before it is first shown.
+    QVERIFY(!window->findChild<QTableWidget *>(QStringLiteral("statistics")));
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    auto *pages = window->findChild<QTabWidget *>(QStringLiteral("pages"));
+    QTest::keyClick(window.get(), Qt::Key_S, Qt::AltModifier);
+    QCOMPARE(pages->currentIndex(), 1);
+    auto *cells = window->findChild<QTableWidget *>(table);
+    QVERIFY(cells);
+    QTRY_VERIFY(cells->isVisible());
+    // The month's row is the vertical header's; the rows of the periods
+    // table are their values.
+    if (table == "monthlyRecords") {
+        QCOMPARE(cells->verticalHeaderItem(0)->text(), QStringLiteral("December"));
+        std::swap(row, column);
+    }
+    QCOMPARE(cells->item(row, column)->data(Qt::AccessibleTextRole).toString(), spoken);
+
+    // The keyboard reaches the tables from the pages' tabs.
+    pages->tabBar()->setFocus();
+    for (int i = 0;
+         i < 3 && !window->findChild<QTableWidget *>(QStringLiteral("statistics"))->hasFocus(); ++i)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QVERIFY(window->findChild<QTableWidget *>(QStringLiteral("statistics"))->hasFocus());
+    // The units chosen hold here too.
+    window->findChild<QComboBox *>(QStringLiteral("units"))->setCurrentIndex(1);
+    const QString us = cells->item(row, column)->data(Qt::AccessibleTextRole).toString();
+    QCOMPARE(us == spoken, !spoken.contains(QRegularExpression(QStringLiteral("°C|km/h|mm"))));
+}
+
 void TestWeatherDisplay::recorder_data()
 {
     QTest::addColumn<QString>("host");
@@ -386,6 +539,48 @@ void TestWeatherDisplay::valuesKeepTheirLayoutOnResize()
     }
 }
 
+void TestWeatherDisplay::windRose()
+{
+    const QString store = m_dir.filePath(QStringLiteral("rose.sqlite"));
+    testsupport::HistoryFixture fixture(store);
+    QVERIFY(fixture.addReports({{"IK1WX-3", kNow - 3 * 86400, "", "_12041320c090s030t077"},
+                                {"IK1WX-3", kNow - 600, "", "_12071310c000s000g000t077"},
+                                {"IK1WX-3", kNow - 300, "", report(77, 10132)},
+                                {"IK1WX-3", kNow - 60, "", report(77, 10132)}}));
+    auto window = open(store);
+    auto *rose = window->findChild<display::WindRoseChart *>(QStringLiteral("windRose"));
+    QCOMPARE(rose->accessibleDescription(),
+             QStringLiteral("Wind rose, last 24 hours: mostly from SW (67 %), calm 33 %"));
+    // Out of sight below the graphs of a low window, it costs nothing until
+    // it is scrolled to.
+    window->resize(1024, 560);
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    QCoreApplication::processEvents();
+    QVERIFY(!rose->chart());
+    showWindRose(*window);
+    QTRY_VERIFY(rose->chart());
+    // The grid's sixth place: beside the rain, under the pressure.
+    const auto *pressure = window->findChild<QWidget *>(QStringLiteral("pressureChart"));
+    const auto *rain = window->findChild<QWidget *>(QStringLiteral("rainChart"));
+    QCOMPARE(rose->pos(), QPoint(pressure->x(), rain->y()));
+    QCOMPARE(rose->chart()->title(), QStringLiteral("Wind rose, calm 33 %"));
+    const auto legend = [&] {
+        QStringList names;
+        for (QLegendMarker *marker : rose->chart()->legend()->markers())
+            names << marker->label();
+        return names.join(QStringLiteral(", "));
+    };
+    QCOMPARE(legend(), QStringLiteral("1–5 km/h, 6–19 km/h, 20–38 km/h, 39–61 km/h, ≥ 62 km/h"));
+
+    auto *span = window->findChild<QComboBox *>(QStringLiteral("span"));
+    span->setCurrentIndex(span->findText(QStringLiteral("Last 7 days")));
+    auto *units = window->findChild<QComboBox *>(QStringLiteral("units"));
+    units->setCurrentIndex(units->findText(QStringLiteral("US")));
+    QCOMPARE(rose->accessibleDescription(),
+             QStringLiteral("Wind rose, last 7 days: mostly from SW (50 %), calm 25 %"));
+    QVERIFY(legend().startsWith(QStringLiteral("1–3 mph, 4–12 mph")));
+}
+
 void TestWeatherDisplay::darkPalette()
 {
     const QString store = m_dir.filePath(QStringLiteral("dark.sqlite"));
@@ -406,8 +601,81 @@ void TestWeatherDisplay::darkPalette()
     QVERIFY(chart->chart()->backgroundBrush().color().lightness() < 64);
     const auto *axis = chart->chart()->axes(Qt::Vertical).front();
     QVERIFY(axis->labelsBrush().color().lightness() > 192);
+    auto *rose = showWindRose(*window);
+    QTRY_VERIFY(rose->chart());
+    QCOMPARE(rose->chart()->theme(), QChart::ChartThemeDark);
+    QCOMPARE(rose->chart()->backgroundBrush().color(), dark.color(QPalette::Base));
     QApplication::setPalette(light);
     QTRY_COMPARE(chart->chart()->theme(), QChart::ChartThemeLight);
+}
+
+void TestWeatherDisplay::saveCsv_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QString>("folder"); // below the test's own
+    QTest::addColumn<int>("rows");       // the header's included; 0 for no file
+    QTest::newRow("the span shown") << "saveSpanCsv"
+                                    << "." << 3;
+    QTest::newRow("all recorded history") << "saveAllCsv"
+                                          << "." << 5;
+    QTest::newRow("a folder that is not there") << "saveSpanCsv"
+                                                << "gone" << 0;
+}
+
+void TestWeatherDisplay::saveCsv()
+{
+    QFETCH(QString, action);
+    QFETCH(QString, folder);
+    QFETCH(int, rows);
+    const QString store = m_dir.filePath(QStringLiteral("save.sqlite"));
+    if (!QFile::exists(store)) {
+        testsupport::HistoryFixture fixture(store);
+        // 40 days ago is more than a display keeps, but the store has it.
+        QVERIFY(fixture.addReports({{"IK1WX-3", kNow - 40 * 86400, "", report(50, 10100)},
+                                    {"IK1WX-3", kNow - 3 * 86400, "", report(50, 10100)},
+                                    {"IK1WX-3", kNow - 600, "", "_12071310c090s030t020h80"},
+                                    {"IK1WX-3", kNow - 60, "", report(77, 10132)}}));
+    }
+    const QString path = m_dir.filePath(folder + QStringLiteral("/saved.csv"));
+    QFile::remove(path);
+    auto window = open(store);
+    testsupport::FakeFileDialogs dialogs;
+    testsupport::FakeMessageBoxes boxes;
+    dialogs.answerNext(path);
+    window->findChild<QAction *>(action)->trigger();
+    QCOMPARE(dialogs.requests.size(), 1);
+    QCOMPARE(dialogs.requests[0].mode, quintaro::FileDialogRequest::Save);
+    QVERIFY(dialogs.requests[0].fileName.startsWith(QStringLiteral("IK1WX-3-weather")));
+    if (rows == 0) {
+        QCOMPARE(boxes.requests.size(), 1);
+        QVERIFY2(boxes.requests[0].prompt.startsWith(
+                     QStringLiteral("The weather history could not be saved to ") + path),
+                 qPrintable(boxes.requests[0].prompt));
+        QVERIFY(!QFile::exists(path));
+        return;
+    }
+    QVERIFY(boxes.requests.isEmpty());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    QVERIFY(bytes.startsWith("\xEF\xBB\xBF"));
+    const QList<QStringList> csv = readCsv(QString::fromUtf8(bytes.mid(3)));
+    QCOMPARE(csv.size(), rows);
+    const QStringList &header = csv.front();
+    QCOMPARE(header.size(), 14);
+    const auto value = [&](int row, const char *title) {
+        return csv[row].value(header.indexOf(QString::fromUtf8(title)), QStringLiteral("<none>"));
+    };
+    const int last = rows - 1;
+    QCOMPARE(value(last, "Time"), QStringLiteral("2026-12-07T14:19:00+01:00"));
+    QCOMPARE(value(last, "Temperature (°C)"), QStringLiteral("25.0"));
+    QCOMPARE(value(last, "Dew point (°C)"), QStringLiteral("13.9"));
+    QCOMPARE(value(last - 1, "Wind speed (km/h)"), QStringLiteral("48.3"));
+    QCOMPARE(value(last - 1, "Feels like (°C)"), QStringLiteral("-17.1"));
+    QCOMPARE(value(last - 1, "Wind gust (km/h)"), QString());
+    QCOMPARE(value(1, "Time"), QDateTime::fromSecsSinceEpoch(kNow - (rows == 5 ? 40 * 86400 : 600))
+                                   .toOffsetFromUtc(3600)
+                                   .toString(Qt::ISODate));
 }
 
 void TestWeatherDisplay::commandLine_data()
@@ -415,16 +683,63 @@ void TestWeatherDisplay::commandLine_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("said");
+    QTest::addColumn<QString>("store"); // in the test's folder
+    QTest::addColumn<int>("lines");     // of CSV on standard output; -1: not counted
+    const QString store = QStringLiteral("cli.sqlite");
+    const auto words = [](const char *line) {
+        return QString::fromLatin1(line).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    };
     QTest::newRow("help") << QStringList{QStringLiteral("--help")} << 0
-                          << "QUINTARO_HISTORY,\nelse ~/.local/share/quintaro/history.sqlite";
+                          << "QUINTARO_HISTORY,\nelse ~/.local/share/quintaro/history.sqlite"
+                          << store << -1;
     QTest::newRow("help names the settings")
-        << QStringList{QStringLiteral("--help")} << 0 << "~/.config/quintaro/quintaro-weather.ini";
+        << QStringList{QStringLiteral("--help")} << 0 << "~/.config/quintaro/quintaro-weather.ini"
+        << store << -1;
+    QTest::newRow("help tells --csv")
+        << words("--help") << 0 << "--csv CALL [--from DATE]" << store << -1;
     QTest::newRow("version") << QStringList{QStringLiteral("--version")} << 0
-                             << "quintaro-weather (Quintaro) ";
-    QTest::newRow("no call") << QStringList{} << 2 << "no call given";
+                             << "quintaro-weather (Quintaro) " << store << -1;
+    QTest::newRow("no call") << QStringList{} << 2 << "no call given" << store << -1;
     QTest::newRow("too many words")
         << QStringList{QStringLiteral("IK1WX"), QStringLiteral("a"), QStringLiteral("b")} << 2
-        << "at most an engine address";
+        << "at most an engine address" << store << -1;
+    QTest::newRow("csv") << words("--csv IK1WX-3") << 0
+                         << "\r\n2026-12-07T14:19:00+01:00,25.0,220,6.4,8.0,50,1013.2," << store
+                         << 6;
+    QTest::newRow("csv of one day, --to included")
+        << words("IK1WX-3 --from 2026-12-06 --csv --to 2026-12-06") << 0
+        << "(°C)\r\n2026-12-06T00:00:00+01:00,15.6,220,6.4,8.0,50,1010.0,0.3,2.5,1.3,,,5.2,15.6\r\n"
+           "2026-12-06T23:59:59+01:00,"
+        << store << 3;
+    QTest::newRow("csv from a day on") << words("--csv IK1WX-3 --from 2026-12-07") << 0
+                                       << "\r\n2026-12-07T00:00:00+01:00," << store << 3;
+    QTest::newRow("csv of a call not heard")
+        << words("--csv IK9NONE") << 1
+        << "Time,Temperature (°C),Wind direction (°),Wind speed (km/h)," << store << 1;
+    QTest::newRow("csv without a store") << words("--csv IK1WX-3") << 3
+                                         << "the weather history cannot be read: there is no "
+                                            "history file at"
+                                         << "missing.sqlite" << 0;
+    QTest::newRow("not a date") << words("--csv IK1WX-3 --from 2026-02-30") << 2
+                                << "--from: \"2026-02-30\" is not a date (YYYY-MM-DD)" << store
+                                << 0;
+    QTest::newRow("a date in short")
+        << words("--csv IK1WX-3 --to 2026-12-7") << 2 << "is not a date" << store << 0;
+    QTest::newRow("a date missing")
+        << words("--csv IK1WX-3 --to") << 2 << "--to needs a date" << store << 0;
+    QTest::newRow("from after to") << words("--csv IK1WX-3 --from 2026-12-07 --to 2026-12-06") << 2
+                                   << "--from 2026-12-07 is after --to 2026-12-06" << store << 0;
+    QTest::newRow("a date without --csv")
+        << words("IK1WX-3 --from 2026-12-06") << 2 << "go with --csv" << store << 0;
+    QTest::newRow("--csv without a call")
+        << words("--csv --from 2026-12-06") << 2 << "no call given" << store << 0;
+    QTest::newRow("--csv with two calls")
+        << words("--csv IK1WX-3 IK1WX-4") << 2 << "give one call" << store << 0;
+    QTest::newRow("--daily waits for the daily summaries")
+        << words("--csv IK1WX-3 --daily --from 2026-12-01 --to 2026-12-07") << 3
+        << "--daily: this Quintaro's weather history keeps no daily summaries yet" << store << 0;
+    QTest::newRow("an option not known")
+        << words("--csv IK1WX-3 --since 2026-12-06") << 2 << "unknown option --since" << store << 0;
 }
 
 void TestWeatherDisplay::commandLine()
@@ -432,14 +747,39 @@ void TestWeatherDisplay::commandLine()
     QFETCH(QStringList, arguments);
     QFETCH(int, status);
     QFETCH(QString, said);
+    QFETCH(QString, store);
+    QFETCH(int, lines);
+    const QString storePath = m_dir.filePath(store);
+    if (store == QLatin1String("cli.sqlite") && !QFile::exists(storePath)) {
+        testsupport::HistoryFixture fixture(storePath);
+        const qint64 midnight = kNow - (14 * 3600 + 20 * 60); // 2026-12-07 00:00 in Rome
+        QVERIFY(fixture.addReports({{"IK1WX-3", midnight - 86400 - 1, "", report(59, 10100)},
+                                    {"IK1WX-3", midnight - 86400, "", report(60, 10100)},
+                                    {"IK1WX-3", midnight - 1, "", report(61, 10100)},
+                                    {"IK1WX-3", midnight, "", report(62, 10100)},
+                                    {"IK1WX-3", kNow - 60, "", report(77, 10132)}}));
+    }
     testsupport::ProcessRun run;
-    run.process.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
+    // A script's command line may run where there is no display at all.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (arguments.contains(QStringLiteral("--csv"))) {
+        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            environment.remove(QLatin1String(name));
+    }
+    environment.insert(QStringLiteral("QUINTARO_HISTORY"), storePath);
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.filePath(QStringLiteral("cli")));
+    run.process.setProcessEnvironment(environment);
     run.process.start(testsupport::binaryDir() + QStringLiteral("/quintaro-weather"), arguments);
     QVERIFY(run.process.waitForFinished(10000));
+    QCOMPARE(run.process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(run.process.exitCode(), status);
-    const QString output =
-        QString::fromUtf8(run.process.readAllStandardOutput() + run.process.readAllStandardError());
+    const QByteArray out = run.process.readAllStandardOutput();
+    const QString output = QString::fromUtf8(out + run.process.readAllStandardError());
     QVERIFY2(output.contains(said), qPrintable(output));
+    if (lines >= 0)
+        QCOMPARE(out.count("\r\n"), lines);
+    // Scripts read standard output as it is: no byte-order mark.
+    QVERIFY(!out.startsWith("\xEF\xBB\xBF"));
 }
 
 QTEST_MAIN(TestWeatherDisplay)

@@ -1,12 +1,14 @@
 // The weather display's rules, without a window: the pressure's tendency,
 // stale and forgotten values, today's extremes, where a graph breaks, the
-// time axis, the rain drawn, which recorder is followed, and the words a
-// screen reader hears.
+// time axis, the rain drawn, the wind rose, which recorder is followed, the
+// words a screen reader hears, and the history as CSV.
 
 #include "DisplayText.h"
+#include "HistoryCsv.h"
 #include "RecorderStatus.h"
 #include "TimeText.h"
 #include "WeatherRules.h"
+#include "WindRose.h"
 
 #include <QTest>
 
@@ -63,10 +65,14 @@ private slots:
     void timeAxes_data();
     void timeAxes();
     void rainDrawn();
+    void windRose_data();
+    void windRose();
     void recorders_data();
     void recorders();
     void words_data();
     void words();
+    void historyCsv_data();
+    void historyCsv();
 };
 
 void TestWeatherRules::initTestCase()
@@ -224,6 +230,86 @@ void TestWeatherRules::rainDrawn()
     QCOMPARE(rainFieldFor({}, kNow - 3600), Field::Rain1h);
 }
 
+void TestWeatherRules::windRose_data()
+{
+    // Reports "direction@mph" a minute apart, "-" for a value not sent, a
+    // trailing "!" for one heard before the last 24 hours.
+    QTest::addColumn<QString>("reports");
+    QTest::addColumn<int>("units");
+    QTest::addColumn<QString>("cells"); // "sector/band×count ...; calm of total"
+    QTest::addColumn<QString>("description");
+    const int us = int(Units::US);
+    const int metric = int(Units::Metric);
+    QTest::newRow("348.75° is N") << "348.75@5" << us << "N/1×1; calm 0 of 1"
+                                  << "mostly from N (100 %), calm 0 %";
+    QTest::newRow("just below 348.75° is NNW") << "348.74@5" << us << "NNW/1×1; calm 0 of 1"
+                                               << "mostly from NNW (100 %), calm 0 %";
+    QTest::newRow("11.25° is NNE") << "11.25@5" << us << "NNE/1×1; calm 0 of 1"
+                                   << "mostly from NNE (100 %), calm 0 %";
+    QTest::newRow("360° is 0°") << "360@5 0@5" << us << "N/1×2; calm 0 of 2"
+                                << "mostly from N (100 %), calm 0 %";
+    const char *edges = "90@3 90@4 90@12 90@13 90@24 90@25 90@38 90@39";
+    QTest::newRow("mph band edges") << edges << us << "E/0×1 E/1×2 E/2×2 E/3×2 E/4×1; calm 0 of 8"
+                                    << "mostly from E (100 %), calm 0 %";
+    // Whole mph fall in the same forces when shown in km/h.
+    QTest::newRow("km/h band edges")
+        << edges << metric << "E/0×1 E/1×2 E/2×2 E/3×2 E/4×1; calm 0 of 8"
+        << "mostly from E (100 %), calm 0 %";
+    QTest::newRow("calm, with or without a direction")
+        << "220@0 -@0 220@4 220@4 45@4 45@4 45@4 270@13" << metric
+        << "NE/1×3 SW/1×2 W/2×1; calm 2 of 8"
+        << "mostly from NE (38 %), calm 25 %";
+    QTest::newRow("a tie goes to the first from N")
+        << "270@5 90@5" << us << "E/1×1 W/1×1; calm 0 of 2"
+        << "mostly from E (50 %), calm 0 %";
+    QTest::newRow("always calm") << "-@0 0@0" << us << "; calm 2 of 2"
+                                 << "calm 100 %";
+    QTest::newRow("no wind reports") << "" << us << "; calm 0 of 0"
+                                     << "no wind reported";
+    QTest::newRow("wind without a direction, a direction without wind")
+        << "-@8 90@-" << us << "; calm 0 of 0"
+        << "no wind reported";
+    QTest::newRow("before the span") << "90@8! 90@0! 200@8" << us << "SSW/1×1; calm 0 of 1"
+                                     << "mostly from SSW (100 %), calm 0 %";
+}
+
+void TestWeatherRules::windRose()
+{
+    QFETCH(QString, reports);
+    QFETCH(int, units);
+    QFETCH(QString, cells);
+    QFETCH(QString, description);
+    std::vector<Sample> samples;
+    const QStringList words = reports.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    for (int i = 0; i < words.size(); ++i) {
+        QString word = words[i];
+        const bool old = word.endsWith(QLatin1Char('!'));
+        word.remove(QLatin1Char('!'));
+        Sample s = sample(old ? 25 * 3600 : 60 * (words.size() - i), {});
+        const QStringList halves = word.split(QLatin1Char('@'));
+        if (halves[0] != QLatin1String("-"))
+            s.values.set(Field::WindDirection, halves[0].toDouble());
+        if (halves[1] != QLatin1String("-"))
+            s.values.set(Field::WindSpeed, halves[1].toDouble());
+        samples.push_back(s);
+    }
+    std::stable_sort(samples.begin(), samples.end(),
+                     [](const Sample &a, const Sample &b) { return a.heardUtc < b.heardUtc; });
+    const WindRose rose = display::windRose(samples, kNow - 24 * 3600, Units(units));
+    QStringList told;
+    for (int sector = 0; sector < kRoseSectors; ++sector) {
+        for (int band = 0; band < kRoseBands; ++band) {
+            if (const int count = rose.counts[std::size_t(sector)][std::size_t(band)])
+                told << QStringLiteral("%1/%2×%3").arg(sectorName(sector)).arg(band).arg(count);
+        }
+    }
+    QCOMPARE(told.join(QLatin1Char(' ')) +
+                 QStringLiteral("; calm %1 of %2").arg(rose.calm).arg(rose.total),
+             cells);
+    QCOMPARE(windRoseDescription(rose, Span::Hours24),
+             QStringLiteral("Wind rose, last 24 hours: ") + description);
+}
+
 void TestWeatherRules::recorders_data()
 {
     QTest::addColumn<QString>("host");
@@ -292,6 +378,50 @@ void TestWeatherRules::words()
     QCOMPARE(windAccessibleText(220.0, 0.0, 0.0, u), QStringLiteral("Wind calm"));
     QCOMPARE(compassPoint(349), QStringLiteral("N"));
     QCOMPARE(compassPoint(191), QStringLiteral("S"));
+    QCOMPARE(roseBandName(0, u),
+             units == int(Units::US) ? QStringLiteral("1–3 mph") : QStringLiteral("1–5 km/h"));
+    QCOMPARE(roseBandName(kRoseBands - 1, u),
+             units == int(Units::US) ? QStringLiteral("≥ 39 mph") : QStringLiteral("≥ 62 km/h"));
+}
+
+void TestWeatherRules::historyCsv_data()
+{
+    QTest::addColumn<QByteArray>("info"); // heard a minute ago
+    QTest::addColumn<int>("units");
+    QTest::addColumn<QString>("row"); // after the time
+    const int metric = int(Units::Metric);
+    const int us = int(Units::US);
+    const QByteArray mild("_12071320c220s004g005t077r001p010P005h50b10132");
+    QTest::newRow("metric") << mild << metric
+                            << "25.0,220,6.4,8.0,50,1013.2,0.3,2.5,1.3,,,13.9,25.0";
+    QTest::newRow("US") << mild << us << "77,220,4,5,50,29.92,0.01,0.10,0.05,,,57,77";
+    QTest::newRow("frost, wind chill, luminosity and snow")
+        << QByteArray("_12071320c000s020g030t014L500s012") << metric
+        << "-10.0,0,32.2,48.3,,,,,,500,305,,-19.8";
+    QTest::newRow("what is not sent is empty")
+        << QByteArray("_12071320c...s...g...t077") << metric << "25.0,,,,,,,,,,,,25.0";
+}
+
+void TestWeatherRules::historyCsv()
+{
+    QFETCH(QByteArray, info);
+    QFETCH(int, units);
+    QFETCH(QString, row);
+    const Sample report{kNow - 60, weather::decodeWeatherReport(info.toStdString())};
+    const QString header =
+        units == int(Units::US)
+            ? QStringLiteral("Time,Temperature (°F),Wind direction (°),Wind speed (mph),Wind gust "
+                             "(mph),Humidity (%),Pressure (inHg),Rain 1 h (in),Rain 24 h (in),Rain "
+                             "since midnight (in),Luminosity (W/m²),Snow 24 h (in),Dew point "
+                             "(°F),Feels like (°F)")
+            : QStringLiteral("Time,Temperature (°C),Wind direction (°),Wind speed (km/h),Wind gust "
+                             "(km/h),Humidity (%),Pressure (hPa),Rain 1 h (mm),Rain 24 h (mm),Rain "
+                             "since midnight (mm),Luminosity (W/m²),Snow 24 h (mm),Dew point "
+                             "(°C),Feels like (°C)");
+    const std::vector<Sample> samples{report};
+    QCOMPARE(QString::fromStdString(display::historyCsv(samples, Units(units))),
+             header + QStringLiteral("\r\n2026-12-07T14:19:00+01:00,") + row +
+                 QStringLiteral("\r\n"));
 }
 
 QTEST_APPLESS_MAIN(TestWeatherRules)

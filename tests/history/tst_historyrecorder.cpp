@@ -268,8 +268,11 @@ void TestHistoryRecorder::faults_data()
                                                 << ""
                                                 << "Recording" << false;
     QTest::newRow("damaged page") << "page"
-                                  << "moved aside"
+                                  << "daily summaries are carried into the new one"
                                   << "Recording" << true;
+    QTest::newRow("damaged daily summaries") << "page-summaries"
+                                             << "daily summaries could not be read"
+                                             << "Recording" << true;
     QTest::newRow("damaged, another program has it open") << "page-open"
                                                           << "another program has it open"
                                                           << "Paused" << true;
@@ -293,6 +296,7 @@ void TestHistoryRecorder::faults()
     std::optional<HoldingProcess> holder;
     // The files as they were, for those that must stay so.
     QByteArray before = "<none>";
+    qint64 summaries = 0;
     if (fault == "folder") {
         QVERIFY(testsupport::writeFile(folder + QStringLiteral("/file"), "a file, not a folder"));
         path = folder + QStringLiteral("/file/quintaro/history.sqlite");
@@ -321,8 +325,13 @@ void TestHistoryRecorder::faults()
         }
         history::closeConnection(QStringLiteral("contacts"));
     } else if (fault == "unmarked") {
-        testsupport::HistoryFixture store(path);
-        QVERIFY(store.execute(QStringLiteral("PRAGMA application_id = 0")));
+        {
+            QSqlDatabase db =
+                history::openConnection(QStringLiteral("unmarked"), path, 1000, false);
+            QVERIFY(history::migrate(db, nullptr, nullptr, 1));
+            QVERIFY(QSqlQuery(db).exec(QStringLiteral("PRAGMA application_id = 0")));
+        }
+        history::closeConnection(QStringLiteral("unmarked"));
     } else if (fault.startsWith("page")) {
         {
             testsupport::HistoryFixture store(path);
@@ -331,9 +340,15 @@ void TestHistoryRecorder::faults()
                 many.push_back({"IK3WX", now() - i * 300, "WIDE2-1", kInfo});
             QVERIFY(store.addReports(many));
         }
+        summaries = count(path, QStringLiteral("SELECT count(*) FROM daily_summaries"));
+        const qint64 page = fault == "page-summaries"
+                                ? count(path, QStringLiteral("SELECT rootpage FROM sqlite_master "
+                                                             "WHERE name = 'daily_summaries'")) -
+                                      1
+                                : QFileInfo(path).size() / 2 / 4096;
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadWrite));
-        QVERIFY(file.seek(file.size() / 2 / 4096 * 4096));
+        QVERIFY(file.seek(page * 4096));
         QCOMPARE(file.write(QByteArray(4096, '\xff')), 4096);
         file.close();
         // A log of a rollback-mode store is not SQLite's to touch, and goes
@@ -345,7 +360,8 @@ void TestHistoryRecorder::faults()
         }
     } else if (fault == "newer") {
         testsupport::HistoryFixture store(path);
-        QVERIFY(store.execute(QStringLiteral("PRAGMA user_version = 2")));
+        QVERIFY(store.execute(
+            QStringLiteral("PRAGMA user_version = %1").arg(history::kSchemaVersion + 1)));
     }
     if (QFileInfo(path).isFile())
         before = testsupport::readFile(path);
@@ -408,6 +424,19 @@ void TestHistoryRecorder::faults()
     QCOMPARE(testsupport::readFile(folder + QLatin1Char('/') + aside.front()), before);
     QCOMPARE(testsupport::readFile(folder + QLatin1Char('/') + aside.back()), "log");
     QVERIFY(recorder.problem().contains("moved aside as " + aside.front()));
+    // What could be read of the daily summaries is in the new store, beside
+    // those of the three reports since.
+    const bool carried = fault != "page-summaries";
+    QTRY_COMPARE_WITH_TIMEOUT(
+        count(path, QStringLiteral("SELECT sum(reports) FROM daily_summaries")), carried ? 3003 : 3,
+        kWaitMs);
+    if (carried) {
+        QCOMPARE(count(path, QStringLiteral("SELECT count(*) FROM daily_summaries WHERE call = "
+                                            "'IK3WX'")),
+                 summaries);
+        QVERIFY(
+            recorder.problem().contains(QStringLiteral("its %1 daily summaries").arg(summaries)));
+    }
 }
 
 void TestHistoryRecorder::fullFileSystemPausesAndResumes()

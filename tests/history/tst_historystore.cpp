@@ -1,7 +1,9 @@
 // The history store as both programs see it: the schema, a report's way in
 // and out, the stores a reader refuses, copies another writer already
-// stored, the retention period, and the file systems a writer keeps off.
+// stored, the retention period, the daily summaries the writer and the
+// migration make, and the file systems a writer keeps off.
 
+#include "DaySummaries.h"
 #include "FileBytes.h"
 #include "HistoryFixture.h"
 #include "HistoryReader.h"
@@ -11,7 +13,9 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QSet>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -19,15 +23,98 @@ using namespace quintaro;
 using history::PendingReport;
 using weather::Field;
 
+namespace {
+
+// Reports of IK3WX around `date`, each "HH:MM info" at that local clock
+// time, "<HH:MM info" the day before, "HH:MMxN/M info" N reports M minutes
+// of real time apart from then.
+std::vector<PendingReport> reportsAround(const QDate &date, const QStringList &lines)
+{
+    std::vector<PendingReport> reports;
+    for (const QString &line : lines) {
+        const QString when = line.section(QLatin1Char(' '), 0, 0);
+        const std::string info = line.section(QLatin1Char(' '), 1).toStdString();
+        const bool before = when.startsWith(QLatin1Char('<'));
+        const QString clock = when.mid(before ? 1 : 0, 5);
+        const int count =
+            when.contains(QLatin1Char('x')) ? when.section('x', 1).section('/', 0, 0).toInt() : 1;
+        const int step = when.contains(QLatin1Char('/')) ? when.section('/', 1).toInt() : 0;
+        const qint64 first = QDateTime(date.addDays(before ? -1 : 0),
+                                       QTime::fromString(clock, QStringLiteral("HH:mm")))
+                                 .toSecsSinceEpoch();
+        for (int i = 0; i < count; ++i)
+            reports.push_back({"IK3WX", first + qint64(i) * step * 60, "", info});
+    }
+    return reports;
+}
+
+// A summary as the test reads it: values with their local clock times.
+QString describe(const history::DaySummary &s)
+{
+    const auto at = [](const std::optional<history::Extreme> &e) {
+        return QStringLiteral("%1 at %2")
+            .arg(e->value, 0, 'f', 1)
+            .arg(QDateTime::fromSecsSinceEpoch(e->utc).toString(QStringLiteral("HH:mm")));
+    };
+    const history::Extremes &x = s.extremes;
+    QString text = QStringLiteral("%1 reports").arg(s.reports);
+    if (x.temperatureLow)
+        text += QStringLiteral(", temperature ") + at(x.temperatureLow) + QStringLiteral(" to ") +
+                at(x.temperatureHigh);
+    if (x.dewPointLow)
+        text += QStringLiteral(", dew point ") + at(x.dewPointLow) + QStringLiteral(" to ") +
+                at(x.dewPointHigh);
+    if (x.pressureLow)
+        text += QStringLiteral(", pressure ") + at(x.pressureLow) + QStringLiteral(" to ") +
+                at(x.pressureHigh);
+    if (x.gust)
+        text += QStringLiteral(", gust ") + at(x.gust) +
+                QStringLiteral(" from %1").arg(x.gustDirection.value_or(-1));
+    if (x.windMean())
+        text += QStringLiteral(", wind %1").arg(*x.windMean(), 0, 'f', 1);
+    static const char *const kSources[] = {"", "since midnight", "last hour", "24 hours"};
+    if (s.rain())
+        text += QStringLiteral(", rain %1 from %2")
+                    .arg(*s.rain(), 0, 'f', 2)
+                    .arg(QLatin1String(kSources[int(s.rainSource())]));
+    return text;
+}
+
+// Every summary row as its columns' text, for comparing two stores.
+QStringList summaryRows(QSqlDatabase &db)
+{
+    QStringList rows;
+    QSqlQuery query(db);
+    query.exec(QStringLiteral("SELECT * FROM daily_summaries ORDER BY call, day"));
+    while (query.next()) {
+        QStringList row;
+        for (int i = 0; i < query.record().count(); ++i) {
+            const QVariant v = query.value(i);
+            // Means are kept as means: a sum taken apart and put back may
+            // differ in its last bits.
+            row << (v.typeId() == QMetaType::Double ? QString::number(v.toDouble(), 'g', 12)
+                                                    : v.toString());
+        }
+        rows << row.join(QLatin1Char('|'));
+    }
+    return rows;
+}
+
+} // namespace
+
 class TestHistoryStore : public QObject
 {
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void reportRoundTrip();
     void readerRefuses_data();
     void readerRefuses();
     void schemaRecorded();
+    void daySummaries_data();
+    void daySummaries();
+    void migrationBuildsTheWritersSummaries();
     void copiesAlreadyStored_data();
     void copiesAlreadyStored();
     void expiredReportsRemoved_data();
@@ -40,6 +127,12 @@ private slots:
 private:
     QTemporaryDir m_dir;
 };
+
+void TestHistoryStore::initTestCase()
+{
+    // Days of 23 and 25 hours on the last Sundays of March and October.
+    qputenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3");
+}
 
 void TestHistoryStore::reportRoundTrip()
 {
@@ -106,7 +199,8 @@ void TestHistoryStore::readerRefuses_data()
     QTest::newRow("a folder") << QByteArray("<folder>") << 0 << "(it is a folder)" << true;
     QTest::newRow("another program's database")
         << QByteArray("<contacts>") << 0 << "(it is another program's SQLite database)" << true;
-    QTest::newRow("later version") << QByteArray() << 2 << "newer Quintaro" << true;
+    QTest::newRow("later version")
+        << QByteArray() << history::kSchemaVersion + 1 << "newer Quintaro" << true;
 }
 
 void TestHistoryStore::readerRefuses()
@@ -169,6 +263,134 @@ void TestHistoryStore::schemaRecorded()
     QVERIFY(query.next());
     QCOMPARE(query.value(0).toInt(), history::kDefaultRetentionDays);
     QVERIFY(!query.next());
+}
+
+void TestHistoryStore::daySummaries_data()
+{
+    QTest::addColumn<QDate>("date");
+    QTest::addColumn<QStringList>("reports"); // reportsAround()
+    QTest::addColumn<int>("batches");         // the reports split into as many, the last first
+    QTest::addColumn<QString>("summary");     // of `date`; describe()
+    const QDate july(2026, 7, 14);
+    const QStringList day = {
+        "06:00 _07140600c090s002g005t059h80b10100", "13:00 _07141300c220s010g020t075h40b10150",
+        "14:00 _07141400c230s006g020t077h40b10120", "15:00 _07141500c240s004g008t077h45b10120"};
+    const QString highsAndLows =
+        "4 reports, temperature 59.0 at 06:00 to 77.0 at 14:00, dew point 49.0 at 13:00 to 54.0 at "
+        "15:00, pressure 1010.0 at 06:00 to 1015.0 at 13:00, gust 20.0 at 13:00 from 220, wind 5.5";
+    QTest::newRow("highs and lows, each first reached") << july << day << 1 << highsAndLows;
+    QTest::newRow("the same, stored latest first") << july << day << 4 << highsAndLows;
+    QTest::newRow("since midnight: its largest value, before any other")
+        << july
+        << QStringList{"08:00 _07140800c...s...t060r010P005p050", "12:00 _07141200c...s...t060P020",
+                       "16:00 _07141600c...s...t060r000P010"}
+        << 1
+        << "3 reports, temperature 60.0 at 08:00 to 60.0 at 08:00, rain 0.20 from since midnight";
+    // 0.10 an hour from 23:00 to 02:00: the report at midnight tells of the
+    // day before.
+    QTest::newRow("last hour, summed over the day")
+        << july
+        << QStringList{"00:00x5/30 _07140000c...s...r010", "02:30x4/30 _07140230c...s...r000"} << 1
+        << "9 reports, rain 0.20 from last hour";
+    QTest::newRow("last hour after a silence: that hour only")
+        << july << QStringList{"10:00 _07141000c...s...r020", "14:00 _07141400c...s...r030"} << 1
+        << "2 reports, rain 0.50 from last hour";
+    QTest::newRow("last hour, a late report rebuilds the day")
+        << july
+        << QStringList{"00:00x5/30 _07140000c...s...r010", "02:30x4/30 _07140230c...s...r000"} << 3
+        << "9 reports, rain 0.20 from last hour";
+    QTest::newRow("24 hours, sent near the day's end")
+        << july << QStringList{"12:00 _07141200c...s...p050", "23:30 _07142330c...s...p080"} << 1
+        << "2 reports, rain 0.80 from 24 hours";
+    QTest::newRow("24 hours, sent too early to tell the day")
+        << july << QStringList{"12:00 _07141200c...s...p050"} << 1 << "1 reports";
+    QTest::newRow("the second before midnight is the day before's")
+        << july
+        << QStringList{"<23:59 _07132359c...s...t050", "00:00 _07140000c...s...t070",
+                       "23:59 _07142359c...s...t071"}
+        << 1 << "2 reports, temperature 70.0 at 00:00 to 71.0 at 23:59";
+    QTest::newRow("spring forward: a day of 23 hours")
+        << QDate(2026, 3, 29) << QStringList{"00:00x25/60 _03290000c...s...t050r010"} << 1
+        << "23 reports, temperature 50.0 at 00:00 to 50.0 at 00:00, rain 2.20 from last hour";
+    QTest::newRow("fall back: a day of 25 hours")
+        << QDate(2026, 10, 25) << QStringList{"00:00x26/60 _10250000c...s...t050r010"} << 1
+        << "25 reports, temperature 50.0 at 00:00 to 50.0 at 00:00, rain 2.40 from last hour";
+}
+
+void TestHistoryStore::daySummaries()
+{
+    QFETCH(QDate, date);
+    QFETCH(QStringList, reports);
+    QFETCH(int, batches);
+    QFETCH(QString, summary);
+    const QString path = m_dir.filePath(QStringLiteral("summary-") + QTest::currentDataTag());
+    testsupport::HistoryFixture store(path);
+    const std::vector<PendingReport> all = reportsAround(date, reports);
+    const std::size_t size = (all.size() + std::size_t(batches) - 1) / std::size_t(batches);
+    for (std::size_t end = all.size(); end > 0; end -= std::min(end, size)) {
+        const std::size_t begin = end - std::min(end, size);
+        QVERIFY(store.addReports(
+            {all.begin() + std::ptrdiff_t(begin), all.begin() + std::ptrdiff_t(end)}));
+    }
+    history::HistoryReader reader;
+    QVERIFY2(reader.open(path), qPrintable(reader.error()));
+    const auto days = reader.daySummaries("IK3WX");
+    QVERIFY(days);
+    const auto day = std::find_if(days->begin(), days->end(),
+                                  [&](const history::DaySummary &s) { return s.day.date == date; });
+    QVERIFY(day != days->end());
+    QCOMPARE(describe(*day), summary);
+    QCOMPARE(day->day, history::localDayOfDate(date));
+    QCOMPARE(QDateTime::fromSecsSinceEpoch(day->day.endUtc).date(), date.addDays(1));
+    QCOMPARE(QDateTime::fromSecsSinceEpoch(day->day.endUtc).time(), QTime(0, 0));
+}
+
+void TestHistoryStore::migrationBuildsTheWritersSummaries()
+{
+    // The writer's summaries, made batch by batch, one of them late.
+    const QString written = m_dir.filePath(QStringLiteral("written.sqlite"));
+    testsupport::HistoryFixture writer(written);
+    const QDate first(2026, 10, 23);
+    std::vector<PendingReport> reports =
+        reportsAround(first, {"00:00x300/20 _10230000c220s004g010t052r002P010p030h70b10130"});
+    const auto more = reportsAround(first, {"03:10x400/15 _10230310c180s012g030t041r010h95b09990"});
+    for (std::size_t i = 0; i < more.size(); ++i)
+        reports.push_back({i % 2 ? "IK3WX-2" : "IK3WX", more[i].heardUtc, "", more[i].info});
+    const auto at = [&](std::size_t third) {
+        return reports.begin() + std::ptrdiff_t(reports.size() * third / 3);
+    };
+    QVERIFY(writer.addReports({at(1), at(2)}));
+    QVERIFY(writer.addReports({at(0), at(1)}));
+    QVERIFY(writer.addReports({at(2), at(3)}));
+
+    // A version-1 store holding the same reports.
+    const QString old = m_dir.filePath(QStringLiteral("version1.sqlite"));
+    {
+        QSqlDatabase db = history::openConnection(QStringLiteral("v1"), old, 1000, false);
+        QString error;
+        QVERIFY2(history::migrate(db, &error, nullptr, 1), qPrintable(error));
+        QSqlQuery query(db);
+        QVERIFY(query.exec(QStringLiteral("ATTACH '%1' AS written").arg(written)));
+        QVERIFY(query.exec(QStringLiteral("INSERT INTO reports SELECT * FROM written.reports")));
+        QVERIFY(query.exec(QStringLiteral("DETACH written")));
+        QVERIFY(query.exec(QStringLiteral("PRAGMA user_version")) && query.next());
+        QCOMPARE(query.value(0).toInt(), 1);
+    }
+    history::closeConnection(QStringLiteral("v1"));
+    history::HistoryReader reader;
+    QVERIFY2(reader.open(old), qPrintable(reader.error()));
+    QCOMPARE(reader.daySummaries("IK3WX")->size(), std::size_t(0));
+
+    testsupport::HistoryFixture migrated(old);
+    QSqlQuery version(migrated.database());
+    QVERIFY(version.exec(QStringLiteral("PRAGMA user_version")) && version.next());
+    QCOMPARE(version.value(0).toInt(), 2);
+    const QStringList rows = summaryRows(migrated.database());
+    // Five days, one of 25 hours, for each of two stations.
+    QCOMPARE(rows.size(), 10);
+    QCOMPARE(rows, summaryRows(writer.database()));
+    // A display open meanwhile reads them too.
+    QCOMPARE(reader.daySummaries("IK3WX-2")->size(), std::size_t(5));
 }
 
 void TestHistoryStore::copiesAlreadyStored_data()
@@ -247,11 +469,18 @@ void TestHistoryStore::expiredReportsRemoved()
             QStringLiteral("INSERT INTO settings VALUES ('retention_days', '%1')").arg(period)));
     }
     QString error;
+    QSqlQuery query(store.database());
+    const QString days = QStringLiteral("SELECT count(*) FROM daily_summaries");
+    QVERIFY(query.exec(days) && query.next());
+    const int summaries = query.value(0).toInt();
+    QCOMPARE(summaries, int(QSet<int>(ages.begin(), ages.end()).size()));
     QCOMPARE(history::removeExpiredReports(store.database(), now, &error),
              std::int64_t(ages.size() - kept));
-    QSqlQuery query(store.database());
     QVERIFY(query.exec(QStringLiteral("SELECT count(*) FROM reports")) && query.next());
     QCOMPARE(query.value(0).toInt(), kept);
+    // Summaries stay for years.
+    QVERIFY(query.exec(days) && query.next());
+    QCOMPARE(query.value(0).toInt(), summaries);
 }
 
 void TestHistoryStore::retentionAsTyped_data()

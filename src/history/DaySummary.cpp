@@ -1,0 +1,155 @@
+#include "DaySummary.h"
+
+#include "DerivedValues.h"
+
+#include <QDateTime>
+
+#include <algorithm>
+#include <cmath>
+
+namespace quintaro::history {
+
+using weather::Field;
+
+LocalDay localDayOfDate(const QDate &date)
+{
+    // startOfDay() knows a day whose midnight the clock skips.
+    return {date, date.startOfDay().toSecsSinceEpoch(),
+            date.addDays(1).startOfDay().toSecsSinceEpoch()};
+}
+
+LocalDay localDayOf(std::int64_t utc)
+{
+    return localDayOfDate(QDateTime::fromSecsSinceEpoch(utc).date());
+}
+
+namespace {
+
+// A value as the reports table holds it: reports write at most two
+// decimals, which the floats of a decoded report blur. Summaries compare
+// and keep values so, whether they come from a report just heard or from
+// the table.
+std::optional<double> stored(std::optional<double> value)
+{
+    if (!value)
+        return value;
+    return std::round(*value * 1e4) / 1e4;
+}
+
+void keep(std::optional<Extreme> &best, const Extreme &candidate, bool higher)
+{
+    if (!best || (higher ? candidate.value > best->value : candidate.value < best->value) ||
+        (candidate.value == best->value && candidate.utc < best->utc))
+        best = candidate;
+}
+
+void keepBoth(std::optional<Extreme> &high, std::optional<Extreme> &low,
+              const std::optional<Extreme> &candidateHigh,
+              const std::optional<Extreme> &candidateLow)
+{
+    if (candidateHigh)
+        keep(high, *candidateHigh, true);
+    if (candidateLow)
+        keep(low, *candidateLow, false);
+}
+
+} // namespace
+
+std::optional<double> Extremes::windMean() const
+{
+    if (windReports == 0)
+        return std::nullopt;
+    return windSum / double(windReports);
+}
+
+void Extremes::add(std::int64_t utc, const weather::WeatherReport &values)
+{
+    Extremes one;
+    const auto both = [&](std::optional<Extreme> &high, std::optional<Extreme> &low,
+                          std::optional<double> value) {
+        if (value)
+            high = low = Extreme{*value, utc};
+    };
+    both(one.temperatureHigh, one.temperatureLow, stored(values.value(Field::Temperature)));
+    both(one.dewPointHigh, one.dewPointLow, stored(weather::dewPoint(values)));
+    both(one.humidityHigh, one.humidityLow, stored(values.value(Field::Humidity)));
+    both(one.pressureHigh, one.pressureLow, stored(values.value(Field::Pressure)));
+    if (const auto gust = stored(values.value(Field::WindGust))) {
+        one.gust = Extreme{*gust, utc};
+        one.gustDirection = stored(values.value(Field::WindDirection));
+    }
+    if (const auto wind = stored(values.value(Field::WindSpeed))) {
+        one.windSum = *wind;
+        one.windReports = 1;
+    }
+    merge(one);
+}
+
+void Extremes::merge(const Extremes &other)
+{
+    keepBoth(temperatureHigh, temperatureLow, other.temperatureHigh, other.temperatureLow);
+    keepBoth(dewPointHigh, dewPointLow, other.dewPointHigh, other.dewPointLow);
+    keepBoth(humidityHigh, humidityLow, other.humidityHigh, other.humidityLow);
+    keepBoth(pressureHigh, pressureLow, other.pressureHigh, other.pressureLow);
+    if (other.gust) {
+        const std::optional<Extreme> before = gust;
+        keep(gust, *other.gust, true);
+        if (gust != before)
+            gustDirection = other.gustDirection;
+    }
+    windSum += other.windSum;
+    windReports += other.windReports;
+}
+
+void DaySummary::add(std::int64_t utc, const weather::WeatherReport &values)
+{
+    firstUtc = reports == 0 ? utc : std::min(firstUtc, utc);
+    lastUtc = reports == 0 ? utc : std::max(lastUtc, utc);
+    ++reports;
+    extremes.add(utc, values);
+    if (const auto midnight = stored(values.value(Field::RainSinceMidnight)))
+        rainSinceMidnightHigh = std::max(rainSinceMidnightHigh.value_or(0), *midnight);
+    if (const auto hour = stored(values.value(Field::Rain1h))) {
+        if (!rainLastHourUtc || utc > *rainLastHourUtc) {
+            // The stretch since the last such report within the day, at
+            // most the hour the value tells of.
+            const std::int64_t from =
+                std::max(rainLastHourUtc.value_or(day.startUtc), day.startUtc);
+            const std::int64_t covered = std::clamp<std::int64_t>(utc - from, 0, kLastHourSeconds);
+            rainLastHourSum += *hour * double(covered) / double(kLastHourSeconds);
+            rainLastHourUtc = utc;
+        }
+    }
+    if (const auto day24 = stored(values.value(Field::Rain24h))) {
+        if (!rain24hLast || utc >= rain24hLast->utc)
+            rain24hLast = Extreme{*day24, utc};
+    }
+}
+
+RainSource DaySummary::rainSource() const
+{
+    if (rainSinceMidnightHigh)
+        return RainSource::SinceMidnight;
+    if (rainLastHourUtc)
+        return RainSource::LastHour;
+    if (rain24hLast && day.endUtc - rain24hLast->utc <= kDayEndSeconds)
+        return RainSource::Last24Hours;
+    return RainSource::None;
+}
+
+std::optional<double> DaySummary::rain() const
+{
+    switch (rainSource()) {
+    case RainSource::SinceMidnight:
+        return rainSinceMidnightHigh;
+    case RainSource::LastHour:
+        return rainLastHourSum;
+    case RainSource::Last24Hours:
+        return rain24hLast->value;
+    case RainSource::None:
+        break;
+    }
+    return std::nullopt;
+}
+
+} // namespace quintaro::history
