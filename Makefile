@@ -4,7 +4,7 @@ JOBS     ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
 .PHONY: all deps configure build run test bench demo fuzz sanitize clean \
-        install package format-check
+        install package format-check windows-qt
 
 all: build
 
@@ -14,6 +14,7 @@ all: build
 DEPS_GROUP ?=
 test bench demo sanitize: DEPS_GROUP = test
 package: DEPS_GROUP = package
+windows-qt: DEPS_GROUP = windows
 
 deps:
 	@scripts/install-deps.sh $(DEPS_GROUP)
@@ -113,3 +114,11 @@ package: deps
 # Every tracked C++ file as the repository's .clang-format has it.
 format-check:
 	@scripts/check-format.sh
+
+# Windows x64, cross-built with MinGW-w64 (scripts/windows/). Qt for MinGW is
+# built from source once, into a cache outside the clone that a changed
+# recipe replaces (scripts/windows/build-qt.sh; about 25 minutes on two
+# cores): this target builds it when missing and prints its path, which
+# `scripts/windows/build-qt.sh --print-prefix` tells without building.
+windows-qt: deps
+	@scripts/windows/build-qt.sh

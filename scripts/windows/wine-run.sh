@@ -126,6 +126,13 @@ wait_gone() {
   return 1
 }
 
+# Stops whatever setup started (unless other calls use it) and gives up.
+setup_failed() {
+  echo "wine-run: $1" >&2
+  teardown
+  exit 1
+}
+
 start_xvfb() {
   local pid i
   pid=$(pid_of xvfb)
@@ -145,9 +152,8 @@ start_xvfb() {
   done
   if ! [ -s "$state/xvfb.display" ]; then
     kill "$pid" 2>/dev/null || true
-    echo "wine-run: Xvfb did not start:" >&2
     cat "$state/xvfb.log" >&2
-    exit 1
+    setup_failed "Xvfb did not start"
   fi
   echo "$pid" >"$state/xvfb.pid"
 }
@@ -170,9 +176,8 @@ start_wineserver() {
     alive "$pid" || break
     sleep 0.1
   done
-  echo "wine-run: wineserver did not start:" >&2
   cat "$state/wineserver.log" >&2
-  exit 1
+  setup_failed "wineserver did not start"
 }
 
 # wineboot once per prefix; a prefix without the mark is an unfinished one.
@@ -184,8 +189,7 @@ make_prefix() {
   start_wineserver
   if ! timeout 300 "$wine" wineboot --init </dev/null >"$state/wineboot.log" 2>&1 7>&- 8>&-; then
     cat "$state/wineboot.log" >&2
-    echo "wine-run: wineboot failed" >&2
-    exit 1
+    setup_failed "wineboot failed"
   fi
   touch "$prefix/.quintaro-ready"
   echo "wine-run: wine prefix made in $((SECONDS - start)) s" >&2
