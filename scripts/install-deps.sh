@@ -35,12 +35,13 @@ ci=(git clang-format lintian desktop-file-utils appstream xvfb xauth)
 # Windows x64, cross-built (scripts/windows/): the MinGW-w64 compilers of the
 # posix thread model, which Qt needs; for building Qt itself ninja, the deb-src
 # unpacker (dpkg-source) and tclsh, which makes SQLite's amalgamation; wine
-# on an X server of its own to run the programs and tests; zip and NSIS for
-# what ships.
+# on an X server of its own to run the programs and tests, with the fonts it
+# stands in for Windows' with; python3, which makes the programs' icon; zip
+# and NSIS for what ships.
 windows=(
   gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   ninja-build dpkg-dev tcl xz-utils
-  wine64 xvfb xauth zip nsis
+  wine64 fonts-wine xvfb xauth zip nsis python3
 )
 
 packages=("${run[@]}")

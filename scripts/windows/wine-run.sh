@@ -191,6 +191,11 @@ make_prefix() {
     cat "$state/wineboot.log" >&2
     setup_failed "wineboot failed"
   fi
+  # Windows' dialog font is Tahoma, which Qt takes for its own; wine has a
+  # copy (fonts-wine) but lists it only from the prefix's fonts folder, and
+  # without it Qt falls back to the first font it finds, a serif one.
+  cp /usr/share/wine/fonts/tahoma.ttf /usr/share/wine/fonts/tahomabd.ttf \
+    "$prefix/drive_c/windows/Fonts/" || setup_failed "Tahoma is missing: install fonts-wine"
   touch "$prefix/.quintaro-ready"
   echo "wine-run: wine prefix made in $((SECONDS - start)) s" >&2
 }
