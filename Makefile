@@ -4,7 +4,7 @@ JOBS     ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
 .PHONY: all deps configure build run test bench demo fuzz sanitize clean \
-        install package format-check windows-qt
+        install package format-check windows-qt windows
 
 all: build
 
@@ -14,7 +14,7 @@ all: build
 DEPS_GROUP ?=
 test bench demo sanitize: DEPS_GROUP = test
 package: DEPS_GROUP = package
-windows-qt: DEPS_GROUP = windows
+windows-qt windows: DEPS_GROUP = windows
 
 deps:
 	@scripts/install-deps.sh $(DEPS_GROUP)
@@ -40,7 +40,7 @@ demo: build
 	@scripts/demo.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) build-sanitize build-fuzz $(PACKAGE_BUILD)
+	rm -rf $(BUILD) build-sanitize build-fuzz $(PACKAGE_BUILD) $(WINDOWS_BUILD)
 
 # The program and the whole suite built with AddressSanitizer and UBSan, and
 # the suite run on it: any report fails the run, leaks included (the program
@@ -122,3 +122,11 @@ format-check:
 # `scripts/windows/build-qt.sh --print-prefix` tells without building.
 windows-qt: deps
 	@scripts/windows/build-qt.sh
+
+# The portable release for Windows x64: both programs cross-built in
+# $(WINDOWS_BUILD) with the Qt above, their DLLs and Qt plugins, the read-me
+# and the licences, zipped as $(WINDOWS_BUILD)/quintaro-<version>-windows-x64.zip
+# (scripts/windows/make-release.sh).
+WINDOWS_BUILD ?= build-windows
+windows: deps
+	@scripts/windows/make-release.sh $(WINDOWS_BUILD)
