@@ -12,6 +12,7 @@
 #include <QMetaObject>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QThread>
 #include <QVariant>
 
 #include <algorithm>
@@ -20,7 +21,6 @@
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 namespace quintaro::history {
@@ -156,7 +156,10 @@ private:
     std::atomic<quint64> m_recorded{0};
     std::atomic<quint64> m_dropped{0};
     QString m_path;
-    std::thread m_thread;
+    // A thread of Qt's own: Qt SQL keeps data per thread that only a QThread
+    // takes down in order when it ends (on Windows a thread Qt merely adopts
+    // crashed in that clean-up).
+    std::unique_ptr<QThread> m_thread;
 
     // The writer thread's own.
     Phase m_phase = Phase::Closed;
@@ -208,8 +211,8 @@ void RecorderWriter::stop(milliseconds within)
         m_stopping = true;
     }
     m_wake.notify_one();
-    if (m_thread.joinable())
-        m_thread.join();
+    if (m_thread)
+        m_thread->wait();
     m_off = true;
     std::lock_guard lock(m_mutex);
     m_dropped += m_queue.size();
@@ -219,12 +222,13 @@ void RecorderWriter::stop(milliseconds within)
 
 void RecorderWriter::start(const QString &path)
 {
-    if (m_thread.joinable() || m_off)
+    if (m_thread || m_off)
         return;
     m_path = path;
     m_startedUtc = nowUtc();
     m_nextOpen = Clock::now();
-    m_thread = std::thread([this] { run(); });
+    m_thread.reset(QThread::create([this] { run(); }));
+    m_thread->start();
 }
 
 void RecorderWriter::setEngineHost(const QString &host)
