@@ -194,15 +194,12 @@ std::optional<std::vector<DaySummary>> HistoryReader::daySummaries(std::string_v
 {
     if (!m_open)
         return std::nullopt;
+    const std::optional<bool> kept = keepsDaySummaries();
+    if (!kept)
+        return std::nullopt;
+    if (!*kept)
+        return std::vector<DaySummary>();
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    // A Quintaro may have brought the store to version 2 since it was opened.
-    if (m_version < 2) {
-        QSqlQuery version(db);
-        if (version.exec(QStringLiteral("PRAGMA user_version")) && version.next())
-            m_version = version.value(0).toInt();
-        if (m_version < 2)
-            return std::vector<DaySummary>();
-    }
     QSqlError error;
     std::optional<std::vector<DaySummary>> found = readDaySummaries(db, call, &error);
     if (!found) {
@@ -210,6 +207,21 @@ std::optional<std::vector<DaySummary>> HistoryReader::daySummaries(std::string_v
         m_damaged = faultOf(error) == StoreFault::Damaged;
     }
     return found;
+}
+
+std::optional<bool> HistoryReader::keepsDaySummaries()
+{
+    if (!m_open)
+        return std::nullopt;
+    if (m_version < 2) {
+        QSqlQuery version(QSqlDatabase::database(m_connection, false));
+        if (!version.exec(QStringLiteral("PRAGMA user_version")) || !version.next()) {
+            fail(version);
+            return std::nullopt;
+        }
+        m_version = version.value(0).toInt();
+    }
+    return m_version >= 2;
 }
 
 } // namespace quintaro::history

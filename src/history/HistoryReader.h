@@ -74,6 +74,10 @@ public:
     // The call's daily summaries, oldest day first; none in a store of
     // version 1, which no Quintaro has written to since this one.
     std::optional<std::vector<DaySummary>> daySummaries(std::string_view call);
+    // Whether the store keeps daily summaries (version 2 on): a Quintaro
+    // may have brought it there since it was opened. Nothing when the store
+    // cannot be asked.
+    std::optional<bool> keepsDaySummaries();
 
 private:
     void fail(const QSqlQuery &query);
