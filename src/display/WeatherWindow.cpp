@@ -17,6 +17,7 @@
 #include <QAction>
 #include <QBoxLayout>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QEvent>
 #include <QFile>
 #include <QFrame>
@@ -520,6 +521,17 @@ void WeatherWindow::resizeEvent(QResizeEvent *event)
     scaleFonts();
 }
 
+void WeatherWindow::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    // The graphs in sight are made before the window's first paint, once
+    // their places are settled: the layouts of widgets just shown settle
+    // only when the events waiting are handled.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    for (WeatherChart *chart : m_charts)
+        chart->buildIfInSight();
+}
+
 void WeatherWindow::changeEvent(QEvent *event)
 {
     QMainWindow::changeEvent(event);
@@ -720,7 +732,7 @@ void WeatherWindow::refreshCharts()
                                    weather::shownWithUnit(field, gusts->highest.value, units));
         }
         WeatherChart *chart = m_charts[std::size_t(index)];
-        chart->setData(lines, field, units, timeAxis(span, now, chart->isNarrow()),
+        chart->setData(std::move(lines), field, units, timeAxis(span, now, chart->isNarrow()),
                        name + unitSuffix(field, units), zeroBased, ceiling);
         chart->setAccessibleDescription(description);
     };
