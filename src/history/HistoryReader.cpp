@@ -120,9 +120,10 @@ bool HistoryReader::open(const QString &path)
                           .arg(check.version)
                           .arg(kSchemaVersion));
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    // A display reads a station's month once and then a report at a time:
-    // SQLite's default cache of 2 MB would only hold what it has read.
-    QSqlQuery(db).exec(QStringLiteral("PRAGMA cache_size = -256"));
+    // A display reads a station's span once and then a report at a time:
+    // a cache of more than a few pages would only hold what it has read,
+    // which the system's own file cache keeps anyway.
+    QSqlQuery(db).exec(QStringLiteral("PRAGMA cache_size = -64"));
     m_error.clear();
     m_version = check.version;
     m_open = true;
