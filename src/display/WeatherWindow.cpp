@@ -69,6 +69,7 @@ WeatherWindow::WeatherWindow(Options options, QWidget *parent)
     m_choices = loadDisplayChoices(m_options.settingsPath);
     m_feed = new StationFeed(m_options.storePath, m_options.call, m_options.address,
                              m_options.clock, this);
+    m_feed->setSpan(m_choices.span);
     setWindowTitle(
         literalWindowTitle(fromRadioBytes(m_options.call) + QStringLiteral(" – Quintaro Weather")));
     buildUi();
@@ -695,15 +696,15 @@ void WeatherWindow::refreshValues()
 void WeatherWindow::refreshLastHeard()
 {
     const std::int64_t now = m_feed->now();
-    const std::vector<Sample> &samples = m_feed->samples();
-    if (samples.empty()) {
+    const std::optional<std::int64_t> lastHeard = m_feed->lastHeard();
+    if (!lastHeard) {
         const QString text = QStringLiteral("No report in the last 30 days");
         setText(m_lastHeard, text);
         nameForScreenReader(m_lastHeard, text);
         markStale(m_lastHeard, false);
         return;
     }
-    const std::int64_t heard = samples.back().heardUtc;
+    const std::int64_t heard = *lastHeard;
     const QString when =
         QStringLiteral("Last heard ") + QString::fromStdString(localTimeText(heard, now));
     setText(m_lastHeard, when + QStringLiteral(" (") +
@@ -798,7 +799,9 @@ void WeatherWindow::spanChosen(int index)
     m_choices.span = kSpans[std::size_t(std::clamp(index, 0, int(kSpans.size()) - 1))];
     saveDisplayChoices(m_options.settingsPath, m_choices);
     nameSaveSpan();
-    refreshCharts();
+    // The older reports a wider span needs redraw the graphs as they come.
+    if (!m_feed->setSpan(m_choices.span))
+        refreshCharts();
 }
 
 } // namespace quintaro::display

@@ -157,6 +157,24 @@ HistoryReader::reports(std::string_view call, std::int64_t fromUtc, std::int64_t
     return found;
 }
 
+std::optional<std::int64_t> HistoryReader::lastHeard(std::string_view call, std::int64_t fromUtc)
+{
+    if (!m_open)
+        return std::nullopt;
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    query.prepare(QStringLiteral("SELECT MAX(heard_utc) FROM reports WHERE call = ? AND "
+                                 "heard_utc >= ?"));
+    query.addBindValue(fromRadioBytes(call));
+    query.addBindValue(qint64(fromUtc));
+    if (!query.exec() || !query.next()) {
+        fail(query);
+        return std::nullopt;
+    }
+    const std::int64_t heard = query.value(0).toLongLong();
+    query.finish();
+    return heard;
+}
+
 std::optional<std::int64_t> HistoryReader::dataVersion()
 {
     if (!m_open)

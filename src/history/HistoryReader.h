@@ -66,6 +66,9 @@ public:
     // The call is the radio's bytes.
     std::optional<std::vector<StoredReport>> reports(std::string_view call, std::int64_t fromUtc,
                                                      std::int64_t afterId = 0);
+    // When the call was last heard at or after `fromUtc`; 0 when it was not,
+    // nothing when the read failed.
+    std::optional<std::int64_t> lastHeard(std::string_view call, std::int64_t fromUtc);
     // Changes whenever another connection has changed the file: a cheap
     // question to ask every second.
     std::optional<std::int64_t> dataVersion();

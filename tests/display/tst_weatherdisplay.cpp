@@ -284,6 +284,13 @@ void TestWeatherDisplay::staleValues()
     QVERIFY(window->findChild<QLabel *>(QStringLiteral("lastHeard"))
                 ->text()
                 .endsWith(QStringLiteral("(31 min ago)")));
+    // Heard before the span the display reads, and still told.
+    const QString silent = m_dir.filePath(QStringLiteral("silent.sqlite"));
+    QVERIFY(testsupport::HistoryFixture(silent).addReports(
+        {{"IK1WX-3", kNow - 2 * 86400, "", report(77, 10132)}}));
+    window = open(silent);
+    QCOMPARE(label(*window, "lastHeard"), QStringLiteral("Last heard 2026-12-05 14:20:00"));
+    QCOMPARE(label(*window, "temperature"), QStringLiteral("Temperature not reported"));
 }
 
 void TestWeatherDisplay::liveReports()
