@@ -215,6 +215,11 @@ int runWeatherDisplay(int argc, char **argv)
         std::fputs(kUsage, stderr);
         return 2;
     }
+    // The display's only regular expressions are Qt Charts' readings of its
+    // axes' label formats, a few at each redraw: compiling them to machine
+    // code would take some 200 kB of memory for nothing.
+    if (!qEnvironmentVariableIsSet("QT_ENABLE_REGEXP_JIT"))
+        qputenv("QT_ENABLE_REGEXP_JIT", "0");
     QApplication::setApplicationName(QStringLiteral("quintaro-weather"));
     QApplication::setApplicationVersion(QLatin1String(kQuintaroVersion));
     QGuiApplication::setDesktopFileName(QStringLiteral("org.quintaro.Quintaro"));
