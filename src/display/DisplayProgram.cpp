@@ -22,7 +22,7 @@ namespace {
 
 const char kUsage[] =
     "Usage: quintaro-weather CALL [ADDRESS]\n"
-    "       quintaro-weather --csv CALL [--from DATE] [--to DATE]\n"
+    "       quintaro-weather --csv CALL [--daily] [--from DATE] [--to DATE]\n"
     "       quintaro-weather --help | --version\n"
     "\n"
     "Shows the weather of the APRS station CALL as Quintaro records it: the last\n"
@@ -38,9 +38,13 @@ const char kUsage[] =
     "recorded reports to standard output as CSV, one row a report: the time in ISO\n"
     "8601 with its offset from UTC, the reported values, the dew point and the\n"
     "\"feels like\" temperature, in the units last chosen in the display, each\n"
-    "column's title naming its unit. It exits with 0 when it wrote rows, 1 when\n"
-    "the station has no report in those days (the header only), 2 for a mistake\n"
-    "on the command line and 3 when the history cannot be read.\n"
+    "column's title naming its unit. With --daily it writes the station's daily\n"
+    "summaries instead, one row a day: the date, the number of reports, the\n"
+    "highest and lowest temperature, dew point, humidity and pressure with their\n"
+    "times, the strongest gust with its direction and time, the mean wind, the\n"
+    "day's rain and what it was found from. It exits with 0 when it wrote rows, 1\n"
+    "when the station has no report or day in those days (the header only), 2 for\n"
+    "a mistake on the command line and 3 when the history cannot be read.\n"
     "\n"
     "The history is the file named by the environment variable QUINTARO_HISTORY,\n"
     "else ~/.local/share/quintaro/history.sqlite (under $XDG_DATA_HOME when set).\n"
@@ -48,6 +52,7 @@ const char kUsage[] =
     "~/.config/quintaro/quintaro-weather.ini (under $XDG_CONFIG_HOME when set).\n"
     "\n"
     "  --csv CALL   write the station's history as CSV instead of showing it\n"
+    "  --daily      with --csv, the daily summaries instead of the reports\n"
     "  --from DATE  with --csv, from the day DATE on (YYYY-MM-DD, local time)\n"
     "  --to DATE    with --csv, up to the day DATE, that day included\n"
     "  --help       show this text and exit\n"
@@ -59,6 +64,7 @@ struct CsvRequest
     std::string call; // the radio's bytes
     std::int64_t fromUtc = std::numeric_limits<std::int64_t>::min();
     std::int64_t toUtc = std::numeric_limits<std::int64_t>::max(); // not included
+    std::optional<QDate> from, to; // the days, for the daily summaries
     bool daily = false;
 };
 
@@ -81,7 +87,8 @@ bool isCsvCommandLine(int argc, char **argv)
 std::optional<CsvRequest> parseCsvCommandLine(int argc, char **argv, std::string &error)
 {
     CsvRequest request;
-    std::optional<QDate> from, to;
+    std::optional<QDate> &from = request.from;
+    std::optional<QDate> &to = request.to;
     bool csv = false;
     int calls = 0;
     for (int i = 1; i < argc; ++i) {
@@ -131,28 +138,42 @@ std::optional<CsvRequest> parseCsvCommandLine(int argc, char **argv, std::string
 
 int runCsvExport(const CsvRequest &request)
 {
-    // The daily summaries come with a later version of the store.
-    if (request.daily) {
-        std::fputs("quintaro-weather: --daily: this Quintaro's weather history keeps no daily "
-                   "summaries yet\n",
-                   stderr);
-        return 3;
-    }
+    const weather::Units units = loadDisplayChoices(displaySettingsPath()).units;
     QString error;
-    const auto samples = readStationHistory(history::historyFilePath(), request.call,
-                                            request.fromUtc, request.toUtc, &error);
-    if (!samples) {
+    std::string text;
+    bool rows = false;
+    if (request.daily) {
+        bool workedOut = false;
+        const auto days = readStationDays(history::historyFilePath(), request.call, request.from,
+                                          request.to, &workedOut, &error);
+        if (days) {
+            text = dailyCsv(*days, units);
+            rows = !days->empty();
+        }
+        // Told, since such days hold only the reports the store still has:
+        // none older than its retention period.
+        if (days && workedOut)
+            std::fprintf(stderr,
+                         "quintaro-weather: the weather history %s keeps no daily summaries yet "
+                         "(version 1): the days are worked out from its reports, as Quintaro "
+                         "will when it next records there\n",
+                         history::historyFilePath().toLocal8Bit().constData());
+    } else if (const auto samples = readStationHistory(history::historyFilePath(), request.call,
+                                                       request.fromUtc, request.toUtc, &error)) {
+        text = historyCsv(*samples, units);
+        rows = !samples->empty();
+    }
+    if (text.empty()) {
         std::fprintf(stderr, "quintaro-weather: the weather history cannot be read: %s\n",
                      error.toLocal8Bit().constData());
         return 3;
     }
-    const std::string text = historyCsv(*samples, loadDisplayChoices(displaySettingsPath()).units);
     if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() ||
         std::fflush(stdout) != 0) {
         std::fputs("quintaro-weather: cannot write to standard output\n", stderr);
         return 3;
     }
-    return samples->empty() ? 1 : 0;
+    return rows ? 0 : 1;
 }
 
 } // namespace
@@ -194,6 +215,11 @@ int runWeatherDisplay(int argc, char **argv)
         std::fputs(kUsage, stderr);
         return 2;
     }
+    // The display's only regular expressions are Qt Charts' readings of its
+    // axes' label formats, a few at each redraw: compiling them to machine
+    // code would take some 200 kB of memory for nothing.
+    if (!qEnvironmentVariableIsSet("QT_ENABLE_REGEXP_JIT"))
+        qputenv("QT_ENABLE_REGEXP_JIT", "0");
     QApplication::setApplicationName(QStringLiteral("quintaro-weather"));
     QApplication::setApplicationVersion(QLatin1String(kQuintaroVersion));
     QGuiApplication::setDesktopFileName(QStringLiteral("org.quintaro.Quintaro"));

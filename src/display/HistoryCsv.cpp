@@ -43,6 +43,38 @@ constexpr Column kColumns[] = {
     {"Feels like", Field::Temperature, feelsLikeF},
 };
 
+using history::Extremes;
+
+struct DayColumn
+{
+    const char *title;
+    Field field;
+    std::optional<history::Extreme> Extremes::*extreme;
+};
+
+// Each followed by a column of the time it was first reached.
+constexpr DayColumn kDayColumns[] = {
+    {"Highest temperature", Field::Temperature, &Extremes::temperatureHigh},
+    {"Lowest temperature", Field::Temperature, &Extremes::temperatureLow},
+    {"Highest dew point", Field::Temperature, &Extremes::dewPointHigh},
+    {"Lowest dew point", Field::Temperature, &Extremes::dewPointLow},
+    {"Highest humidity", Field::Humidity, &Extremes::humidityHigh},
+    {"Lowest humidity", Field::Humidity, &Extremes::humidityLow},
+    {"Highest pressure", Field::Pressure, &Extremes::pressureHigh},
+    {"Lowest pressure", Field::Pressure, &Extremes::pressureLow},
+    {"Strongest gust", Field::WindGust, &Extremes::gust},
+};
+
+std::string titled(const char *title, Field field, weather::Units units)
+{
+    return csvField(std::string(title) + " (" + weather::unitSymbol(field, units) + ")", false);
+}
+
+std::string valueField(Field field, std::optional<double> value, weather::Units units)
+{
+    return value ? csvField(weather::valueText(field, *value, units), false) : std::string();
+}
+
 } // namespace
 
 std::string historyCsvHeader(weather::Units units)
@@ -75,6 +107,43 @@ std::string historyCsv(std::span<const Sample> samples, weather::Units units)
     text.reserve(text.size() + samples.size() * 96);
     for (const Sample &sample : samples)
         text += historyCsvRow(sample, units);
+    return text;
+}
+
+std::string dailyCsvHeader(weather::Units units)
+{
+    std::string row = "Date,Reports";
+    for (const DayColumn &column : kDayColumns)
+        row += ',' + titled(column.title, column.field, units) + ',' +
+               csvField(std::string(column.title) + " at", false);
+    row += ',' + titled("Strongest gust from", Field::WindDirection, units);
+    row += ',' + titled("Mean wind", Field::WindSpeed, units);
+    row += ',' + titled("Rain", Field::RainSinceMidnight, units);
+    return row + ",Rain found from\r\n";
+}
+
+std::string dailyCsvRow(const history::DaySummary &day, weather::Units units)
+{
+    std::string row = csvField(day.day.date.toString(Qt::ISODate).toStdString(), false) + ',' +
+                      std::to_string(day.reports);
+    for (const DayColumn &column : kDayColumns) {
+        const std::optional<history::Extreme> &extreme = day.extremes.*column.extreme;
+        row += ',' + valueField(column.field,
+                                extreme ? std::optional(extreme->value) : std::nullopt, units);
+        row += ',' + (extreme ? csvField(isoLocalTime(extreme->utc), false) : std::string());
+    }
+    row += ',' + valueField(Field::WindDirection, day.extremes.gustDirection, units);
+    row += ',' + valueField(Field::WindSpeed, day.extremes.windMean(), units);
+    row += ',' + valueField(Field::RainSinceMidnight, day.rain(), units);
+    const char *source = history::rainSourceWord(day.rainSource());
+    return row + ',' + (source ? csvField(source, false) : std::string()) + "\r\n";
+}
+
+std::string dailyCsv(std::span<const history::DaySummary> days, weather::Units units)
+{
+    std::string text = dailyCsvHeader(units);
+    for (const history::DaySummary &day : days)
+        text += dailyCsvRow(day, units);
     return text;
 }
 

@@ -61,6 +61,7 @@ bool StationFeed::openStore()
         m_reader.close();
         m_samples.clear();
         m_lastId = 0;
+        m_heldFrom = std::numeric_limits<std::int64_t>::max();
         emit samplesAdded(0);
     }
     if (QDateTime::currentMSecsSinceEpoch() < m_reopenAfterMs)
@@ -119,19 +120,40 @@ void StationFeed::lookOnce()
     setProblem(QString());
 }
 
+bool StationFeed::setSpan(Span span)
+{
+    m_span = span;
+    if (!m_reader.isOpen() || keptFrom(span, m_clock()) >= m_heldFrom)
+        return false;
+    m_dataVersion.reset();
+    const std::int64_t heldFrom = m_heldFrom;
+    look();
+    return m_heldFrom < heldFrom;
+}
+
+std::optional<std::int64_t> StationFeed::lastHeard() const
+{
+    return m_samples.empty() ? m_heardBeforeHeld : std::optional(m_samples.back().heardUtc);
+}
+
 bool StationFeed::readNewReports()
 {
     const std::int64_t now = m_clock();
-    const auto found = m_reader.reports(m_call, now - kHistorySeconds, m_lastId);
+    const std::int64_t from = keptFrom(m_span, now);
+    // A wider span needs older reports than those held: all are read anew.
+    const bool anew = from < m_heldFrom;
+    const auto found = m_reader.reports(m_call, from, anew ? 0 : m_lastId);
     if (!found)
         return false;
-    // Retention may have removed old reports; the display lets go of them
-    // too, so that a display open for weeks holds no more than 30 days.
-    const std::int64_t oldest = now - kHistorySeconds;
+    if (anew)
+        m_samples.clear();
+    // Older reports than the span needs go, and those that retention
+    // removed: a display open for weeks holds no more than its span.
     const auto keep = std::find_if(m_samples.begin(), m_samples.end(),
-                                   [&](const Sample &s) { return s.heardUtc >= oldest; });
+                                   [&](const Sample &s) { return s.heardUtc >= from; });
     const bool dropped = keep != m_samples.begin();
     m_samples.erase(m_samples.begin(), keep);
+    m_heldFrom = from;
 
     const std::size_t first = m_samples.size();
     bool ordered = true;
@@ -146,12 +168,18 @@ bool StationFeed::readNewReports()
     if (!ordered)
         std::stable_sort(m_samples.begin(), m_samples.end(),
                          [](const Sample &a, const Sample &b) { return a.heardUtc < b.heardUtc; });
+    // A station silent through the span was still heard before it; a read
+    // that fails keeps what was known.
+    if (m_samples.empty()) {
+        if (const auto heard = m_reader.lastHeard(m_call, now - kHistorySeconds))
+            m_heardBeforeHeld = *heard > 0 ? heard : std::nullopt;
+    }
     if (!found->empty()) {
         qCDebug(lcFeed, "%s: %zu new report(s), the last heard at %lld", m_call.c_str(),
                 found->size(), static_cast<long long>(found->back().heardUtc));
     }
-    if (!found->empty() || dropped)
-        emit samplesAdded(ordered && !dropped ? first : 0);
+    if (!found->empty() || dropped || anew)
+        emit samplesAdded(ordered && !dropped && !anew ? first : 0);
     return true;
 }
 

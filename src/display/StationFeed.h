@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -20,9 +21,9 @@ using Clock = std::function<std::int64_t()>;
 std::int64_t systemClock();
 
 // One station's weather as the history store holds it, kept current by
-// looking at the store once a second: the whole recorded history of the
-// last 30 days at start, then each new report as soon as the store's data
-// version says another connection wrote. A store replaced at its path (a
+// looking at the store once a second: the reports of the span the graphs
+// show at start (keptFrom()), then each new report as soon as the store's
+// data version says another connection wrote. A store replaced at its path (a
 // backup restored, a damaged one moved aside) is read anew; one found
 // damaged is closed, so that Quintaro may move it aside, and opened again
 // later. It never writes the store and never connects to the packet engine;
@@ -40,8 +41,15 @@ public:
 
     // Reads what the store holds now and starts looking for more.
     void start();
+    // The span the graphs show, which the reports kept cover; the longest
+    // until told. A wider one's older reports are read at once: true when
+    // they were, and samplesAdded() told of them.
+    bool setSpan(Span span);
 
     const std::vector<Sample> &samples() const { return m_samples; }
+    // When the station was last heard within kHistorySeconds, also when
+    // that is before the reports kept.
+    std::optional<std::int64_t> lastHeard() const;
     // Why the store cannot be read, or empty while it can.
     QString storeProblem() const { return m_problem; }
     const RecorderStatus &recorderStatus() const { return m_recorders; }
@@ -81,6 +89,10 @@ private:
     RecorderStatus m_recorders;
     QString m_problem;
     std::int64_t m_lastId = 0;
+    Span m_span = Span::Days30;
+    // Every report heard since then is in m_samples.
+    std::int64_t m_heldFrom = std::numeric_limits<std::int64_t>::max();
+    std::optional<std::int64_t> m_heardBeforeHeld;
     // A damaged store is not opened again before this time.
     std::int64_t m_reopenAfterMs = 0;
     int m_failedLooks = 0;

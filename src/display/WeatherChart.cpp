@@ -1,13 +1,17 @@
 #include "WeatherChart.h"
 
 #include <QAreaSeries>
+#include <QBoxLayout>
 #include <QChart>
+#include <QChartView>
 #include <QDateTime>
 #include <QDateTimeAxis>
 #include <QEvent>
 #include <QGraphicsLayout>
+#include <QGraphicsScene>
 #include <QLegendMarker>
 #include <QLineSeries>
+#include <QPainter>
 #include <QValueAxis>
 
 #include <algorithm>
@@ -43,31 +47,88 @@ void styleAxis(QAbstractAxis *axis, const QPalette &palette, const QFont &font)
     axis->setLinePenColor(palette.color(QPalette::Mid));
 }
 
-WeatherChart::WeatherChart(const QString &title, std::vector<Line> lines, QWidget *parent)
-    // The chart is handed over at construction: a chart view made without
-    // one makes its own, which a later setChart() would leave behind.
-    : QChartView(new QChart, parent), m_lines(std::move(lines)), m_slots(m_lines.size())
+QChartView *addChartView(QChart *chart, QWidget *parent)
 {
-    QChart *chart = this->chart();
-    chart->setTitle(title);
+    // The chart is handed over at construction: a chart view made without
+    // one makes its own, which would be left behind.
+    auto *view = new QChartView(chart, parent);
+    // Its items change with every report: an index of where they lie would
+    // be rebuilt each time, and holds memory for the few a chart has.
+    view->scene()->setItemIndexMethod(QGraphicsScene::NoIndex);
+    // The graph around it is what the Tab key reaches.
+    view->setFocusPolicy(Qt::NoFocus);
+    view->setRenderHint(QPainter::Antialiasing);
     chart->setAnimationOptions(QChart::NoAnimation);
     chart->layout()->setContentsMargins(0, 0, 0, 0);
     chart->setMargins(QMargins(4, 2, 4, 2));
     chart->setBackgroundRoundness(0);
+    parent->layout()->addWidget(view);
+    return view;
+}
+
+bool isThirdInSight(const QWidget *widget)
+{
+    return widget->isVisible() &&
+           widget->visibleRegion().boundingRect().height() * 3 >= widget->height();
+}
+
+WeatherChart::WeatherChart(const QString &title, std::vector<Line> lines, QWidget *parent)
+    : QWidget(parent), m_lines(std::move(lines)), m_slots(m_lines.size())
+{
+    m_data.title = title;
+    // Keyboard users reach each graph, and a screen reader tells its
+    // description there.
+    setFocusPolicy(Qt::TabFocus);
+    setMinimumSize(240, 160);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+}
+
+QChart *WeatherChart::chart() const
+{
+    return m_view ? m_view->chart() : nullptr;
+}
+
+void WeatherChart::build()
+{
+    m_view = addChartView(new QChart, this);
+    QChart *chart = m_view->chart();
     chart->legend()->setVisible(m_lines.size() > 1);
     chart->legend()->setAlignment(Qt::AlignTop);
     m_timeAxis = new QDateTimeAxis(chart);
     m_valueAxis = new QValueAxis(chart);
     chart->addAxis(m_timeAxis, Qt::AlignBottom);
     chart->addAxis(m_valueAxis, Qt::AlignLeft);
-    setRenderHint(QPainter::Antialiasing);
-    // Keyboard users reach each graph, and a screen reader tells its
-    // description there.
-    setFocusPolicy(Qt::TabFocus);
-    setMinimumSize(240, 160);
     for (std::size_t line = 0; line < m_lines.size(); ++line)
         addSlot(int(line));
     applyPalette();
+    draw();
+    m_view->show();
+}
+
+void WeatherChart::buildIfInSight()
+{
+    if (!m_view && isThirdInSight(this))
+        build();
+}
+
+void WeatherChart::paintEvent(QPaintEvent *)
+{
+    if (m_view)
+        return;
+    QPainter painter(this);
+    painter.fillRect(rect(), palette().color(QPalette::Base));
+    QFont titleFont = font();
+    titleFont.setBold(true);
+    painter.setFont(titleFont);
+    painter.setPen(palette().color(QPalette::Text));
+    painter.drawText(rect().adjusted(4, 2, -4, 0), Qt::AlignHCenter | Qt::AlignTop, m_data.title);
+    // Scrolled into sight: made once the paint is over, since a paint must
+    // not add widgets.
+    if (!m_building && isThirdInSight(this)) {
+        m_building = true;
+        QMetaObject::invokeMethod(this, &WeatherChart::build, Qt::QueuedConnection);
+    }
 }
 
 bool WeatherChart::isDark() const
@@ -120,6 +181,8 @@ void WeatherChart::styleSlot(const Slot &slot, int line)
 
 void WeatherChart::applyPalette()
 {
+    if (!m_view)
+        return;
     styleChart(chart(), palette(), font());
     for (QAbstractAxis *axis :
          {static_cast<QAbstractAxis *>(m_timeAxis), static_cast<QAbstractAxis *>(m_valueAxis)})
@@ -132,15 +195,16 @@ void WeatherChart::applyPalette()
 
 void WeatherChart::changeEvent(QEvent *event)
 {
-    QChartView::changeEvent(event);
+    QWidget::changeEvent(event);
     if (event->type() == QEvent::PaletteChange || event->type() == QEvent::FontChange)
         applyPalette();
 }
 
 void WeatherChart::resizeEvent(QResizeEvent *event)
 {
-    QChartView::resizeEvent(event);
-    updateTimeFormat();
+    QWidget::resizeEvent(event);
+    if (m_view)
+        updateTimeFormat();
     if (isNarrow() != m_narrow) {
         m_narrow = isNarrow();
         emit narrownessChanged();
@@ -156,11 +220,27 @@ void WeatherChart::updateTimeFormat()
                               : QStringLiteral("d MMM"));
 }
 
-void WeatherChart::setData(const std::vector<std::vector<Segment>> &lines, weather::Field field,
+void WeatherChart::setData(std::vector<std::vector<Segment>> lines, weather::Field field,
                            weather::Units units, const TimeAxis &axis, const QString &title,
                            bool zeroBased, double ceiling)
 {
-    chart()->setTitle(title);
+    m_data = {std::move(lines), field, units, title, zeroBased, ceiling};
+    m_axis = axis;
+    if (m_view)
+        draw();
+    else
+        update();
+}
+
+void WeatherChart::draw()
+{
+    // The series hold the points from here on.
+    const std::vector<std::vector<Segment>> lines = std::move(m_data.lines);
+    const weather::Field field = m_data.field;
+    const weather::Units units = m_data.units;
+    const bool zeroBased = m_data.zeroBased;
+    const TimeAxis &axis = m_axis;
+    chart()->setTitle(m_data.title);
     double low = INFINITY;
     double high = -INFINITY;
     for (std::size_t line = 0; line < m_lines.size(); ++line) {
@@ -190,7 +270,6 @@ void WeatherChart::setData(const std::vector<std::vector<Segment>> &lines, weath
             runs[i].data->setPointsVisible(points.size() == 1);
         }
     }
-    m_axis = axis;
     m_timeAxis->setRange(QDateTime::fromSecsSinceEpoch(axis.fromUtc),
                          QDateTime::fromSecsSinceEpoch(axis.toUtc));
     m_timeAxis->setTickCount(axis.ticks);
@@ -207,8 +286,8 @@ void WeatherChart::setData(const std::vector<std::vector<Segment>> &lines, weath
     const double pad = (high - low) * 0.05;
     double top = high + pad;
     double bottom = zeroBased && low >= 0 ? 0 : low - pad;
-    if (ceiling > 0)
-        top = std::min(top, ceiling);
+    if (m_data.ceiling > 0)
+        top = std::min(top, m_data.ceiling);
     m_valueAxis->setRange(bottom, top);
     m_valueAxis->setTickCount(5);
     m_valueAxis->applyNiceNumbers();

@@ -148,6 +148,11 @@ std::vector<Segment> fieldSegments(std::span<const Sample> samples, Field field,
     return segments;
 }
 
+std::int64_t keptFrom(Span span, std::int64_t now)
+{
+    return std::min({now - spanSeconds(span), now - kForgetAfterSeconds, startOfLocalDay(now)});
+}
+
 std::int64_t spanSeconds(Span span)
 {
     switch (span) {

@@ -135,8 +135,12 @@ struct TimeAxis
 // `narrow`: a graph with room for few labels.
 TimeAxis timeAxis(Span span, std::int64_t now, bool narrow);
 
-// How far back the display keeps reports: the longest span.
+// How far back the display keeps reports at most: the longest span.
 inline constexpr std::int64_t kHistorySeconds = 30 * 86400;
+// Where the reports the display keeps for `span` begin: those the graphs
+// draw, and never fewer than today's and the last kForgetAfterSeconds',
+// which the values and today's extremes are read from.
+std::int64_t keptFrom(Span span, std::int64_t now);
 
 // The rain a graph draws: the rain in the last hour, which shows when and
 // how hard it rained over any span and which nearly every station sends; a

@@ -17,6 +17,7 @@
 #include <QAction>
 #include <QBoxLayout>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QEvent>
 #include <QFrame>
 #include <QGridLayout>
@@ -67,6 +68,7 @@ WeatherWindow::WeatherWindow(Options options, QWidget *parent)
     m_choices = loadDisplayChoices(m_options.settingsPath);
     m_feed = new StationFeed(m_options.storePath, m_options.call, m_options.address,
                              m_options.clock, this);
+    m_feed->setSpan(m_choices.span);
     setWindowTitle(
         literalWindowTitle(fromRadioBytes(m_options.call) + QStringLiteral(" – Quintaro Weather")));
     buildUi();
@@ -518,6 +520,17 @@ void WeatherWindow::resizeEvent(QResizeEvent *event)
     scaleFonts();
 }
 
+void WeatherWindow::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    // The graphs in sight are made before the window's first paint, once
+    // their places are settled: the layouts of widgets just shown settle
+    // only when the events waiting are handled.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    for (WeatherChart *chart : m_charts)
+        chart->buildIfInSight();
+}
+
 void WeatherWindow::changeEvent(QEvent *event)
 {
     QMainWindow::changeEvent(event);
@@ -681,15 +694,15 @@ void WeatherWindow::refreshValues()
 void WeatherWindow::refreshLastHeard()
 {
     const std::int64_t now = m_feed->now();
-    const std::vector<Sample> &samples = m_feed->samples();
-    if (samples.empty()) {
+    const std::optional<std::int64_t> lastHeard = m_feed->lastHeard();
+    if (!lastHeard) {
         const QString text = QStringLiteral("No report in the last 30 days");
         setText(m_lastHeard, text);
         nameForScreenReader(m_lastHeard, text);
         markStale(m_lastHeard, false);
         return;
     }
-    const std::int64_t heard = samples.back().heardUtc;
+    const std::int64_t heard = *lastHeard;
     const QString when =
         QStringLiteral("Last heard ") + QString::fromStdString(localTimeText(heard, now));
     setText(m_lastHeard, when + QStringLiteral(" (") +
@@ -718,7 +731,7 @@ void WeatherWindow::refreshCharts()
                                    weather::shownWithUnit(field, gusts->highest.value, units));
         }
         WeatherChart *chart = m_charts[std::size_t(index)];
-        chart->setData(lines, field, units, timeAxis(span, now, chart->isNarrow()),
+        chart->setData(std::move(lines), field, units, timeAxis(span, now, chart->isNarrow()),
                        name + unitSuffix(field, units), zeroBased, ceiling);
         chart->setAccessibleDescription(description);
     };
@@ -784,7 +797,9 @@ void WeatherWindow::spanChosen(int index)
     m_choices.span = kSpans[std::size_t(std::clamp(index, 0, int(kSpans.size()) - 1))];
     saveDisplayChoices(m_options.settingsPath, m_choices);
     nameSaveSpan();
-    refreshCharts();
+    // The older reports a wider span needs redraw the graphs as they come.
+    if (!m_feed->setSpan(m_choices.span))
+        refreshCharts();
 }
 
 } // namespace quintaro::display

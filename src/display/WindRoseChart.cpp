@@ -8,7 +8,6 @@
 #include <QCategoryAxis>
 #include <QChartView>
 #include <QEvent>
-#include <QGraphicsLayout>
 #include <QLineSeries>
 #include <QPainter>
 #include <QPolarChart>
@@ -113,9 +112,8 @@ void WindRoseChart::paintEvent(QPaintEvent *)
     painter.drawText(rect().adjusted(4, 2, -4, 0), Qt::AlignHCenter | Qt::AlignTop,
                      roseTitle(m_rose));
     // A rose scrolled into sight is made once the paint is over, since a
-    // paint must not add widgets; the edge of one below the graphs is not
-    // yet worth it.
-    if (!m_view && !m_building && visibleRegion().boundingRect().height() * 3 >= height()) {
+    // paint must not add widgets.
+    if (!m_view && !m_building && isThirdInSight(this)) {
         m_building = true;
         QMetaObject::invokeMethod(this, &WindRoseChart::build, Qt::QueuedConnection);
     }
@@ -124,15 +122,7 @@ void WindRoseChart::paintEvent(QPaintEvent *)
 void WindRoseChart::build()
 {
     auto *chart = new QPolarChart;
-    // The chart is handed over at construction: a chart view made without
-    // one makes its own, which would be left behind.
-    m_view = new QChartView(chart, this);
-    m_view->setFocusPolicy(Qt::NoFocus);
-    m_view->setRenderHint(QPainter::Antialiasing);
-    chart->setAnimationOptions(QChart::NoAnimation);
-    chart->layout()->setContentsMargins(0, 0, 0, 0);
-    chart->setMargins(QMargins(4, 2, 4, 2));
-    chart->setBackgroundRoundness(0);
+    m_view = addChartView(chart, this);
     chart->legend()->setAlignment(Qt::AlignRight);
 
     m_angularAxis = new QCategoryAxis(chart);
@@ -155,7 +145,6 @@ void WindRoseChart::build()
         band.area->attachAxis(m_angularAxis);
         band.area->attachAxis(m_radialAxis);
     }
-    layout()->addWidget(m_view);
     applyPalette();
     draw();
     m_view->show();

@@ -36,9 +36,6 @@ constexpr ExtremeColumns kExtremeColumns[] = {
 constexpr int kFirstExtreme = 7;
 constexpr int kAfterExtremes = kFirstExtreme + 2 * int(std::size(kExtremeColumns));
 
-// The words rain_from holds, in the order of RainSource.
-const char *const kRainSources[] = {nullptr, "since-midnight", "last-hour", "last-24-hours"};
-
 QStringList columnNames()
 {
     QStringList names = {QStringLiteral("call"),      QStringLiteral("day"),
@@ -102,7 +99,7 @@ void bindSummary(QSqlQuery &query, const DaySummary &s)
     bind(qint64(s.extremes.windReports));
     const std::optional<double> rain = s.rain();
     bind(nullable(rain ? std::optional<double>(std::round(*rain * 1e4) / 1e4) : std::nullopt));
-    const char *source = kRainSources[int(s.rainSource())];
+    const char *source = rainSourceWord(s.rainSource());
     bind(source ? QVariant(QLatin1String(source)) : QVariant(QMetaType(QMetaType::QString)));
     bind(nullable(s.rainSinceMidnightHigh));
     bind(s.rainLastHourUtc ? QVariant(s.rainLastHourSum) : QVariant(QMetaType(QMetaType::Double)));
@@ -325,33 +322,24 @@ bool rebuildDaySummaries(QSqlDatabase &db, QString *error, StoreFault *fault)
     // Written a thousand days at a time: a store of many stations' months
     // is summed up in bounded memory.
     constexpr std::size_t kWrittenAtOnce = 1000;
-    std::vector<DaySummary> done;
-    std::optional<DaySummary> current;
-    QString currentCall;
-    DayKeys keys;
+    DaySummarizer days;
+    QString call;
+    std::string callBytes;
     while (query.next()) {
-        const QString call = query.value(0).toString();
+        if (const QString rowCall = query.value(0).toString(); rowCall != call) {
+            call = rowCall;
+            callBytes = toRadioBytes(call);
+        }
         const SummarizedReport report = readReport(query, 1);
-        const LocalDay &day = keys.of(report.heardUtc);
-        if (!current || call != currentCall || current->day.startUtc != day.startUtc) {
-            if (current)
-                done.push_back(std::move(*current));
-            current = newSummary(toRadioBytes(call), day);
-            currentCall = call;
-        }
-        current->add(report.heardUtc, report.values);
-        if (done.size() >= kWrittenAtOnce) {
-            if (!storeDaySummaries(db, done, error, fault))
-                return false;
-            done.clear();
-        }
+        days.add(callBytes, report.heardUtc, report.values);
+        if (days.finished() >= kWrittenAtOnce &&
+            !storeDaySummaries(db, days.take(false), error, fault))
+            return false;
     }
     if (query.lastError().isValid())
         return failed(query, error, fault);
     query.finish();
-    if (current)
-        done.push_back(std::move(*current));
-    return storeDaySummaries(db, done, error, fault);
+    return storeDaySummaries(db, days.take(true), error, fault);
 }
 
 std::optional<std::vector<DaySummary>> readDaySummaries(QSqlDatabase &db, std::string_view call,

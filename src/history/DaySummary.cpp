@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace quintaro::history {
 
@@ -126,6 +127,21 @@ void DaySummary::add(std::int64_t utc, const weather::WeatherReport &values)
     }
 }
 
+const char *rainSourceWord(RainSource source)
+{
+    switch (source) {
+    case RainSource::SinceMidnight:
+        return "since-midnight";
+    case RainSource::LastHour:
+        return "last-hour";
+    case RainSource::Last24Hours:
+        return "last-24-hours";
+    case RainSource::None:
+        break;
+    }
+    return nullptr;
+}
+
 RainSource DaySummary::rainSource() const
 {
     if (rainSinceMidnightHigh)
@@ -150,6 +166,29 @@ std::optional<double> DaySummary::rain() const
         break;
     }
     return std::nullopt;
+}
+
+void DaySummarizer::add(std::string_view call, std::int64_t utc,
+                        const weather::WeatherReport &values)
+{
+    if (!m_current || m_current->call != call || utc < m_current->day.startUtc ||
+        utc >= m_current->day.endUtc) {
+        if (m_current)
+            m_done.push_back(std::move(*m_current));
+        m_current = DaySummary();
+        m_current->call = std::string(call);
+        m_current->day = localDayOf(utc);
+    }
+    m_current->add(utc, values);
+}
+
+std::vector<DaySummary> DaySummarizer::take(bool all)
+{
+    if (all && m_current) {
+        m_done.push_back(std::move(*m_current));
+        m_current.reset();
+    }
+    return std::exchange(m_done, {});
 }
 
 } // namespace quintaro::history

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace quintaro::history {
 
@@ -60,6 +62,9 @@ struct Extremes
 // total since midnight, the last-hour values summed over the day, or a
 // 24-hour total sent near the day's end.
 enum class RainSource { None, SinceMidnight, LastHour, Last24Hours };
+// The word the store's rain_from column and the daily CSV give a source:
+// "since-midnight", "last-hour", "last-24-hours"; none for None.
+const char *rainSourceWord(RainSource source);
 
 // A last-hour value tells the rain of the hour before it, no more: a report
 // after a longer silence counts for that hour, and the rest of the silence
@@ -91,6 +96,22 @@ struct DaySummary
     void add(std::int64_t utc, const weather::WeatherReport &values);
     std::optional<double> rain() const;
     RainSource rainSource() const;
+};
+
+// Sums reports up into the summaries of their days, as the migration to the
+// daily summaries does: each station's reports together, in the order heard.
+class DaySummarizer
+{
+public:
+    void add(std::string_view call, std::int64_t utc, const weather::WeatherReport &values);
+    // The days whose reports have all come, oldest first, taken out; with
+    // `all`, the last day too.
+    std::vector<DaySummary> take(bool all);
+    std::size_t finished() const { return m_done.size(); }
+
+private:
+    std::optional<DaySummary> m_current;
+    std::vector<DaySummary> m_done;
 };
 
 } // namespace quintaro::history

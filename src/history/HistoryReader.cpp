@@ -120,9 +120,10 @@ bool HistoryReader::open(const QString &path)
                           .arg(check.version)
                           .arg(kSchemaVersion));
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    // A display reads a station's month once and then a report at a time:
-    // SQLite's default cache of 2 MB would only hold what it has read.
-    QSqlQuery(db).exec(QStringLiteral("PRAGMA cache_size = -256"));
+    // A display reads a station's span once and then a report at a time:
+    // a cache of more than a few pages would only hold what it has read,
+    // which the system's own file cache keeps anyway.
+    QSqlQuery(db).exec(QStringLiteral("PRAGMA cache_size = -64"));
     m_error.clear();
     m_version = check.version;
     m_open = true;
@@ -154,6 +155,24 @@ HistoryReader::reports(std::string_view call, std::int64_t fromUtc, std::int64_t
         return std::nullopt;
     }
     return found;
+}
+
+std::optional<std::int64_t> HistoryReader::lastHeard(std::string_view call, std::int64_t fromUtc)
+{
+    if (!m_open)
+        return std::nullopt;
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    query.prepare(QStringLiteral("SELECT MAX(heard_utc) FROM reports WHERE call = ? AND "
+                                 "heard_utc >= ?"));
+    query.addBindValue(fromRadioBytes(call));
+    query.addBindValue(qint64(fromUtc));
+    if (!query.exec() || !query.next()) {
+        fail(query);
+        return std::nullopt;
+    }
+    const std::int64_t heard = query.value(0).toLongLong();
+    query.finish();
+    return heard;
 }
 
 std::optional<std::int64_t> HistoryReader::dataVersion()
@@ -194,15 +213,12 @@ std::optional<std::vector<DaySummary>> HistoryReader::daySummaries(std::string_v
 {
     if (!m_open)
         return std::nullopt;
+    const std::optional<bool> kept = keepsDaySummaries();
+    if (!kept)
+        return std::nullopt;
+    if (!*kept)
+        return std::vector<DaySummary>();
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    // A Quintaro may have brought the store to version 2 since it was opened.
-    if (m_version < 2) {
-        QSqlQuery version(db);
-        if (version.exec(QStringLiteral("PRAGMA user_version")) && version.next())
-            m_version = version.value(0).toInt();
-        if (m_version < 2)
-            return std::vector<DaySummary>();
-    }
     QSqlError error;
     std::optional<std::vector<DaySummary>> found = readDaySummaries(db, call, &error);
     if (!found) {
@@ -210,6 +226,21 @@ std::optional<std::vector<DaySummary>> HistoryReader::daySummaries(std::string_v
         m_damaged = faultOf(error) == StoreFault::Damaged;
     }
     return found;
+}
+
+std::optional<bool> HistoryReader::keepsDaySummaries()
+{
+    if (!m_open)
+        return std::nullopt;
+    if (m_version < 2) {
+        QSqlQuery version(QSqlDatabase::database(m_connection, false));
+        if (!version.exec(QStringLiteral("PRAGMA user_version")) || !version.next()) {
+            fail(version);
+            return std::nullopt;
+        }
+        m_version = version.value(0).toInt();
+    }
+    return m_version >= 2;
 }
 
 } // namespace quintaro::history

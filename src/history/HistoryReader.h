@@ -66,6 +66,9 @@ public:
     // The call is the radio's bytes.
     std::optional<std::vector<StoredReport>> reports(std::string_view call, std::int64_t fromUtc,
                                                      std::int64_t afterId = 0);
+    // When the call was last heard at or after `fromUtc`; 0 when it was not,
+    // nothing when the read failed.
+    std::optional<std::int64_t> lastHeard(std::string_view call, std::int64_t fromUtc);
     // Changes whenever another connection has changed the file: a cheap
     // question to ask every second.
     std::optional<std::int64_t> dataVersion();
@@ -74,6 +77,10 @@ public:
     // The call's daily summaries, oldest day first; none in a store of
     // version 1, which no Quintaro has written to since this one.
     std::optional<std::vector<DaySummary>> daySummaries(std::string_view call);
+    // Whether the store keeps daily summaries (version 2 on): a Quintaro
+    // may have brought it there since it was opened. Nothing when the store
+    // cannot be asked.
+    std::optional<bool> keepsDaySummaries();
 
 private:
     void fail(const QSqlQuery &query);

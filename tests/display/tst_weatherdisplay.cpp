@@ -3,8 +3,10 @@
 // stale values, live reports, its statistics page, which recorder it
 // follows, damaged and missing stores, the wind rose, the dark palette, the
 // history saved as CSV; and the program's command line, which writes CSV
-// without a window too.
+// of the reports or of the days without a window too.
 
+#include "CsvText.h"
+#include "DaySummaries.h"
 #include "FakeDialogs.h"
 #include "HistoryFixture.h"
 #include "ProcessRun.h"
@@ -18,6 +20,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QAreaSeries>
 #include <QChart>
 #include <QComboBox>
 #include <QFile>
@@ -281,6 +284,13 @@ void TestWeatherDisplay::staleValues()
     QVERIFY(window->findChild<QLabel *>(QStringLiteral("lastHeard"))
                 ->text()
                 .endsWith(QStringLiteral("(31 min ago)")));
+    // Heard before the span the display reads, and still told.
+    const QString silent = m_dir.filePath(QStringLiteral("silent.sqlite"));
+    QVERIFY(testsupport::HistoryFixture(silent).addReports(
+        {{"IK1WX-3", kNow - 2 * 86400, "", report(77, 10132)}}));
+    window = open(silent);
+    QCOMPARE(label(*window, "lastHeard"), QStringLiteral("Last heard 2026-12-05 14:20:00"));
+    QCOMPARE(label(*window, "temperature"), QStringLiteral("Temperature not reported"));
 }
 
 void TestWeatherDisplay::liveReports()
@@ -548,6 +558,11 @@ void TestWeatherDisplay::windRose()
                                 {"IK1WX-3", kNow - 300, "", report(77, 10132)},
                                 {"IK1WX-3", kNow - 60, "", report(77, 10132)}}));
     auto window = open(store);
+    // The graphs in sight are made as the window shows, the one below them
+    // once scrolled to, with what it was given meanwhile.
+    auto *rain = window->findChild<display::WeatherChart *>(QStringLiteral("rainChart"));
+    QVERIFY(window->findChild<display::WeatherChart *>(QStringLiteral("humidityChart"))->chart());
+    QVERIFY(!rain->chart());
     auto *rose = window->findChild<display::WindRoseChart *>(QStringLiteral("windRose"));
     QCOMPARE(rose->accessibleDescription(),
              QStringLiteral("Wind rose, last 24 hours: mostly from SW (67 %), calm 33 %"));
@@ -558,10 +573,11 @@ void TestWeatherDisplay::windRose()
     QCoreApplication::processEvents();
     QVERIFY(!rose->chart());
     showWindRose(*window);
-    QTRY_VERIFY(rose->chart());
+    QTRY_VERIFY(rose->chart() && rain->chart());
+    QCOMPARE(static_cast<QAreaSeries *>(rain->chart()->series().front())->upperSeries()->count(),
+             2);
     // The grid's sixth place: beside the rain, under the pressure.
     const auto *pressure = window->findChild<QWidget *>(QStringLiteral("pressureChart"));
-    const auto *rain = window->findChild<QWidget *>(QStringLiteral("rainChart"));
     QCOMPARE(rose->pos(), QPoint(pressure->x(), rain->y()));
     QCOMPARE(rose->chart()->title(), QStringLiteral("Wind rose, calm 33 %"));
     const auto legend = [&] {
@@ -696,7 +712,7 @@ void TestWeatherDisplay::commandLine_data()
         << QStringList{QStringLiteral("--help")} << 0 << "~/.config/quintaro/quintaro-weather.ini"
         << store << -1;
     QTest::newRow("help tells --csv")
-        << words("--help") << 0 << "--csv CALL [--from DATE]" << store << -1;
+        << words("--help") << 0 << "--csv CALL [--daily] [--from DATE]" << store << -1;
     QTest::newRow("version") << QStringList{QStringLiteral("--version")} << 0
                              << "quintaro-weather (Quintaro) " << store << -1;
     QTest::newRow("no call") << QStringList{} << 2 << "no call given" << store << -1;
@@ -735,9 +751,22 @@ void TestWeatherDisplay::commandLine_data()
         << words("--csv --from 2026-12-06") << 2 << "no call given" << store << 0;
     QTest::newRow("--csv with two calls")
         << words("--csv IK1WX-3 IK1WX-4") << 2 << "give one call" << store << 0;
-    QTest::newRow("--daily waits for the daily summaries")
-        << words("--csv IK1WX-3 --daily --from 2026-12-01 --to 2026-12-07") << 3
-        << "--daily: this Quintaro's weather history keeps no daily summaries yet" << store << 0;
+    QTest::newRow("daily, the days of a week")
+        << words("--csv IK1WX-3 --daily --from 2026-12-01 --to 2026-12-07") << 0
+        << "\r\n2026-12-06,2,16.1,2026-12-06T23:59:59+01:00,15.6,2026-12-06T00:00:00+01:00,"
+        << store << 4;
+    QTest::newRow("daily, --to included") << words("--daily IK1WX-3 --csv --to 2026-12-06") << 0
+                                          << "\r\n2026-12-05,1,15.0," << store << 3;
+    QTest::newRow("daily of a call not heard")
+        << words("--csv IK9NONE --daily") << 1 << "Date,Reports,Highest temperature (°C)," << store
+        << 1;
+    QTest::newRow("daily from a store of version 1, worked out from its reports")
+        << words("--csv IK1WX-3 --daily --from 2026-12-06") << 0
+        << "keeps no daily summaries yet (version 1)"
+        << "cli-v1.sqlite" << 3;
+    QTest::newRow("daily without a store")
+        << words("--csv IK1WX-3 --daily") << 3 << "there is no history file at"
+        << "missing.sqlite" << 0;
     QTest::newRow("an option not known")
         << words("--csv IK1WX-3 --since 2026-12-06") << 2 << "unknown option --since" << store << 0;
 }
@@ -750,14 +779,21 @@ void TestWeatherDisplay::commandLine()
     QFETCH(QString, store);
     QFETCH(int, lines);
     const QString storePath = m_dir.filePath(store);
-    if (store == QLatin1String("cli.sqlite") && !QFile::exists(storePath)) {
-        testsupport::HistoryFixture fixture(storePath);
+    // The same reports in both: a store of version 1 has no summaries.
+    for (const QString &made : {QStringLiteral("cli.sqlite"), QStringLiteral("cli-v1.sqlite")}) {
+        if ((made != store && made != QLatin1String("cli.sqlite")) ||
+            QFile::exists(m_dir.filePath(made)))
+            continue;
+        testsupport::HistoryFixture fixture(m_dir.filePath(made));
         const qint64 midnight = kNow - (14 * 3600 + 20 * 60); // 2026-12-07 00:00 in Rome
         QVERIFY(fixture.addReports({{"IK1WX-3", midnight - 86400 - 1, "", report(59, 10100)},
                                     {"IK1WX-3", midnight - 86400, "", report(60, 10100)},
                                     {"IK1WX-3", midnight - 1, "", report(61, 10100)},
                                     {"IK1WX-3", midnight, "", report(62, 10100)},
                                     {"IK1WX-3", kNow - 60, "", report(77, 10132)}}));
+        if (made != QLatin1String("cli.sqlite"))
+            QVERIFY(fixture.execute(QStringLiteral("DROP TABLE daily_summaries")) &&
+                    fixture.execute(QStringLiteral("PRAGMA user_version = 1")));
     }
     testsupport::ProcessRun run;
     // A script's command line may run where there is no display at all.
@@ -780,6 +816,41 @@ void TestWeatherDisplay::commandLine()
         QCOMPARE(out.count("\r\n"), lines);
     // Scripts read standard output as it is: no byte-order mark.
     QVERIFY(!out.startsWith("\xEF\xBB\xBF"));
+    if (!arguments.contains(QStringLiteral("--daily")) || status != 0)
+        return;
+    // Each day's values are those of the summaries Quintaro wrote.
+    testsupport::HistoryFixture written(m_dir.filePath(QStringLiteral("cli.sqlite")));
+    const auto days = history::readDaySummaries(written.database(), "IK1WX-3", nullptr);
+    QVERIFY(days);
+    const QList<QStringList> csv = readCsv(QString::fromUtf8(out));
+    for (qsizetype row = 1; row < csv.size(); ++row) {
+        const auto value = [&](const char *title) {
+            return csv[row].value(csv[0].indexOf(QString::fromUtf8(title)),
+                                  QStringLiteral("<none>"));
+        };
+        const auto day = std::find_if(days->begin(), days->end(), [&](const auto &d) {
+            return d.day.date.toString(Qt::ISODate) == value("Date");
+        });
+        QVERIFY(day != days->end());
+        const auto text = [](weather::Field field, std::optional<double> v) {
+            return QString::fromStdString(
+                weather::valueText(field, v.value_or(NAN), weather::Units::Metric));
+        };
+        const history::Extremes &e = day->extremes;
+        QCOMPARE(value("Reports"), QString::number(day->reports));
+        QCOMPARE(value("Highest temperature (°C)"),
+                 text(weather::Field::Temperature, e.temperatureHigh->value));
+        QCOMPARE(value("Lowest temperature at"),
+                 QString::fromStdString(isoLocalTime(e.temperatureLow->utc)));
+        QCOMPARE(value("Highest pressure (hPa)"),
+                 text(weather::Field::Pressure, e.pressureHigh->value));
+        QCOMPARE(value("Strongest gust (km/h)"), text(weather::Field::WindGust, e.gust->value));
+        QCOMPARE(value("Strongest gust from (°)"),
+                 text(weather::Field::WindDirection, e.gustDirection));
+        QCOMPARE(value("Mean wind (km/h)"), text(weather::Field::WindSpeed, e.windMean()));
+        QCOMPARE(value("Rain (mm)"), text(weather::Field::RainSinceMidnight, day->rain()));
+        QCOMPARE(value("Rain found from"), QStringLiteral("since-midnight"));
+    }
 }
 
 QTEST_MAIN(TestWeatherDisplay)

@@ -1,7 +1,7 @@
 // The weather display's rules, without a window: the pressure's tendency,
 // stale and forgotten values, today's extremes, where a graph breaks, the
 // time axis, the rain drawn, the wind rose, which recorder is followed, the
-// words a screen reader hears, and the history as CSV.
+// words a screen reader hears, and the history and its days as CSV.
 
 #include "DisplayText.h"
 #include "HistoryCsv.h"
@@ -388,28 +388,65 @@ void TestWeatherRules::historyCsv_data()
 {
     QTest::addColumn<QByteArray>("info"); // heard a minute ago
     QTest::addColumn<int>("units");
-    QTest::addColumn<QString>("row"); // after the time
+    QTest::addColumn<bool>("daily");  // its day's summary, not the report
+    QTest::addColumn<QString>("row"); // after the time, or the date; @ is the time
     const int metric = int(Units::Metric);
     const int us = int(Units::US);
     const QByteArray mild("_12071320c220s004g005t077r001p010P005h50b10132");
-    QTest::newRow("metric") << mild << metric
+    QTest::newRow("metric") << mild << metric << false
                             << "25.0,220,6.4,8.0,50,1013.2,0.3,2.5,1.3,,,13.9,25.0";
-    QTest::newRow("US") << mild << us << "77,220,4,5,50,29.92,0.01,0.10,0.05,,,57,77";
+    QTest::newRow("US") << mild << us << false << "77,220,4,5,50,29.92,0.01,0.10,0.05,,,57,77";
     QTest::newRow("frost, wind chill, luminosity and snow")
-        << QByteArray("_12071320c000s020g030t014L500s012") << metric
+        << QByteArray("_12071320c000s020g030t014L500s012") << metric << false
         << "-10.0,0,32.2,48.3,,,,,,500,305,,-19.8";
     QTest::newRow("what is not sent is empty")
-        << QByteArray("_12071320c...s...g...t077") << metric << "25.0,,,,,,,,,,,,25.0";
+        << QByteArray("_12071320c...s...g...t077") << metric << false << "25.0,,,,,,,,,,,,25.0";
+    QTest::newRow("a day, its rain since midnight")
+        << mild << metric << true
+        << "1,25.0,@,25.0,@,13.9,@,13.9,@,50,@,50,@,1013.2,@,1013.2,@,8.0,@,220,6.4,1.3,"
+           "since-midnight";
+    // The last hour's 0.10 in counts whole: the report comes hours after midnight.
+    QTest::newRow("a day in US units, its rain from the last hour")
+        << QByteArray("_12071320c220s004g005t077r010h50b10132") << us << true
+        << "1,77,@,77,@,57,@,57,@,50,@,50,@,29.92,@,29.92,@,5,@,220,4,0.10,last-hour";
+    QTest::newRow("a day of neither wind nor rain")
+        << QByteArray("_12071320c...s...g...t077") << metric << true
+        << "1,25.0,@,25.0,@,,,,,,,,,,,,,,,,,,";
 }
 
 void TestWeatherRules::historyCsv()
 {
     QFETCH(QByteArray, info);
     QFETCH(int, units);
+    QFETCH(bool, daily);
     QFETCH(QString, row);
     const Sample report{kNow - 60, weather::decodeWeatherReport(info.toStdString())};
+    const bool inUs = units == int(Units::US);
+    const QString time = QStringLiteral("2026-12-07T14:19:00+01:00");
+    if (daily) {
+        history::DaySummary day;
+        day.day = history::localDayOf(report.heardUtc);
+        day.add(report.heardUtc, report.values);
+        const std::vector<history::DaySummary> days{day};
+        const QString csv = QString::fromStdString(display::dailyCsv(days, Units(units)));
+        // The display's tests read the metric titles back.
+        if (inUs)
+            QCOMPARE(csv.section(QStringLiteral("\r\n"), 0, 0),
+                     QStringLiteral("Date,Reports,Highest temperature (°F),Highest temperature "
+                                    "at,Lowest temperature (°F),Lowest temperature at,Highest dew "
+                                    "point (°F),Highest dew point at,Lowest dew point (°F),Lowest "
+                                    "dew point at,Highest humidity (%),Highest humidity at,Lowest "
+                                    "humidity (%),Lowest humidity at,Highest pressure "
+                                    "(inHg),Highest pressure at,Lowest pressure (inHg),Lowest "
+                                    "pressure at,Strongest gust (mph),Strongest gust at,Strongest "
+                                    "gust from (°),Mean wind (mph),Rain (in),Rain found from"));
+        QCOMPARE(csv.section(QStringLiteral("\r\n"), 1),
+                 QStringLiteral("2026-12-07,") + QString(row).replace(QLatin1Char('@'), time) +
+                     QStringLiteral("\r\n"));
+        return;
+    }
     const QString header =
-        units == int(Units::US)
+        inUs
             ? QStringLiteral("Time,Temperature (°F),Wind direction (°),Wind speed (mph),Wind gust "
                              "(mph),Humidity (%),Pressure (inHg),Rain 1 h (in),Rain 24 h (in),Rain "
                              "since midnight (in),Luminosity (W/m²),Snow 24 h (in),Dew point "
@@ -420,7 +457,7 @@ void TestWeatherRules::historyCsv()
                              "(°C),Feels like (°C)");
     const std::vector<Sample> samples{report};
     QCOMPARE(QString::fromStdString(display::historyCsv(samples, Units(units))),
-             header + QStringLiteral("\r\n2026-12-07T14:19:00+01:00,") + row +
+             header + QStringLiteral("\r\n") + time + QLatin1Char(',') + row +
                  QStringLiteral("\r\n"));
 }
 
