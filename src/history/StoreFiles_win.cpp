@@ -2,12 +2,26 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QtGlobal>
 
 #include <windows.h>
 
 namespace quintaro::history {
 
 namespace {
+
+// Qt keeps each thread's stack for its JIT-compiled regular expressions in a
+// thread_local object, and under MinGW's runtime that object's destructor
+// reads freed memory as a thread of the program's own ends. The history
+// writer is such a thread, and Qt matches expressions of its own in it: the
+// program crashed as the writer stopped, before Quintaro.ini was saved.
+// Without the JIT no thread gets such a stack. Set before main(), so before
+// Qt compiles any expression; a value set by the user stands.
+const bool g_regularExpressionJitOff = [] {
+    if (!qEnvironmentVariableIsSet("QT_ENABLE_REGEXP_JIT"))
+        qputenv("QT_ENABLE_REGEXP_JIT", "0");
+    return true;
+}();
 
 const wchar_t *wide(const QString &path)
 {
