@@ -125,8 +125,9 @@ windows-qt: deps
 
 # The portable release for Windows x64: both programs cross-built in
 # $(WINDOWS_BUILD) with the Qt above, their DLLs and Qt plugins, the read-me
-# and the licences, zipped as $(WINDOWS_BUILD)/quintaro-<version>-windows-x64.zip
-# (scripts/windows/make-release.sh).
+# and the licences, zipped as $(WINDOWS_BUILD)/quintaro-<version>-windows-x64.zip,
+# and the same files in the per-user setup $(WINDOWS_BUILD)/quintaro-<version>-setup.exe
+# (scripts/windows/make-release.sh, make-setup.sh, quintaro.nsi).
 WINDOWS_BUILD ?= build-windows
 windows: deps
 	@scripts/windows/make-release.sh $(WINDOWS_BUILD)
