@@ -69,6 +69,9 @@ Public License, version 3 or later. You need not accept it to use the program."
 !define MUI_FINISHPAGE_SHOWREADME_NOTCHECKED
 !insertmacro MUI_PAGE_FINISH
 
+!define MUI_UNCONFIRMPAGE_TEXT_TOP "${PRODUCT} will be removed from the folder below. \
+Your settings, station lists and batch files in Documents\Quintaro and the weather \
+history in %LOCALAPPDATA%\quintaro stay. Click Uninstall to start."
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
 
