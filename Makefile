@@ -4,7 +4,7 @@ JOBS     ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
 .PHONY: all deps configure build run test bench demo fuzz sanitize clean \
-        install package format-check windows-qt windows
+        install package format-check windows-qt windows windows-chain
 
 all: build
 
@@ -14,7 +14,7 @@ all: build
 DEPS_GROUP ?=
 test bench demo sanitize: DEPS_GROUP = test
 package: DEPS_GROUP = package
-windows-qt windows: DEPS_GROUP = windows
+windows-qt windows windows-chain: DEPS_GROUP = windows
 
 deps:
 	@scripts/install-deps.sh $(DEPS_GROUP)
@@ -125,8 +125,17 @@ windows-qt: deps
 
 # The portable release for Windows x64: both programs cross-built in
 # $(WINDOWS_BUILD) with the Qt above, their DLLs and Qt plugins, the read-me
-# and the licences, zipped as $(WINDOWS_BUILD)/quintaro-<version>-windows-x64.zip
-# (scripts/windows/make-release.sh).
+# and the licences, zipped as $(WINDOWS_BUILD)/quintaro-<version>-windows-x64.zip,
+# and the same files in the per-user setup $(WINDOWS_BUILD)/quintaro-<version>-setup.exe
+# (scripts/windows/make-release.sh, make-setup.sh, quintaro.nsi).
 WINDOWS_BUILD ?= build-windows
 windows: deps
 	@scripts/windows/make-release.sh $(WINDOWS_BUILD)
+
+# The whole chain under wine against a real Direwolf on 127.0.0.1:8000: the
+# setup installs over an older version, the installed Quintaro lists, records
+# and opens a display per weather station, its batch file runs under cmd, the
+# uninstaller keeps the user's files (scripts/windows/chain-check.sh, about
+# a minute and a half).
+windows-chain: windows
+	@scripts/windows/chain-check.sh $(WINDOWS_BUILD)

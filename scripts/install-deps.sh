@@ -37,11 +37,14 @@ ci=(git clang-format lintian desktop-file-utils appstream xvfb xauth)
 # unpacker (dpkg-source) and tclsh, which makes SQLite's amalgamation; wine
 # on an X server of its own to run the programs and tests, with the fonts it
 # stands in for Windows' with; python3, which makes the programs' icon; zip
-# and NSIS for what ships.
+# and NSIS for what ships; for the chain check under wine (make
+# windows-chain), Direwolf and gen_packets as the packet engine and its
+# radio, and xdotool, which finds the windows and types into them.
 windows=(
   gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   ninja-build dpkg-dev tcl xz-utils
   wine64 fonts-wine xvfb xauth zip nsis python3
+  direwolf xdotool
 )
 
 packages=("${run[@]}")

@@ -2,7 +2,9 @@
 # The portable Windows release: BUILD/quintaro-<version>-windows-x64.zip, a
 # folder with both programs, the DLLs and Qt plugins they load, the read-me
 # and the licences (Quintaro's, Qt's with its build recipe and patches, those
-# of the MinGW runtime and SQLite), and nothing more.
+# of the MinGW runtime and SQLite), and nothing more; and the same folder as
+# BUILD/quintaro-<version>-setup.exe, a per-user setup program
+# (scripts/windows/make-setup.sh).
 #
 #   scripts/windows/make-release.sh [BUILD]     (default build-windows)
 #
@@ -58,3 +60,7 @@ cp -r "$qt/share/quintaro-qt-recipe" "$licences/Qt-build-recipe"
 
 zip=$build/$name-windows-x64.zip
 "$root/scripts/windows/make-zip.sh" "$folder" "$zip"
+
+# The same folder as a setup program that installs it for one user.
+"$root/scripts/windows/make-setup.sh" "$folder" "$version" "$build/quintaro.ico" \
+  "$build/$name-setup.exe"
