@@ -1,62 +1,71 @@
 #include "DisplayProgram.h"
 
+#include "ConsoleOutput.h"
 #include "DisplaySettings.h"
 #include "HistoryCsv.h"
 #include "HistoryStore.h"
+#include "ProgramPath.h"
 #include "QuintaroVersion.h"
 #include "StationHistory.h"
 #include "WeatherWindow.h"
 
 #include <QApplication>
 #include <QDate>
+#include <QDir>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <optional>
+#include <vector>
 
 namespace quintaro::display {
 
 namespace {
 
-const char kUsage[] =
-    "Usage: quintaro-weather CALL [ADDRESS]\n"
-    "       quintaro-weather --csv CALL [--daily] [--from DATE] [--to DATE]\n"
-    "       quintaro-weather --help | --version\n"
-    "\n"
-    "Shows the weather of the APRS station CALL as Quintaro records it: the last\n"
-    "values, today's extremes and graphs over 6 hours to 30 days, updated as new\n"
-    "reports come in. Quintaro starts one copy per weather station with the call\n"
-    "and the packet engine's address, as it starts any weather display.\n"
-    "\n"
-    "The display reads Quintaro's weather history and never connects to the packet\n"
-    "engine. ADDRESS names the engine host whose recorder the display follows when\n"
-    "several copies of Quintaro record; without it, any.\n"
-    "\n"
-    "With --csv it opens no window and needs no display: it writes the station's\n"
-    "recorded reports to standard output as CSV, one row a report: the time in ISO\n"
-    "8601 with its offset from UTC, the reported values, the dew point and the\n"
-    "\"feels like\" temperature, in the units last chosen in the display, each\n"
-    "column's title naming its unit. With --daily it writes the station's daily\n"
-    "summaries instead, one row a day: the date, the number of reports, the\n"
-    "highest and lowest temperature, dew point, humidity and pressure with their\n"
-    "times, the strongest gust with its direction and time, the mean wind, the\n"
-    "day's rain and what it was found from. It exits with 0 when it wrote rows, 1\n"
-    "when the station has no report or day in those days (the header only), 2 for\n"
-    "a mistake on the command line and 3 when the history cannot be read.\n"
-    "\n"
-    "The history is the file named by the environment variable QUINTARO_HISTORY,\n"
-    "else ~/.local/share/quintaro/history.sqlite (under $XDG_DATA_HOME when set).\n"
-    "The units and the graphs' span are remembered in\n"
-    "~/.config/quintaro/quintaro-weather.ini (under $XDG_CONFIG_HOME when set).\n"
-    "\n"
-    "  --csv CALL   write the station's history as CSV instead of showing it\n"
-    "  --daily      with --csv, the daily summaries instead of the reports\n"
-    "  --from DATE  with --csv, from the day DATE on (YYYY-MM-DD, local time)\n"
-    "  --to DATE    with --csv, up to the day DATE, that day included\n"
-    "  --help       show this text and exit\n"
-    "  --version    show the version and exit\n";
+std::string usage()
+{
+    return std::string(
+               "Usage: quintaro-weather CALL [ADDRESS]\n"
+               "       quintaro-weather --csv CALL [--daily] [--from DATE] [--to DATE]\n"
+               "       quintaro-weather --help | --version\n"
+               "\n"
+               "Shows the weather of the APRS station CALL as Quintaro records it: the last\n"
+               "values, today's extremes and graphs over 6 hours to 30 days, updated as new\n"
+               "reports come in. Quintaro starts one copy per weather station with the call\n"
+               "and the packet engine's address, as it starts any weather display.\n"
+               "\n"
+               "The display reads Quintaro's weather history and never connects to the packet\n"
+               "engine. ADDRESS names the engine host whose recorder the display follows when\n"
+               "several copies of Quintaro record; without it, any.\n"
+               "\n"
+               "With --csv it opens no window and needs no display: it writes the station's\n"
+               "recorded reports to standard output as CSV, one row a report: the time in ISO\n"
+               "8601 with its offset from UTC, the reported values, the dew point and the\n"
+               "\"feels like\" temperature, in the units last chosen in the display, each\n"
+               "column's title naming its unit. With --daily it writes the station's daily\n"
+               "summaries instead, one row a day: the date, the number of reports, the\n"
+               "highest and lowest temperature, dew point, humidity and pressure with their\n"
+               "times, the strongest gust with its direction and time, the mean wind, the\n"
+               "day's rain and what it was found from. It exits with 0 when it wrote rows, 1\n"
+               "when the station has no report or day in those days (the header only), 2 for\n"
+               "a mistake on the command line and 3 when the history cannot be read.\n"
+               "\n"
+               "The history is the file named by the environment variable QUINTARO_HISTORY,\n"
+               "else ") +
+           kHistoryFileShown + kDataHomeNote +
+           ".\n"
+           "The units and the graphs' span are remembered in\n" +
+           kDisplaySettingsShown + kConfigHomeNote +
+           ".\n"
+           "\n"
+           "  --csv CALL   write the station's history as CSV instead of showing it\n"
+           "  --daily      with --csv, the daily summaries instead of the reports\n"
+           "  --from DATE  with --csv, from the day DATE on (YYYY-MM-DD, local time)\n"
+           "  --to DATE    with --csv, up to the day DATE, that day included\n"
+           "  --help       show this text and exit\n"
+           "  --version    show the version and exit\n";
+}
 
 // What `quintaro-weather --csv` is asked to write.
 struct CsvRequest
@@ -153,24 +162,26 @@ int runCsvExport(const CsvRequest &request)
         // Told, since such days hold only the reports the store still has:
         // none older than its retention period.
         if (days && workedOut)
-            std::fprintf(stderr,
-                         "quintaro-weather: the weather history %s keeps no daily summaries yet "
-                         "(version 1): the days are worked out from its reports, as Quintaro "
-                         "will when it next records there\n",
-                         history::historyFilePath().toLocal8Bit().constData());
+            printForUser(QStringLiteral("quintaro-weather: the weather history %1 keeps no daily "
+                                        "summaries yet (version 1): the days are worked out from "
+                                        "its reports, as Quintaro will when it next records "
+                                        "there\n")
+                             .arg(QDir::toNativeSeparators(history::historyFilePath()))
+                             .toStdString(),
+                         true);
     } else if (const auto samples = readStationHistory(history::historyFilePath(), request.call,
                                                        request.fromUtc, request.toUtc, &error)) {
         text = historyCsv(*samples, units);
         rows = !samples->empty();
     }
     if (text.empty()) {
-        std::fprintf(stderr, "quintaro-weather: the weather history cannot be read: %s\n",
-                     error.toLocal8Bit().constData());
+        printForUser(
+            "quintaro-weather: the weather history cannot be read: " + error.toStdString() + "\n",
+            true);
         return 3;
     }
-    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() ||
-        std::fflush(stdout) != 0) {
-        std::fputs("quintaro-weather: cannot write to standard output\n", stderr);
+    if (!printForScript(text)) {
+        printForUser("quintaro-weather: cannot write to standard output\n", true);
         return 3;
     }
     return rows ? 0 : 1;
@@ -183,11 +194,12 @@ int answerDisplayOptions(int argc, char **argv)
     int positional = 0;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::fputs(kUsage, stdout);
+            printForUser(usage(), false);
             return 0;
         }
         if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("quintaro-weather (Quintaro) %s\n", kQuintaroVersion);
+            printForUser(std::string("quintaro-weather (Quintaro) ") + kQuintaroVersion + "\n",
+                         false);
             return 0;
         }
         if (argv[i][0] != '-')
@@ -197,8 +209,7 @@ int answerDisplayOptions(int argc, char **argv)
     if (isCsvCommandLine(argc, argv))
         return -1;
     if (positional == 0) {
-        std::fputs("quintaro-weather: no call given\n\n", stderr);
-        std::fputs(kUsage, stderr);
+        printForUser("quintaro-weather: no call given\n\n" + usage(), true);
         return 2;
     }
     return -1;
@@ -211,8 +222,8 @@ int runWeatherDisplay(int argc, char **argv)
     for (int i = 1; i < argc; ++i)
         words.push_back(argv[i]);
     if (words.empty() || words.size() > 2 || words[0][0] == '\0') {
-        std::fputs("quintaro-weather: give a call and at most an engine address\n\n", stderr);
-        std::fputs(kUsage, stderr);
+        printForUser("quintaro-weather: give a call and at most an engine address\n\n" + usage(),
+                     true);
         return 2;
     }
     // The display's only regular expressions are Qt Charts' readings of its
@@ -236,16 +247,24 @@ int runWeatherDisplay(int argc, char **argv)
     return QApplication::exec();
 }
 
-int runDisplayProgram(int argc, char **argv)
+int runDisplayProgram(int originalArgc, char **originalArgv)
 {
+    // The words of a program path with blanks that the C runtime took for
+    // arguments go: the call and the address follow the whole path.
+    const int pathWords = std::clamp(programPathWords(), 1, std::max(originalArgc, 1));
+    std::vector<char *> words(originalArgv, originalArgv + originalArgc);
+    if (pathWords > 1)
+        words.erase(words.begin() + 1, words.begin() + pathWords);
+    int argc = int(words.size());
+    words.push_back(nullptr);
+    char **argv = words.data();
     if (const int status = answerDisplayOptions(argc, argv); status >= 0)
         return status;
     if (isCsvCommandLine(argc, argv)) {
         std::string error;
         const std::optional<CsvRequest> request = parseCsvCommandLine(argc, argv, error);
         if (!request) {
-            std::fprintf(stderr, "quintaro-weather: %s\n\n", error.c_str());
-            std::fputs(kUsage, stderr);
+            printForUser("quintaro-weather: " + error + "\n\n" + usage(), true);
             return 2;
         }
         // No window: a script runs it where no display is.

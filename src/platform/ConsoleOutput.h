@@ -12,7 +12,8 @@ namespace quintaro {
 // that the user always sees it (ConsoleOutput_win.cpp).
 void printForUser(std::string_view text, bool isError);
 
-// For output a script reads (CSV): standard output as it is, never a box.
-void printForScript(std::string_view bytes);
+// For output a script reads (CSV): standard output as it is, never a box,
+// byte for byte (no line end is changed). False when it cannot be written.
+bool printForScript(std::string_view bytes);
 
 } // namespace quintaro

@@ -11,10 +11,10 @@ void printForUser(std::string_view text, bool isError)
     std::fflush(stream);
 }
 
-void printForScript(std::string_view bytes)
+bool printForScript(std::string_view bytes)
 {
-    std::fwrite(bytes.data(), 1, bytes.size(), stdout);
-    std::fflush(stdout);
+    return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size() &&
+           std::fflush(stdout) == 0;
 }
 
 } // namespace quintaro

@@ -64,10 +64,10 @@ void printForUser(std::string_view text, bool isError)
                   MB_OK | (isError ? MB_ICONEXCLAMATION : MB_ICONINFORMATION));
 }
 
-void printForScript(std::string_view bytes)
+bool printForScript(std::string_view bytes)
 {
-    if (HANDLE handle = outputHandle(STD_OUTPUT_HANDLE))
-        writeAll(handle, bytes);
+    HANDLE handle = outputHandle(STD_OUTPUT_HANDLE);
+    return handle && writeAll(handle, bytes);
 }
 
 } // namespace quintaro

@@ -67,7 +67,9 @@ public:
             dialog.selectFile(request.fileName);
         if (dialog.exec() != QDialog::Accepted)
             return {};
-        return dialog.selectedFiles().value(0);
+        // As the system writes paths: what the user sees in the path box and
+        // what a batch file holds must be what cmd.exe reads on Windows.
+        return QDir::toNativeSeparators(dialog.selectedFiles().value(0));
     }
 };
 

@@ -5,6 +5,7 @@
 
 #include "DisplayText.h"
 #include "HistoryCsv.h"
+#include "ProgramPath.h"
 #include "RecorderStatus.h"
 #include "TimeText.h"
 #include "WeatherRules.h"
@@ -73,6 +74,8 @@ private slots:
     void words();
     void historyCsv_data();
     void historyCsv();
+    void programPathWords_data();
+    void programPathWords();
 };
 
 void TestWeatherRules::initTestCase()
@@ -459,6 +462,40 @@ void TestWeatherRules::historyCsv()
     QCOMPARE(QString::fromStdString(display::historyCsv(samples, Units(units))),
              header + QStringLiteral("\r\n") + time + QLatin1Char(',') + row +
                  QStringLiteral("\r\n"));
+}
+
+void TestWeatherRules::programPathWords_data()
+{
+    QTest::addColumn<QString>("commandLine");
+    QTest::addColumn<QString>("program"); // what names this program
+    QTest::addColumn<int>("words");
+    const QString installed = QStringLiteral(
+        "C:\\Users\\John Smith\\AppData\\Local\\Programs\\Quintaro\\quintaro-weather.exe");
+    QTest::newRow("a path without blanks") << "C:\\Quintaro\\quintaro-weather.exe IK1WX 127.0.0.1"
+                                           << "C:\\Quintaro\\quintaro-weather.exe" << 1;
+    QTest::newRow("a blank in the user's folder")
+        << installed + QStringLiteral(" IK1WX 127.0.0.1") << installed << 2;
+    QTest::newRow("a run of blanks is one") << "C:\\Program Files\\My  Radio\\qw.exe X"
+                                            << "C:\\Program Files\\My  Radio\\qw.exe" << 3;
+    QTest::newRow("the program's own name without .exe") << "C:\\My Tools\\qw IK1WX"
+                                                         << "C:\\My Tools\\qw" << 2;
+    QTest::newRow("quoted: the runtime reads it right")
+        << QLatin1Char('"') + installed + QStringLiteral("\" IK1WX") << installed << 1;
+    QTest::newRow("found by name") << "quintaro-weather IK1WX"
+                                   << "quintaro-weather" << 1;
+    QTest::newRow("not this program: as the runtime split it") << "C:\\Other Place\\qw.exe X"
+                                                               << "C:\\Quintaro\\qw.exe" << 1;
+}
+
+void TestWeatherRules::programPathWords()
+{
+    QFETCH(QString, commandLine);
+    QFETCH(QString, program);
+    QFETCH(int, words);
+    const std::wstring self = program.toStdWString();
+    QCOMPARE(display::programPathWords(commandLine.toStdWString(),
+                                       [&](std::wstring_view prefix) { return prefix == self; }),
+             words);
 }
 
 QTEST_APPLESS_MAIN(TestWeatherRules)

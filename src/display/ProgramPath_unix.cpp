@@ -1,0 +1,10 @@
+#include "ProgramPath.h"
+
+namespace quintaro::display {
+
+int programPathWords()
+{
+    return 1;
+}
+
+} // namespace quintaro::display
