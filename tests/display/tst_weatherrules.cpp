@@ -4,14 +4,12 @@
 // screen reader hears.
 
 #include "DisplayText.h"
+#include "LocalZone.h"
 #include "RecorderStatus.h"
 #include "TimeText.h"
 #include "WeatherRules.h"
 
 #include <QTest>
-
-#include <cstdlib>
-#include <ctime>
 
 using namespace quintaro;
 using namespace quintaro::display;
@@ -71,8 +69,7 @@ private slots:
 
 void TestWeatherRules::initTestCase()
 {
-    ::setenv("TZ", "CET-1", 1);
-    ::tzset();
+    testsupport::setLocalTimeZone("CET-1");
 }
 
 void TestWeatherRules::tendency_data()
