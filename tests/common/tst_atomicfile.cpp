@@ -76,6 +76,9 @@ private slots:
     void folderThatMayNotBeWritten_data();
     void folderThatMayNotBeWritten();
     void fileHeldOpen();
+#ifdef Q_OS_WIN
+    void attributesKept();
+#endif
 };
 
 void TestAtomicFile::linksAreFollowed_data()
@@ -243,6 +246,22 @@ void TestAtomicFile::fileHeldOpen()
     QVERIFY(writeFileAtomically(native(path), "newer").ok);
     QCOMPARE(readFile(path), QByteArray("newer"));
 }
+
+#ifdef Q_OS_WIN
+// What the user set on the file's attributes stays on the one saved.
+void TestAtomicFile::attributesKept()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Quintaro.ini"));
+    QVERIFY(writeFile(path, "old"));
+    const std::wstring wide = QDir::toNativeSeparators(path).toStdWString();
+    QVERIFY(::SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_HIDDEN));
+    QVERIFY(writeFileAtomically(native(path), "new").ok);
+    QCOMPARE(readFile(path), QByteArray("new"));
+    QCOMPARE(::GetFileAttributesW(wide.c_str()) & FILE_ATTRIBUTE_HIDDEN,
+             DWORD(FILE_ATTRIBUTE_HIDDEN));
+}
+#endif
 
 QTEST_APPLESS_MAIN(TestAtomicFile)
 #include "tst_atomicfile.moc"
