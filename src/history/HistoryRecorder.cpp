@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <QMetaObject>
+#include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
@@ -219,6 +220,11 @@ void RecorderWriter::start(const QString &path)
     m_path = path;
     m_startedUtc = nowUtc();
     m_nextOpen = Clock::now();
+    // Qt looks for its SQLite driver on this thread, never first on the
+    // writer's: the search matches file names against a pattern, which
+    // leaves per-thread data of Qt's that MinGW's runtime frees out of order
+    // when the thread ends, crashing a Windows program as it closes.
+    QSqlDatabase::isDriverAvailable(QStringLiteral("QSQLITE"));
     m_thread = std::thread([this] { run(); });
 }
 

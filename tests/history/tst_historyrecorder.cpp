@@ -133,6 +133,7 @@ private slots:
     void closingIsBounded();
     void followsAReplacedStore_data();
     void followsAReplacedStore();
+    void programThatRecordsEndsCleanly();
 
 private:
     QTemporaryDir m_dir;
@@ -582,6 +583,26 @@ void TestHistoryRecorder::followsAReplacedStore()
              restored ? 1 : 0);
     QCOMPARE(count(path, QStringLiteral("SELECT count(*) FROM recorders")), 1);
     QCOMPARE(recorder.problem(), QString());
+}
+
+// A program whose first use of the store is the writer's ends in order, as
+// often as it is run: no per-thread data of Qt's outlives the writer's
+// thread unfreed or freed twice.
+void TestHistoryRecorder::programThatRecordsEndsCleanly()
+{
+    const QString path = m_dir.filePath(QStringLiteral("ends.sqlite"));
+    for (int run = 0; run < 3; ++run) {
+        QProcess writer;
+        writer.start(QStringLiteral(HISTORY_TOOL), {QStringLiteral("disk"), path});
+        QVERIFY(writer.waitForStarted(kWaitMs));
+        writer.write("record 3\nquit\n");
+        writer.closeWriteChannel();
+        QVERIFY(writer.waitForFinished(kWaitMs));
+        QCOMPARE(writer.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(writer.exitCode(), 0);
+        QVERIFY(writer.readAllStandardOutput().trimmed().endsWith("stopped"));
+    }
+    QCOMPARE(count(path, QStringLiteral("SELECT count(*) FROM reports")), 9);
 }
 
 QTEST_GUILESS_MAIN(TestHistoryRecorder)
