@@ -9,31 +9,39 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace quintaro::display {
 
 namespace {
 
-const char kUsage[] =
-    "Usage: quintaro-weather CALL [ADDRESS]\n"
-    "       quintaro-weather --help | --version\n"
-    "\n"
-    "Shows the weather of the APRS station CALL as Quintaro records it: the last\n"
-    "values, today's extremes and graphs over 6 hours to 30 days, updated as new\n"
-    "reports come in. Quintaro starts one copy per weather station with the call\n"
-    "and the packet engine's address, as it starts any weather display.\n"
-    "\n"
-    "The display reads Quintaro's weather history and never connects to the packet\n"
-    "engine. ADDRESS names the engine host whose recorder the display follows when\n"
-    "several copies of Quintaro record; without it, any.\n"
-    "\n"
-    "The history is the file named by the environment variable QUINTARO_HISTORY,\n"
-    "else ~/.local/share/quintaro/history.sqlite (under $XDG_DATA_HOME when set).\n"
-    "The units and the graphs' span are remembered in\n"
-    "~/.config/quintaro/quintaro-weather.ini (under $XDG_CONFIG_HOME when set).\n"
-    "\n"
-    "  --help      show this text and exit\n"
-    "  --version   show the version and exit\n";
+// Where the history and the settings are on this platform.
+std::string usage()
+{
+    return std::string(
+               "Usage: quintaro-weather CALL [ADDRESS]\n"
+               "       quintaro-weather --help | --version\n"
+               "\n"
+               "Shows the weather of the APRS station CALL as Quintaro records it: the last\n"
+               "values, today's extremes and graphs over 6 hours to 30 days, updated as new\n"
+               "reports come in. Quintaro starts one copy per weather station with the call\n"
+               "and the packet engine's address, as it starts any weather display.\n"
+               "\n"
+               "The display reads Quintaro's weather history and never connects to the packet\n"
+               "engine. ADDRESS names the engine host whose recorder the display follows when\n"
+               "several copies of Quintaro record; without it, any.\n"
+               "\n"
+               "The history is the file named by the environment variable QUINTARO_HISTORY,\n"
+               "else ") +
+           kHistoryFileShown + kDataFolderNote +
+           ".\n"
+           "The units and the graphs' span are remembered in\n" +
+           kDisplaySettingsShown + kConfigFolderNote +
+           ".\n"
+           "\n"
+           "  --help      show this text and exit\n"
+           "  --version   show the version and exit\n";
+}
 
 } // namespace
 
@@ -42,7 +50,7 @@ int answerDisplayOptions(int argc, char **argv)
     int positional = 0;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::fputs(kUsage, stdout);
+            std::fputs(usage().c_str(), stdout);
             return 0;
         }
         if (std::strcmp(argv[i], "--version") == 0) {
@@ -54,7 +62,7 @@ int answerDisplayOptions(int argc, char **argv)
     }
     if (positional == 0) {
         std::fputs("quintaro-weather: no call given\n\n", stderr);
-        std::fputs(kUsage, stderr);
+        std::fputs(usage().c_str(), stderr);
         return 2;
     }
     return -1;
@@ -68,7 +76,7 @@ int runWeatherDisplay(int argc, char **argv)
         words.push_back(argv[i]);
     if (words.empty() || words.size() > 2 || words[0][0] == '\0') {
         std::fputs("quintaro-weather: give a call and at most an engine address\n\n", stderr);
-        std::fputs(kUsage, stderr);
+        std::fputs(usage().c_str(), stderr);
         return 2;
     }
     QApplication::setApplicationName(QStringLiteral("quintaro-weather"));

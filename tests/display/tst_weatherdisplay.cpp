@@ -6,6 +6,7 @@
 #include "HistoryFixture.h"
 #include "LocalZone.h"
 #include "ProcessRun.h"
+#include "QuintaroVersion.h"
 #include "StationFeed.h"
 #include "StoreFiles.h"
 #include "TestPaths.h"
@@ -420,10 +421,11 @@ void TestWeatherDisplay::commandLine_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("said");
+    // Where they are on this platform.
     QTest::newRow("help") << QStringList{QStringLiteral("--help")} << 0
-                          << "QUINTARO_HISTORY,\nelse ~/.local/share/quintaro/history.sqlite";
+                          << QStringLiteral("QUINTARO_HISTORY,\nelse ") + kHistoryFileShown;
     QTest::newRow("help names the settings")
-        << QStringList{QStringLiteral("--help")} << 0 << "~/.config/quintaro/quintaro-weather.ini";
+        << QStringList{QStringLiteral("--help")} << 0 << QString::fromLatin1(kDisplaySettingsShown);
     QTest::newRow("version") << QStringList{QStringLiteral("--version")} << 0
                              << "quintaro-weather (Quintaro) ";
     QTest::newRow("no call") << QStringList{} << 2 << "no call given";
