@@ -196,9 +196,8 @@ void TestHelpWindow::keepsOneInstance()
 void TestHelpWindow::reloadsAtEveryActivation()
 {
 #ifdef Q_OS_WIN
-    QSKIP("under wine (Windows' activation is wine's there): with no window manager, a window "
-          "shown again loses and regains its activation at once, and two windows are both "
-          "active");
+    QSKIP("on Windows under wine: with no window manager, a window shown again loses and "
+          "regains its activation at once, and two windows are both active");
 #endif
     QVERIFY(writeFile(kReadme, longReadme("Prima")));
     window().open(kReadme, kTitle);
