@@ -73,6 +73,11 @@ FileWriteResult writeInPlace(const std::wstring &path, std::string_view bytes)
     return {true, {}};
 }
 
+// What a file's attributes tell of the user's wishes, rather than of its
+// state.
+constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                  FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
 bool exists(const std::wstring &path)
 {
     return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -112,14 +117,19 @@ FileWriteResult writeFileAtomically(const std::string &utf8Path, std::string_vie
 
     WriteFailure failure = writeFlushAndClose(file, bytes, false);
     if (!failure.step) {
-        // Replacing keeps what the user set on the old file (its
-        // attributes, who may read it); a new file is moved into place.
+        // One rename puts the new file in place, so that a crash leaves one
+        // file or the other whole under the name: ReplaceFileW goes in
+        // several steps, between which neither has it. What the user set on
+        // the old file's attributes (hidden, say) is set on the new one
+        // first; a read-only file is not replaced.
+        if (replacing) {
+            const DWORD attributes = ::GetFileAttributesW(path.c_str());
+            if (attributes != INVALID_FILE_ATTRIBUTES)
+                ::SetFileAttributesW(temporary.c_str(), attributes & kKeptAttributes);
+        }
         const bool replaced =
-            replacing ? ::ReplaceFileW(path.c_str(), temporary.c_str(), nullptr,
-                                       REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) ||
-                            ::MoveFileExW(temporary.c_str(), path.c_str(),
-                                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
-                      : ::MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_WRITE_THROUGH);
+            ::MoveFileExW(temporary.c_str(), path.c_str(),
+                          (replacing ? MOVEFILE_REPLACE_EXISTING : 0) | MOVEFILE_WRITE_THROUGH);
         if (!replaced)
             failure = {"cannot replace the file", ::GetLastError()};
     }

@@ -10,9 +10,9 @@
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <QMetaObject>
+#include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QThread>
 #include <QVariant>
 
 #include <algorithm>
@@ -21,6 +21,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 namespace quintaro::history {
@@ -156,10 +157,7 @@ private:
     std::atomic<quint64> m_recorded{0};
     std::atomic<quint64> m_dropped{0};
     QString m_path;
-    // A thread of Qt's own: Qt SQL keeps data per thread that only a QThread
-    // takes down in order when it ends (on Windows a thread Qt merely adopts
-    // crashed in that clean-up).
-    std::unique_ptr<QThread> m_thread;
+    std::thread m_thread;
 
     // The writer thread's own.
     Phase m_phase = Phase::Closed;
@@ -211,8 +209,8 @@ void RecorderWriter::stop(milliseconds within)
         m_stopping = true;
     }
     m_wake.notify_one();
-    if (m_thread)
-        m_thread->wait();
+    if (m_thread.joinable())
+        m_thread.join();
     m_off = true;
     std::lock_guard lock(m_mutex);
     m_dropped += m_queue.size();
@@ -222,13 +220,17 @@ void RecorderWriter::stop(milliseconds within)
 
 void RecorderWriter::start(const QString &path)
 {
-    if (m_thread || m_off)
+    if (m_thread.joinable() || m_off)
         return;
     m_path = path;
     m_startedUtc = nowUtc();
     m_nextOpen = Clock::now();
-    m_thread.reset(QThread::create([this] { run(); }));
-    m_thread->start();
+    // Qt looks for its SQLite driver on this thread, never first on the
+    // writer's: the search matches file names against a pattern, which
+    // leaves per-thread data of Qt's that MinGW's runtime frees out of order
+    // when the thread ends, crashing a Windows program as it closes.
+    QSqlDatabase::isDriverAvailable(QStringLiteral("QSQLITE"));
+    m_thread = std::thread([this] { run(); });
 }
 
 void RecorderWriter::setEngineHost(const QString &host)

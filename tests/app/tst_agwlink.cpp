@@ -518,6 +518,11 @@ void TestAgwLink::peerThatIsNotAnEngine()
     QCOMPARE(w.linkShown(), kLinkClosed);
     QVERIFY(w.stations().isEmpty());
     // The link stopped reading: the peer sees it gone, nothing more is kept.
+#ifdef Q_OS_WIN
+    // Wine loses a reset that comes while Qt has the socket's notices off,
+    // as it has here: the peer learns of it when it writes.
+    send(peer, "?");
+#endif
     QTRY_COMPARE_WITH_TIMEOUT(peer->state(), QAbstractSocket::UnconnectedState, kWait);
     QCOMPARE(w.socket()->bytesAvailable(), qint64(0));
     QTest::qWait(30);

@@ -32,15 +32,16 @@
 
 #include <cerrno>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <optional>
-#include <sys/mount.h>
-#include <sys/resource.h>
 #include <thread>
+
+#ifndef Q_OS_WIN
+#include <fcntl.h>
+#include <sys/mount.h>
 #include <unistd.h>
+#endif
 
 using namespace quintaro;
 using testsupport::FakeFileDialogs;
@@ -76,6 +77,7 @@ bool runHelper(const QStringList &arguments, QString *error)
     return true;
 }
 
+#ifndef Q_OS_WIN
 // A file system of 64 KiB (tmpfs) mounted on a folder while it lives, so
 // that the disk really runs full. Only root may mount one; elsewhere
 // mounted() is false.
@@ -242,6 +244,7 @@ bool hearStations(MainWindow &window, agwtest::Engine &engine, int count)
 const QByteArray kOldSettings = "\"old.host\",\"/opt/old/Orbetti\",15,30,4900,2950,#FALSE#\r\n";
 const QByteArray kOldList = "OLD1AA\r\nOLD2BB\r\n";
 const QByteArray kOldBatch = "@Echo Off\r\nREM old\r\n";
+#endif
 
 } // namespace
 
@@ -311,7 +314,7 @@ void TestFileFaults::killedWhileSaving()
         const qint64 saveMicroseconds = qMax<qint64>(1, line.mid(6).trimmed().toLongLong());
         std::this_thread::sleep_for(
             std::chrono::microseconds(random.bounded(qint64(0), 3 * saveMicroseconds)));
-        QCOMPARE(::kill(pid_t(run.process.processId()), SIGKILL), 0);
+        run.process.kill();
         QVERIFY(run.process.waitForFinished(5000));
         QCOMPARE(run.process.exitStatus(), QProcess::CrashExit);
 
@@ -370,6 +373,10 @@ void TestFileFaults::fullDiskOrRefusedWrite_data()
 
 void TestFileFaults::fullDiskOrRefusedWrite()
 {
+#ifdef Q_OS_WIN
+    QSKIP("on Windows: the disk is filled by mounting a small file system (mount), and a file "
+          "is limited in size by setrlimit");
+#else
     QFETCH(QString, file);
     QFETCH(QString, fault);
     QFETCH(bool, sessionEnd);
@@ -515,6 +522,7 @@ void TestFileFaults::fullDiskOrRefusedWrite()
         QVERIFY(batch.endsWith("/opt/old/Orbetti IK10999 old.host\r\n"));
     }
     QCOMPARE(boxes->requests.size(), 1);
+#endif
 }
 
 QTEST_MAIN(TestFileFaults)

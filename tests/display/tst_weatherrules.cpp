@@ -5,6 +5,7 @@
 
 #include "DisplayText.h"
 #include "HistoryCsv.h"
+#include "LocalZone.h"
 #include "ProgramPath.h"
 #include "RecorderStatus.h"
 #include "TimeText.h"
@@ -12,9 +13,6 @@
 #include "WindRose.h"
 
 #include <QTest>
-
-#include <cstdlib>
-#include <ctime>
 
 using namespace quintaro;
 using namespace quintaro::display;
@@ -80,8 +78,7 @@ private slots:
 
 void TestWeatherRules::initTestCase()
 {
-    ::setenv("TZ", "CET-1", 1);
-    ::tzset();
+    testsupport::setLocalTimeZone("CET-1");
 }
 
 void TestWeatherRules::tendency_data()

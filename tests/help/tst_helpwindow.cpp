@@ -195,6 +195,10 @@ void TestHelpWindow::keepsOneInstance()
 
 void TestHelpWindow::reloadsAtEveryActivation()
 {
+#ifdef Q_OS_WIN
+    QSKIP("on Windows under wine: with no window manager, a window shown again loses and "
+          "regains its activation at once, and two windows are both active");
+#endif
     QVERIFY(writeFile(kReadme, longReadme("Prima")));
     window().open(kReadme, kTitle);
     QVERIFY(view()->toPlainText().startsWith(QStringLiteral("Prima riga 0")));

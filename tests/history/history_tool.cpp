@@ -20,6 +20,9 @@
 //       removes that file; "status" prints "recorded R dropped D waiting W
 //       problem TEXT" (lines of TEXT joined by " | "); "quit" stops the
 //       recorder
+//   history_tool hold PATH
+//       keeps PATH open for reading, as another program may, until standard
+//       input ends or it is killed; prints "holding" once it has it open
 
 #include "HistoryReader.h"
 #include "HistoryRecorder.h"
@@ -226,6 +229,21 @@ int disk(const QString &path)
     return 0;
 }
 
+int hold(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        std::printf("cannot open: %s\n", qPrintable(file.errorString()));
+        return 1;
+    }
+    std::printf("holding\n");
+    std::fflush(stdout);
+    char line[256];
+    while (std::fgets(line, sizeof line, stdin)) {
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -243,7 +261,9 @@ int main(int argc, char **argv)
         return check(path, args.value(3));
     if (mode == QLatin1String("disk") && args.size() == 3)
         return disk(path);
+    if (mode == QLatin1String("hold") && args.size() == 3)
+        return hold(path);
     std::fprintf(stderr, "usage: history_tool flood PATH PREFIX RATE SECONDS [HOST] | "
-                         "poll PATH SECONDS | check PATH [PREFIX] | disk PATH\n");
+                         "poll PATH SECONDS | check PATH [PREFIX] | disk PATH | hold PATH\n");
     return 2;
 }

@@ -513,6 +513,27 @@ void TestHistoryStore::retentionAsTyped()
     QCOMPARE(history::retentionDays(store.database()), days);
 }
 
+#ifdef Q_OS_WIN
+// Windows tells a network share by the path's form, or by the drive's type.
+void TestHistoryStore::networkFileSystems_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("network");
+    QTest::newRow("UNC path") << R"(\\radio-pc\shack\history.sqlite)"
+                              << "a network share";
+    QTest::newRow("UNC path, forward slashes") << "//radio-pc/shack/history.sqlite"
+                                               << "a network share";
+    QTest::newRow("the temporary folder") << QDir::tempPath() + "/history.sqlite"
+                                          << "";
+}
+
+void TestHistoryStore::networkFileSystems()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, network);
+    QCOMPARE(history::networkFileSystemOf(path).value_or(QString()), network);
+}
+#else
 void TestHistoryStore::networkFileSystems_data()
 {
     QTest::addColumn<qint64>("fsType"); // statfs() f_type, as the kernel gives it
@@ -536,6 +557,7 @@ void TestHistoryStore::networkFileSystems()
     QCOMPARE(history::networkFileSystemName(static_cast<unsigned long>(fsType)).value_or(QString()),
              network);
 }
+#endif
 
 QTEST_GUILESS_MAIN(TestHistoryStore)
 #include "tst_historystore.moc"

@@ -12,11 +12,8 @@
 #include <QHostAddress>
 #include <QSignalSpy>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
-
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 using quintaro::EngineLink;
 
@@ -46,35 +43,19 @@ class FullListener
 public:
     FullListener()
     {
-        m_listener = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof address;
-        if (m_listener < 0 ||
-            ::bind(m_listener, reinterpret_cast<sockaddr *>(&address), size) != 0 ||
-            ::listen(m_listener, 0) != 0 ||
-            ::getsockname(m_listener, reinterpret_cast<sockaddr *>(&address), &size) != 0)
+        m_listener.setListenBacklogSize(0);
+        m_listener.setMaxPendingConnections(0);
+        if (!m_listener.listen(QHostAddress::LocalHost))
             return;
-        m_port = ntohs(address.sin_port);
-        for (int &filler : m_fillers) {
-            filler = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
-            ::connect(filler, reinterpret_cast<sockaddr *>(&address), size);
-        }
-    }
-    ~FullListener()
-    {
-        for (int fd : m_fillers)
-            if (fd >= 0)
-                ::close(fd);
-        if (m_listener >= 0)
-            ::close(m_listener);
+        for (QTcpSocket &filler : m_fillers)
+            filler.connectToHost(QHostAddress::LocalHost, m_listener.serverPort());
+        m_port = m_listener.serverPort();
     }
     quint16 port() const { return m_port; }
 
 private:
-    int m_listener = -1;
-    int m_fillers[3] = {-1, -1, -1};
+    QTcpServer m_listener;
+    QTcpSocket m_fillers[3];
     quint16 m_port = 0;
 };
 

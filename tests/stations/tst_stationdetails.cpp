@@ -2,13 +2,11 @@
 // details follow the list's entries, the summary a tooltip shows, the
 // table's cells in both units, and the CSV export's bytes.
 
+#include "LocalZone.h"
 #include "StationList.h"
 #include "StationTable.h"
 
 #include <QTest>
-
-#include <cstdlib>
-#include <ctime>
 
 using namespace quintaro::stations;
 
@@ -44,8 +42,7 @@ private slots:
 void TestStationDetails::initTestCase()
 {
     // Local times as in Rome in winter: one hour ahead of UTC.
-    ::setenv("TZ", "CET-1", 1);
-    ::tzset();
+    testsupport::setLocalTimeZone("CET-1");
 }
 
 void TestStationDetails::detailsFollowTheList()

@@ -3,14 +3,10 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QHostAddress>
 #include <QRandomGenerator>
 #include <QStandardPaths>
-
-#include <arpa/inet.h>
-#include <csignal>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <QTcpServer>
 
 namespace testsupport {
 
@@ -46,16 +42,8 @@ quint16 freeLoopbackPort(quint16 lowest, quint16 highest)
     for (int attempt = 0; attempt < 64; ++attempt) {
         const auto candidate =
             quint16(QRandomGenerator::global()->bounded(int(lowest), int(highest) + 1));
-        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        if (fd < 0)
-            return 0;
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        address.sin_port = htons(candidate);
-        const bool free = ::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0;
-        ::close(fd);
-        if (free)
+        QTcpServer probe;
+        if (probe.listen(QHostAddress::LocalHost, candidate))
             return candidate;
     }
     return 0;
@@ -180,6 +168,12 @@ DirewolfRunner::Outcome DirewolfRunner::startOn(quint16 port, int timeoutMs)
     }
 }
 
+void DirewolfRunner::kill()
+{
+    if (running())
+        m_process->kill();
+}
+
 void DirewolfRunner::readOutput()
 {
     if (m_process)
@@ -210,10 +204,10 @@ void DirewolfRunner::stop()
         // The end of its audio ends Direwolf at once; SIGTERM, which it
         // answers within about a second, is for when that does not.
         m_process->closeWriteChannel();
-        if (!m_process->waitForFinished(300) && m_pid > 0) {
-            ::kill(pid_t(m_pid), SIGTERM);
+        if (!m_process->waitForFinished(300)) {
+            m_process->terminate();
             if (!m_process->waitForFinished(3000)) {
-                ::kill(pid_t(m_pid), SIGKILL);
+                m_process->kill();
                 m_process->waitForFinished(2000);
             }
         }

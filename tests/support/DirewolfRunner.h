@@ -12,8 +12,8 @@ namespace testsupport {
 // AGWPE interface on a free port (the test connects to 127.0.0.1 only) and
 // demodulates the audio that the test writes into its standard input, so
 // packets reach it as they would from a radio. No transmitter, no KISS port,
-// no beacons. Direwolf is stopped by its process id when the runner goes out
-// of scope, whatever path the test took.
+// no beacons. Direwolf is stopped when the runner goes out of scope, whatever
+// path the test took.
 class DirewolfRunner
 {
 public:
@@ -32,9 +32,11 @@ public:
     // Starts Direwolf on this port, where a window already points: after an
     // engine that ended, its successor on the same port.
     bool startOnPort(quint16 port, int timeoutMs = 10000);
-    // Ends Direwolf: end of audio first, then SIGTERM, then SIGKILL, each by
-    // process id and each waited for within a bound.
+    // Ends Direwolf: end of audio first, then SIGTERM, then SIGKILL, each
+    // waited for within a bound.
     void stop();
+    // Ends Direwolf at once, as a crash would (SIGKILL), without waiting.
+    void kill();
 
     bool running() const;
     quint16 agwPort() const { return m_port; }

@@ -2,12 +2,9 @@
 
 #include <QProcess>
 
-#include <csignal>
-
 namespace testsupport {
 
-// A process started by the test, killed by its process id however the test
-// ends.
+// A process started by the test, killed however the test ends.
 struct ProcessRun
 {
     QProcess process;
@@ -18,7 +15,7 @@ struct ProcessRun
     ~ProcessRun()
     {
         if (process.state() != QProcess::NotRunning) {
-            ::kill(pid_t(process.processId()), SIGKILL);
+            process.kill();
             process.waitForFinished(5000);
         }
     }

@@ -1,8 +1,11 @@
 #pragma once
 
 #include "ProgramStarter.h"
+#include "QuintaroVersion.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 
 #include <deque>
 #include <string>
@@ -38,7 +41,9 @@ public:
     // The weather display's path as Quintaro looks for it.
     static std::string weatherDisplayPath()
     {
-        return (QCoreApplication::applicationDirPath() + QStringLiteral("/quintaro-weather"))
+        return QFile::encodeName(QDir::toNativeSeparators(
+                                     QCoreApplication::applicationDirPath() + QLatin1Char('/') +
+                                     QLatin1String(quintaro::kWeatherDisplayProgram)))
             .toStdString();
     }
 
