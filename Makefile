@@ -2,6 +2,8 @@
 BUILD    ?= build
 JOBS     ?= $(shell nproc)
 CMAKE_FLAGS ?=
+# The Windows cross-build (make windows, make windows-test).
+WINDOWS_BUILD ?= build-windows
 
 .PHONY: all deps configure build run test bench demo fuzz sanitize clean \
         install package format-check windows-qt windows windows-chain windows-test
@@ -14,7 +16,7 @@ all: build
 DEPS_GROUP ?=
 test bench demo sanitize: DEPS_GROUP = test
 package: DEPS_GROUP = package
-windows-qt windows windows-chain: DEPS_GROUP = windows
+windows-qt windows windows-test windows-chain: DEPS_GROUP = windows
 
 deps:
 	@scripts/install-deps.sh $(DEPS_GROUP)
@@ -35,21 +37,18 @@ test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS)
 
 # The programs and the suite cross-built for Windows x64 with MinGW-w64 in
-# build-windows/ (Qt for MinGW is built once by scripts/windows/build-qt.sh
-# and cached outside the clone), then the suite run under wine, two tests at a
-# time: ctest starts each test program through scripts/windows/wine-run.sh,
-# inside one session that keeps wine's server and an X server up throughout.
-# The tests that need a Linux-only tool are not built or skip there
-# (tests/CMakeLists.txt lists them).
-WINDOWS_BUILD ?= build-windows
-windows-test:
-	@scripts/install-deps.sh windows
-	@qt=$$(scripts/windows/build-qt.sh) && \
-	  nice $$qt/bin/qt-cmake -S . -B $(WINDOWS_BUILD) -G Ninja \
-	    -DQUINTARO_BENCH=OFF -DQUINTARO_TESTS=ON >/dev/null
+# build-windows/ (make windows, below), then the suite run under wine, two
+# tests at a time: ctest starts each test program through
+# scripts/windows/wine-run.sh, inside one session that keeps wine's server and
+# an X server up throughout. The tests that need a Linux-only tool are not
+# built or skip there (tests/CMakeLists.txt lists them). Then the whole chain
+# under wine against a real Direwolf (scripts/windows/chain-check.sh): the
+# setup, Quintaro and its displays, the batch file, the uninstaller.
+windows-test: windows
 	@nice ninja -C $(WINDOWS_BUILD) -j$(JOBS)
 	cd $(WINDOWS_BUILD) && $(CURDIR)/scripts/windows/wine-run.sh --session \
 	  ctest --output-on-failure -j2
+	@scripts/windows/chain-check.sh $(WINDOWS_BUILD)
 
 # Direwolf on port 8000 fed with made-up APRS traffic as audio, and Quintaro
 # connected to it: no radio needed. Ctrl+C ends it.
@@ -145,7 +144,6 @@ windows-qt: deps
 # and the licences, zipped as $(WINDOWS_BUILD)/quintaro-<version>-windows-x64.zip,
 # and the same files in the per-user setup $(WINDOWS_BUILD)/quintaro-<version>-setup.exe
 # (scripts/windows/make-release.sh, make-setup.sh, quintaro.nsi).
-WINDOWS_BUILD ?= build-windows
 windows: deps
 	@scripts/windows/make-release.sh $(WINDOWS_BUILD)
 
