@@ -72,6 +72,17 @@ bool isThirdInSight(const QWidget *widget)
            widget->visibleRegion().boundingRect().height() * 3 >= widget->height();
 }
 
+void paintTitleInPlace(QWidget *widget, const QString &title)
+{
+    QPainter painter(widget);
+    painter.fillRect(widget->rect(), widget->palette().color(QPalette::Base));
+    QFont titleFont = widget->font();
+    titleFont.setBold(true);
+    painter.setFont(titleFont);
+    painter.setPen(widget->palette().color(QPalette::Text));
+    painter.drawText(widget->rect().adjusted(4, 2, -4, 0), Qt::AlignHCenter | Qt::AlignTop, title);
+}
+
 WeatherChart::WeatherChart(const QString &title, std::vector<Line> lines, QWidget *parent)
     : QWidget(parent), m_lines(std::move(lines)), m_slots(m_lines.size())
 {
@@ -116,13 +127,7 @@ void WeatherChart::paintEvent(QPaintEvent *)
 {
     if (m_view)
         return;
-    QPainter painter(this);
-    painter.fillRect(rect(), palette().color(QPalette::Base));
-    QFont titleFont = font();
-    titleFont.setBold(true);
-    painter.setFont(titleFont);
-    painter.setPen(palette().color(QPalette::Text));
-    painter.drawText(rect().adjusted(4, 2, -4, 0), Qt::AlignHCenter | Qt::AlignTop, m_data.title);
+    paintTitleInPlace(this, m_data.title);
     // Scrolled into sight: made once the paint is over, since a paint must
     // not add widgets.
     if (!m_building && isThirdInSight(this)) {

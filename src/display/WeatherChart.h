@@ -29,6 +29,9 @@ QChartView *addChartView(QChart *chart, QWidget *parent);
 // Whether a third of `widget` is in sight, the part a chart is made for:
 // the edge of one below the others is not yet worth it.
 bool isThirdInSight(const QWidget *widget);
+// What a chart not yet made shows in its place: its title, where the chart
+// would show it, on the chart's background.
+void paintTitleInPlace(QWidget *widget, const QString &title);
 
 // One graph of the display: a value (or two, such as wind speed with its
 // gusts) over the span the user picked, the time axis in local time, the

@@ -9,7 +9,6 @@
 #include <QChartView>
 #include <QEvent>
 #include <QLineSeries>
-#include <QPainter>
 #include <QPolarChart>
 #include <QValueAxis>
 
@@ -103,14 +102,7 @@ void WindRoseChart::paintEvent(QPaintEvent *)
 {
     // Until the chart is made its title stands in for it, where the chart
     // would show it.
-    QPainter painter(this);
-    painter.fillRect(rect(), palette().color(QPalette::Base));
-    QFont titleFont = font();
-    titleFont.setBold(true);
-    painter.setFont(titleFont);
-    painter.setPen(palette().color(QPalette::Text));
-    painter.drawText(rect().adjusted(4, 2, -4, 0), Qt::AlignHCenter | Qt::AlignTop,
-                     roseTitle(m_rose));
+    paintTitleInPlace(this, roseTitle(m_rose));
     // A rose scrolled into sight is made once the paint is over, since a
     // paint must not add widgets.
     if (!m_view && !m_building && isThirdInSight(this)) {
