@@ -9,12 +9,6 @@ namespace {
 
 using weather::Field;
 
-std::optional<double> feelsLikeF(const weather::WeatherReport &report)
-{
-    const auto feels = weather::feelsLike(report);
-    return feels ? std::optional<double>(feels->temperatureF) : std::nullopt;
-}
-
 struct Column
 {
     const char *title;
@@ -25,8 +19,9 @@ struct Column
     std::optional<double> (*derive)(const weather::WeatherReport &) = nullptr;
 };
 
-// The station details' columns first, in their order and with their titles,
-// so that a sheet made for one reads the other.
+// The reported values in the station details' order and with their titles,
+// so that a sheet made for one reads the other, then those the details
+// leave out, then the values worked out from them.
 constexpr Column kColumns[] = {
     {"Temperature", Field::Temperature},
     {"Wind direction", Field::WindDirection},
@@ -40,7 +35,7 @@ constexpr Column kColumns[] = {
     {"Luminosity", Field::Luminosity},
     {"Snow 24 h", Field::Snow24h},
     {"Dew point", Field::Temperature, weather::dewPoint},
-    {"Feels like", Field::Temperature, feelsLikeF},
+    {"Feels like", Field::Temperature, weather::feelsLikeF},
 };
 
 using history::Extremes;

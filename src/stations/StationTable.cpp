@@ -12,12 +12,6 @@ using weather::Field;
 
 using Derive = std::optional<double> (*)(const weather::WeatherReport &);
 
-std::optional<double> feelsLikeF(const weather::WeatherReport &report)
-{
-    const auto feels = weather::feelsLike(report);
-    return feels ? std::optional<double>(feels->temperatureF) : std::nullopt;
-}
-
 struct ColumnInfo
 {
     const char *title;
@@ -41,7 +35,7 @@ constexpr ColumnInfo kColumns[kColumnCount] = {
     {"Rain 1 h", Field::Rain1h},
     {"Rain 24 h", Field::Rain24h},
     {"Dew point", Field::Temperature, weather::dewPoint},
-    {"Feels like", Field::Temperature, feelsLikeF},
+    {"Feels like", Field::Temperature, weather::feelsLikeF},
 };
 
 std::optional<double> reportValue(const weather::WeatherReport &report, const ColumnInfo &info)

@@ -92,4 +92,10 @@ std::optional<FeelsLike> feelsLike(const WeatherReport &report)
     return FeelsLike{*t, FeelsLikeBasis::Temperature};
 }
 
+std::optional<double> feelsLikeF(const WeatherReport &report)
+{
+    const std::optional<FeelsLike> feels = feelsLike(report);
+    return feels ? std::optional<double>(feels->temperatureF) : std::nullopt;
+}
+
 } // namespace quintaro::weather

@@ -43,5 +43,7 @@ std::optional<double> dewPoint(const WeatherReport &report);
 // could change it is missing: cold air without the wind, hot air without
 // the humidity.
 std::optional<FeelsLike> feelsLike(const WeatherReport &report);
+// The same as a temperature alone, for a table's column.
+std::optional<double> feelsLikeF(const WeatherReport &report);
 
 } // namespace quintaro::weather
