@@ -307,12 +307,18 @@ for ((i = 1; i <= n; i++)); do
   sleep 1
 done
 title() { printf '^%s .* Quintaro Weather$' "$1"; }
-for call in "${stations[@]}"; do
-  wait_for 90 has_window "$(title "$call")" || fail "no display window for $call"
-  pid=$(xdotool getwindowpid "$(visible "$(title "$call")")")
+# display_started SECONDS CALL COMMAND-LINE WHO: waits for CALL's display
+# window, keeps its pid to be stopped, and checks the line it was started by.
+display_started() {
+  local pid
+  wait_for "$1" has_window "$(title "$2")" || fail "$4 did not open the display of $2"
+  pid=$(xdotool getwindowpid "$(visible "$(title "$2")")")
   display_pids+=("$pid")
-  tr '\0' ' ' <"/proc/$pid/cmdline" | grep -qF "$wininstalled\\quintaro-weather.exe $call 127.0.0.1" ||
-    fail "the display of $call was not started as quintaro-weather.exe $call 127.0.0.1"
+  tr '\0' ' ' <"/proc/$pid/cmdline" | grep -qF "$3" ||
+    fail "$4 started the display of $2 by another command line than $3"
+}
+for call in "${stations[@]}"; do
+  display_started 90 "$call" "$wininstalled\\quintaro-weather.exe $call 127.0.0.1" Quintaro
 done
 no_window "$(title IW1HOM)" || fail "a display was opened for IW1HOM, which sends no weather"
 say "displays opened for ${stations[*]} in $((SECONDS - t)) s from the first packet, each quintaro-weather.exe CALL 127.0.0.1"
@@ -437,11 +443,7 @@ say "Quintaro ended through File > Exit (after $((SECONDS - t)) s) and saved its
 batch_pid=$!
 previous=""
 for call in "${stations[@]}"; do
-  wait_for 60 has_window "$(title "$call")" || fail "the batch file did not open the display of $call"
-  pid=$(xdotool getwindowpid "$(visible "$(title "$call")")")
-  display_pids+=("$pid")
-  tr '\0' ' ' <"/proc/$pid/cmdline" | grep -qF "quintaro-weather.exe $call 127.0.0.1" ||
-    fail "the batch file's display of $call has another command line"
+  display_started 60 "$call" "quintaro-weather.exe $call 127.0.0.1" "the batch file"
   [ -z "$previous" ] || no_window "$(title "$previous")" || fail "two of the batch file's displays at once"
   if [ "$call" = "${stations[0]}" ]; then
     # Time enough for a second display to have started, if cmd did not wait.
@@ -449,7 +451,7 @@ for call in "${stations[@]}"; do
     no_window "$(title "${stations[1]}")" || fail "cmd did not wait for the first display"
     shot batch-display
   fi
-  stop_pid "$pid"
+  stop_pid "${display_pids[-1]}"
   previous=$call
 done
 wait_for 30 eval '! alive "$batch_pid"' || fail "cmd did not end after the last display"
