@@ -12,15 +12,6 @@
 
 namespace quintaro {
 
-namespace {
-
-std::string fileNameBytes(const QString &path)
-{
-    return filePathBytes(path);
-}
-
-} // namespace
-
 StationListFiles::StationListFiles(QWidget *window, FileDialog &dialog, StationListModel &stations)
     : m_window(window), m_dialog(dialog), m_stations(stations)
 {
@@ -44,7 +35,7 @@ StationListFiles::LoadOutcome StationListFiles::load()
     // The whole file is read and checked before the list on screen is
     // touched, so a bad file never costs the user the stations listed.
     const stations::ListFileLoad file =
-        stations::loadStationListFile(fileNameBytes(m_dialog.fileName));
+        stations::loadStationListFile(filePathBytes(m_dialog.fileName));
     if (!file.opened) {
         m_stations.loadFailed(fileTitle);
         return Unreadable;
@@ -67,7 +58,7 @@ bool StationListFiles::save()
     if (m_dialog.fileName.isEmpty())
         return false;
     const FileWriteResult written =
-        writeFileAtomically(fileNameBytes(m_dialog.fileName),
+        writeFileAtomically(filePathBytes(m_dialog.fileName),
                             stations::writeStationList(m_stations.stations().calls()));
     if (!written.ok) {
         // The old file is still there, untouched; the title keeps showing
@@ -95,7 +86,7 @@ void StationListFiles::generateBatchFile(const QString &path, const QString &add
     const stations::BatchFile batch = stations::makeBatchFile(
         encodeLocalText(path), encodeLocalText(address), m_stations.stations().calls());
     const FileWriteResult written =
-        writeFileAtomically(fileNameBytes(m_dialog.fileName), batch.bytes);
+        writeFileAtomically(filePathBytes(m_dialog.fileName), batch.bytes);
     if (!written.ok) {
         showMessageBox(m_window,
                        notWrittenPrompt(QStringLiteral("The batch file could not be saved to "),

@@ -1,6 +1,7 @@
 #include "StoreFiles.h"
 
-#include <QFile>
+#include "TextCodec.h"
+
 #include <QFileInfo>
 
 #include <dirent.h>
@@ -34,11 +35,6 @@ constexpr NetworkKind kNetworkKinds[] = {
     {0x0bd00bd0, "Lustre"}, {0x47504653, "GPFS"}, {0x786f4256, "VirtualBox shared folder"},
 };
 
-std::string native(const QString &path)
-{
-    return QFile::encodeName(path).toStdString();
-}
-
 struct FileId
 {
     dev_t dev;
@@ -52,7 +48,7 @@ std::vector<FileId> storeFileIds(const QString &path)
         struct stat st
         {
         };
-        if (::stat(native(path + QLatin1String(suffix)).c_str(), &st) == 0)
+        if (::stat(filePathBytes(path + QLatin1String(suffix)).c_str(), &st) == 0)
             ids.push_back({st.st_dev, st.st_ino});
     }
     return ids;
@@ -92,7 +88,7 @@ bool openInSomeProcess(const std::vector<FileId> &ids)
 
 bool lockedBySomeone(const QString &file)
 {
-    const int fd = ::open(native(file).c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(filePathBytes(file).c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return false;
     struct flock probe
@@ -125,7 +121,7 @@ std::optional<QString> networkFileSystemOf(const QString &path)
     struct statfs fs
     {
     };
-    if (::statfs(native(QFileInfo(path).absolutePath()).c_str(), &fs) != 0)
+    if (::statfs(filePathBytes(QFileInfo(path).absolutePath()).c_str(), &fs) != 0)
         return std::nullopt;
     return networkFileSystemName(static_cast<unsigned long>(fs.f_type));
 }
@@ -135,19 +131,19 @@ std::optional<FileIdentity> fileIdentity(const QString &path)
     struct stat st
     {
     };
-    if (::stat(native(path).c_str(), &st) != 0)
+    if (::stat(filePathBytes(path).c_str(), &st) != 0)
         return std::nullopt;
     return FileIdentity{std::uint64_t(st.st_dev), std::uint64_t(st.st_ino)};
 }
 
 bool mayWrite(const QString &path)
 {
-    return ::faccessat(AT_FDCWD, native(path).c_str(), W_OK, AT_EACCESS) == 0;
+    return ::faccessat(AT_FDCWD, filePathBytes(path).c_str(), W_OK, AT_EACCESS) == 0;
 }
 
 bool renameFile(const QString &from, const QString &to, QString *error)
 {
-    if (::rename(native(from).c_str(), native(to).c_str()) == 0)
+    if (::rename(filePathBytes(from).c_str(), filePathBytes(to).c_str()) == 0)
         return true;
     if (error)
         *error = QString::fromLocal8Bit(std::strerror(errno));
