@@ -1,5 +1,7 @@
 #include "StoreFiles.h"
 
+#include "WindowsText.h"
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -16,17 +18,7 @@ const wchar_t *wide(const QString &path)
 
 QString systemError(DWORD code)
 {
-    wchar_t *text = nullptr;
-    const DWORD n = ::FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<wchar_t *>(&text), 0, nullptr);
-    QString message = n > 0 ? QString::fromWCharArray(text, int(n)).trimmed()
-                            : QStringLiteral("error %1").arg(code);
-    if (text)
-        ::LocalFree(text);
-    if (message.endsWith(QLatin1Char('.')))
-        message.chop(1);
-    return message;
+    return QString::fromLocal8Bit(windowsErrorText(code));
 }
 
 // Only this process's own sharing is asked for: any other handle that has
