@@ -24,12 +24,15 @@ HANDLE outputHandle(DWORD which)
     HANDLE handle = ::GetStdHandle(which);
     if (handle && handle != INVALID_HANDLE_VALUE)
         return handle;
-    static const bool attached = ::AttachConsole(ATTACH_PARENT_PROCESS);
-    if (!attached)
-        return nullptr;
-    handle = ::CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                           nullptr);
-    return handle == INVALID_HANDLE_VALUE ? nullptr : handle;
+    // Opened once, for output and errors alike, and kept to the end.
+    static const HANDLE console = []() -> HANDLE {
+        if (!::AttachConsole(ATTACH_PARENT_PROCESS))
+            return nullptr;
+        const HANDLE opened = ::CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr,
+                                            OPEN_EXISTING, 0, nullptr);
+        return opened == INVALID_HANDLE_VALUE ? nullptr : opened;
+    }();
+    return console;
 }
 
 bool writeAll(HANDLE handle, std::string_view bytes)
