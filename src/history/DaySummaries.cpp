@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cmath>
 #include <map>
 #include <set>
 
@@ -97,8 +96,7 @@ void bindSummary(QSqlQuery &query, const DaySummary &s)
     bind(nullable(s.extremes.gustDirection));
     bind(nullable(s.extremes.windMean()));
     bind(qint64(s.extremes.windReports));
-    const std::optional<double> rain = s.rain();
-    bind(nullable(rain ? std::optional<double>(std::round(*rain * 1e4) / 1e4) : std::nullopt));
+    bind(nullable(storedValue(s.rain())));
     const char *source = rainSourceWord(s.rainSource());
     bind(source ? QVariant(QLatin1String(source)) : QVariant(QMetaType(QMetaType::QString)));
     bind(nullable(s.rainSinceMidnightHigh));

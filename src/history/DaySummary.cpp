@@ -24,18 +24,14 @@ LocalDay localDayOf(std::int64_t utc)
     return localDayOfDate(QDateTime::fromSecsSinceEpoch(utc).date());
 }
 
-namespace {
-
-// A value as the reports table holds it: reports write at most two
-// decimals, which the floats of a decoded report blur. Summaries compare
-// and keep values so, whether they come from a report just heard or from
-// the table.
-std::optional<double> stored(std::optional<double> value)
+std::optional<double> storedValue(std::optional<double> value)
 {
     if (!value)
         return value;
     return std::round(*value * 1e4) / 1e4;
 }
+
+namespace {
 
 void keep(std::optional<Extreme> &best, const Extreme &candidate, bool higher)
 {
@@ -71,15 +67,15 @@ void Extremes::add(std::int64_t utc, const weather::WeatherReport &values)
         if (value)
             high = low = Extreme{*value, utc};
     };
-    both(one.temperatureHigh, one.temperatureLow, stored(values.value(Field::Temperature)));
-    both(one.dewPointHigh, one.dewPointLow, stored(weather::dewPoint(values)));
-    both(one.humidityHigh, one.humidityLow, stored(values.value(Field::Humidity)));
-    both(one.pressureHigh, one.pressureLow, stored(values.value(Field::Pressure)));
-    if (const auto gust = stored(values.value(Field::WindGust))) {
+    both(one.temperatureHigh, one.temperatureLow, storedValue(values.value(Field::Temperature)));
+    both(one.dewPointHigh, one.dewPointLow, storedValue(weather::dewPoint(values)));
+    both(one.humidityHigh, one.humidityLow, storedValue(values.value(Field::Humidity)));
+    both(one.pressureHigh, one.pressureLow, storedValue(values.value(Field::Pressure)));
+    if (const auto gust = storedValue(values.value(Field::WindGust))) {
         one.gust = Extreme{*gust, utc};
-        one.gustDirection = stored(values.value(Field::WindDirection));
+        one.gustDirection = storedValue(values.value(Field::WindDirection));
     }
-    if (const auto wind = stored(values.value(Field::WindSpeed))) {
+    if (const auto wind = storedValue(values.value(Field::WindSpeed))) {
         one.windSum = *wind;
         one.windReports = 1;
     }
@@ -108,9 +104,9 @@ void DaySummary::add(std::int64_t utc, const weather::WeatherReport &values)
     lastUtc = reports == 0 ? utc : std::max(lastUtc, utc);
     ++reports;
     extremes.add(utc, values);
-    if (const auto midnight = stored(values.value(Field::RainSinceMidnight)))
+    if (const auto midnight = storedValue(values.value(Field::RainSinceMidnight)))
         rainSinceMidnightHigh = std::max(rainSinceMidnightHigh.value_or(0), *midnight);
-    if (const auto hour = stored(values.value(Field::Rain1h))) {
+    if (const auto hour = storedValue(values.value(Field::Rain1h))) {
         if (!rainLastHourUtc || utc > *rainLastHourUtc) {
             // The stretch since the last such report within the day, at
             // most the hour the value tells of.
@@ -121,7 +117,7 @@ void DaySummary::add(std::int64_t utc, const weather::WeatherReport &values)
             rainLastHourUtc = utc;
         }
     }
-    if (const auto day24 = stored(values.value(Field::Rain24h))) {
+    if (const auto day24 = storedValue(values.value(Field::Rain24h))) {
         if (!rain24hLast || utc >= rain24hLast->utc)
             rain24hLast = Extreme{*day24, utc};
     }

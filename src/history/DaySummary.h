@@ -28,6 +28,12 @@ LocalDay localDayOf(std::int64_t utc);
 // The local day of a date.
 LocalDay localDayOfDate(const QDate &date);
 
+// A value as the reports table holds it: reports write at most two
+// decimals, which the floats of a decoded report blur. The table and the
+// summaries keep values so, whether they come from a report just heard or
+// from the table.
+std::optional<double> storedValue(std::optional<double> value);
+
 // A highest or lowest value and when it was first reached.
 struct Extreme
 {

@@ -15,7 +15,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cmath>
 #include <limits>
 
 namespace quintaro::history {
@@ -508,11 +507,9 @@ bool insertReports(QSqlDatabase &db, std::span<const PendingReport> reports, Rec
         insert.bindValue(2, fromRadioBytes(report.path));
         insert.bindValue(3, info);
         for (int f = 0; f < weather::kFieldCount; ++f) {
-            // Decoded values are floats; what the report wrote had at most
-            // two decimals, which is what a query of the file should show.
-            const std::optional<double> value = decoded.value(weather::Field(f));
-            insert.bindValue(4 + f, value ? QVariant(std::round(*value * 1e4) / 1e4)
-                                          : QVariant(QMetaType(QMetaType::Double)));
+            const std::optional<double> value = storedValue(decoded.value(weather::Field(f)));
+            insert.bindValue(4 + f,
+                             value ? QVariant(*value) : QVariant(QMetaType(QMetaType::Double)));
         }
         if ((ok = insert.exec())) {
             ++result.stored;
