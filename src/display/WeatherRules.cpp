@@ -129,21 +129,27 @@ std::int64_t silenceBound(std::span<const Sample> samples)
     return std::max(3 * typicalInterval(samples), kMinSilenceSeconds);
 }
 
+std::span<const Sample> samplesSince(std::span<const Sample> samples, std::int64_t fromUtc)
+{
+    const auto first =
+        std::lower_bound(samples.begin(), samples.end(), fromUtc,
+                         [](const Sample &s, std::int64_t t) { return s.heardUtc < t; });
+    return samples.subspan(std::size_t(first - samples.begin()));
+}
+
 std::vector<Segment> fieldSegments(std::span<const Sample> samples, Field field,
                                    std::int64_t fromUtc, std::int64_t silence, weather::Units units)
 {
     std::vector<Segment> segments;
-    auto first = std::lower_bound(samples.begin(), samples.end(), fromUtc,
-                                  [](const Sample &s, std::int64_t t) { return s.heardUtc < t; });
     std::int64_t previous = 0;
-    for (auto it = first; it != samples.end(); ++it) {
-        const std::optional<double> value = it->values.value(field);
+    for (const Sample &sample : samplesSince(samples, fromUtc)) {
+        const std::optional<double> value = sample.values.value(field);
         if (!value)
             continue;
-        if (segments.empty() || it->heardUtc - previous > silence)
+        if (segments.empty() || sample.heardUtc - previous > silence)
             segments.emplace_back();
-        segments.back().push_back({it->heardUtc, weather::inUnits(field, *value, units)});
-        previous = it->heardUtc;
+        segments.back().push_back({sample.heardUtc, weather::inUnits(field, *value, units)});
+        previous = sample.heardUtc;
     }
     return segments;
 }

@@ -98,6 +98,9 @@ std::int64_t typicalInterval(std::span<const Sample> samples);
 inline constexpr std::int64_t kMinSilenceSeconds = 30 * 60;
 std::int64_t silenceBound(std::span<const Sample> samples);
 
+// The samples heard at or after `fromUtc` (samples are kept oldest first).
+std::span<const Sample> samplesSince(std::span<const Sample> samples, std::int64_t fromUtc);
+
 // A point of a graph: its time in seconds since 1970, its value in the
 // units shown.
 struct Point

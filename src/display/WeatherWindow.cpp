@@ -423,12 +423,7 @@ void WeatherWindow::saveCsv(bool all)
         rows = everything;
     } else {
         // The reports the graphs draw.
-        const std::vector<Sample> &samples = m_feed->samples();
-        const std::int64_t from = m_feed->now() - spanSeconds(m_choices.span);
-        rows = std::span<const Sample>(
-            std::lower_bound(samples.begin(), samples.end(), from,
-                             [](const Sample &s, std::int64_t t) { return s.heardUtc < t; }),
-            samples.end());
+        rows = samplesSince(m_feed->samples(), m_feed->now() - spanSeconds(m_choices.span));
     }
     std::string bytes(kUtf8ByteOrderMark);
     bytes += historyCsv(rows, m_choices.units);

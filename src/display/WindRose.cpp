@@ -46,11 +46,8 @@ WindRose windRose(std::span<const Sample> samples, std::int64_t fromUtc, weather
 {
     const auto floors = roseBandFloors(units);
     WindRose rose;
-    const auto first =
-        std::lower_bound(samples.begin(), samples.end(), fromUtc,
-                         [](const Sample &s, std::int64_t t) { return s.heardUtc < t; });
-    for (auto it = first; it != samples.end(); ++it) {
-        const std::optional<double> speed = it->values.value(Field::WindSpeed);
+    for (const Sample &sample : samplesSince(samples, fromUtc)) {
+        const std::optional<double> speed = sample.values.value(Field::WindSpeed);
         if (!speed)
             continue;
         const double shown = weather::inUnits(Field::WindSpeed, *speed, units);
@@ -59,7 +56,7 @@ WindRose windRose(std::span<const Sample> samples, std::int64_t fromUtc, weather
             ++rose.total;
             continue;
         }
-        const std::optional<double> direction = it->values.value(Field::WindDirection);
+        const std::optional<double> direction = sample.values.value(Field::WindDirection);
         if (!direction)
             continue;
         const auto band =
