@@ -329,8 +329,10 @@ void RecorderWriter::run()
         }
         if (m_phase == Phase::Open && !m_carried.empty())
             carryOver();
-        // Transactions begin a second apart, however long each takes.
-        if (m_phase == Phase::Open && !m_batch.empty()) {
+        // Transactions begin a second apart, however long each takes. The
+        // carried summaries go in first: a batch adds to a day's summary,
+        // where they would replace it.
+        if (m_phase == Phase::Open && !m_batch.empty() && m_carried.empty()) {
             lastWrite = Clock::now();
             writeBatch();
         }
@@ -575,6 +577,10 @@ void RecorderWriter::finish()
     if (m_phase == Phase::Closed && !m_triedOpening && !m_batch.empty())
         openStore();
     while (m_phase == Phase::Open && limitWait(deadline)) {
+        if (!m_carried.empty()) {
+            carryOver();
+            continue;
+        }
         if (!m_batch.empty()) {
             if (m_rowId < 0)
                 heartbeat();
