@@ -100,12 +100,14 @@ void WindRoseChart::setRose(const WindRose &rose, weather::Units units, Span spa
 
 void WindRoseChart::paintEvent(QPaintEvent *)
 {
+    if (m_view)
+        return;
     // Until the chart is made its title stands in for it, where the chart
     // would show it.
     paintTitleInPlace(this, roseTitle(m_rose));
     // A rose scrolled into sight is made once the paint is over, since a
     // paint must not add widgets.
-    if (!m_view && !m_building && isThirdInSight(this)) {
+    if (!m_building && isThirdInSight(this)) {
         m_building = true;
         QMetaObject::invokeMethod(this, &WindRoseChart::build, Qt::QueuedConnection);
     }
