@@ -104,7 +104,16 @@ void TestLargeScreen::maximizedWindowThroughTwoStarts()
     ProcessRun windowManager;
     windowManager.process.setProcessEnvironment(env);
     windowManager.process.start(wm, {QStringLiteral("--sm-disable")});
-    QTRY_VERIFY_WITH_TIMEOUT(!runOn(env, wmctrl, {QStringLiteral("-m")}).isNull(), kWait);
+    // A window manager's first start may build its font caches first.
+    QTRY_VERIFY2_WITH_TIMEOUT(
+        !runOn(env, wmctrl, {QStringLiteral("-m")}).isNull(),
+        qPrintable(
+            QStringLiteral("the window manager never answered; it %1: %2")
+                .arg(windowManager.process.state() == QProcess::Running
+                         ? QStringLiteral("runs")
+                         : QStringLiteral("ended with %1").arg(windowManager.process.exitCode()),
+                     QString::fromLocal8Bit(windowManager.process.readAllStandardError()))),
+        2 * kWait);
 
     testsupport::WorkDir dir;
     // On X11 Qt starts libdbus, which keeps one buffer to the end; the
