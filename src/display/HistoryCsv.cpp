@@ -38,28 +38,6 @@ constexpr Column kColumns[] = {
     {"Feels like", Field::Temperature, weather::feelsLikeF},
 };
 
-using history::Extremes;
-
-struct DayColumn
-{
-    const char *title;
-    Field field;
-    std::optional<history::Extreme> Extremes::*extreme;
-};
-
-// Each followed by a column of the time it was first reached.
-constexpr DayColumn kDayColumns[] = {
-    {"Highest temperature", Field::Temperature, &Extremes::temperatureHigh},
-    {"Lowest temperature", Field::Temperature, &Extremes::temperatureLow},
-    {"Highest dew point", Field::Temperature, &Extremes::dewPointHigh},
-    {"Lowest dew point", Field::Temperature, &Extremes::dewPointLow},
-    {"Highest humidity", Field::Humidity, &Extremes::humidityHigh},
-    {"Lowest humidity", Field::Humidity, &Extremes::humidityLow},
-    {"Highest pressure", Field::Pressure, &Extremes::pressureHigh},
-    {"Lowest pressure", Field::Pressure, &Extremes::pressureLow},
-    {"Strongest gust", Field::WindGust, &Extremes::gust},
-};
-
 std::string titled(const char *title, Field field, weather::Units units)
 {
     return csvField(std::string(title) + " (" + weather::unitSymbol(field, units) + ")", false);
@@ -76,9 +54,7 @@ std::string historyCsvHeader(weather::Units units)
 {
     std::string row = csvField("Time", false);
     for (const Column &column : kColumns)
-        row += ',' + csvField(std::string(column.title) + " (" +
-                                  weather::unitSymbol(column.field, units) + ")",
-                              false);
+        row += ',' + titled(column.title, column.field, units);
     return row + "\r\n";
 }
 
@@ -108,9 +84,9 @@ std::string historyCsv(std::span<const Sample> samples, weather::Units units)
 std::string dailyCsvHeader(weather::Units units)
 {
     std::string row = "Date,Reports";
-    for (const DayColumn &column : kDayColumns)
-        row += ',' + titled(column.title, column.field, units) + ',' +
-               csvField(std::string(column.title) + " at", false);
+    for (const history::ExtremeMeasure &column : history::kExtremeMeasures)
+        row += ',' + titled(column.name, column.field, units) + ',' +
+               csvField(std::string(column.name) + " at", false);
     row += ',' + titled("Strongest gust from", Field::WindDirection, units);
     row += ',' + titled("Mean wind", Field::WindSpeed, units);
     row += ',' + titled("Rain", Field::RainSinceMidnight, units);
@@ -121,8 +97,8 @@ std::string dailyCsvRow(const history::DaySummary &day, weather::Units units)
 {
     std::string row = csvField(day.day.date.toString(Qt::ISODate).toStdString(), false) + ',' +
                       std::to_string(day.reports);
-    for (const DayColumn &column : kDayColumns) {
-        const std::optional<history::Extreme> &extreme = day.extremes.*column.extreme;
+    for (const history::ExtremeMeasure &column : history::kExtremeMeasures) {
+        const std::optional<history::Extreme> &extreme = day.extremes.*column.member;
         row += ',' + valueField(column.field,
                                 extreme ? std::optional(extreme->value) : std::nullopt, units);
         row += ',' + (extreme ? csvField(isoLocalTime(extreme->utc), false) : std::string());

@@ -20,26 +20,9 @@ namespace {
 
 const QString kNoValue = QStringLiteral("–");
 
-struct Measure
-{
-    const char *name;
-    std::optional<history::Extreme> Extremes::*member;
-    Field field;
-};
-constexpr Measure kMeasures[] = {
-    {"Highest temperature", &Extremes::temperatureHigh, Field::Temperature},
-    {"Lowest temperature", &Extremes::temperatureLow, Field::Temperature},
-    {"Highest dew point", &Extremes::dewPointHigh, Field::Temperature},
-    {"Lowest dew point", &Extremes::dewPointLow, Field::Temperature},
-    {"Highest humidity", &Extremes::humidityHigh, Field::Humidity},
-    {"Lowest humidity", &Extremes::humidityLow, Field::Humidity},
-    {"Highest pressure", &Extremes::pressureHigh, Field::Pressure},
-    {"Lowest pressure", &Extremes::pressureLow, Field::Pressure},
-    {"Strongest gust", &Extremes::gust, Field::WindGust},
-};
-constexpr int kGustRow = 9;
-constexpr int kWindRow = 10;
-constexpr int kRainRow = 11;
+// Below "Days recorded" and the extremes.
+constexpr int kWindRow = 1 + int(std::size(history::kExtremeMeasures));
+constexpr int kRainRow = kWindRow + 1;
 
 // A cell's text, and the words a screen reader says of it, which name what
 // the row and column headers would.
@@ -149,7 +132,7 @@ void StatisticsView::build()
         periods << periodName(period);
     m_periods->setHorizontalHeaderLabels(periods);
     QStringList measures = {QStringLiteral("Days recorded")};
-    for (const Measure &m : kMeasures)
+    for (const history::ExtremeMeasure &m : history::kExtremeMeasures)
         measures << QLatin1String(m.name);
     measures << QStringLiteral("Mean wind") << QStringLiteral("Rain");
     m_periods->setRowCount(int(measures.size()));
@@ -225,12 +208,13 @@ void StatisticsView::fillPeriods()
             daysSpoken += QStringLiteral(" since ") + dayText(p.first, today);
         }
         setCell(m_periods, 0, column, days, name + daysSpoken + QStringLiteral(" recorded"));
-        for (int i = 0; i < int(std::size(kMeasures)); ++i) {
-            const Measure &m = kMeasures[i];
-            const Shown shown = extremeShown(
-                p.extremes.*m.member, m.field,
-                i + 1 == kGustRow ? p.extremes.gustDirection : std::nullopt, m_units, now);
-            setCell(m_periods, i + 1, column, shown.text,
+        int row = 1;
+        for (const history::ExtremeMeasure &m : history::kExtremeMeasures) {
+            const Shown shown =
+                extremeShown(p.extremes.*m.member, m.field,
+                             m.member == &Extremes::gust ? p.extremes.gustDirection : std::nullopt,
+                             m_units, now);
+            setCell(m_periods, row++, column, shown.text,
                     name + QString::fromLatin1(m.name).toLower() + QLatin1Char(' ') + shown.spoken);
         }
         const std::optional<double> wind = p.extremes.windMean();

@@ -64,6 +64,26 @@ struct Extremes
     void merge(const Extremes &other);
 };
 
+// The extremes by name, in the order the statistics and the daily CSV show
+// them, with the field their values are of.
+struct ExtremeMeasure
+{
+    const char *name;
+    weather::Field field;
+    std::optional<Extreme> Extremes::*member;
+};
+inline constexpr ExtremeMeasure kExtremeMeasures[] = {
+    {"Highest temperature", weather::Field::Temperature, &Extremes::temperatureHigh},
+    {"Lowest temperature", weather::Field::Temperature, &Extremes::temperatureLow},
+    {"Highest dew point", weather::Field::Temperature, &Extremes::dewPointHigh},
+    {"Lowest dew point", weather::Field::Temperature, &Extremes::dewPointLow},
+    {"Highest humidity", weather::Field::Humidity, &Extremes::humidityHigh},
+    {"Lowest humidity", weather::Field::Humidity, &Extremes::humidityLow},
+    {"Highest pressure", weather::Field::Pressure, &Extremes::pressureHigh},
+    {"Lowest pressure", weather::Field::Pressure, &Extremes::pressureLow},
+    {"Strongest gust", weather::Field::WindGust, &Extremes::gust},
+};
+
 // How the day's rain was found, in the order tried: the station's own
 // total since midnight, the last-hour values summed over the day, or a
 // 24-hour total sent near the day's end.
