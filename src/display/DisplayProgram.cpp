@@ -70,10 +70,8 @@ std::string usage()
 // What `quintaro-weather --csv` is asked to write.
 struct CsvRequest
 {
-    std::string call; // the radio's bytes
-    std::int64_t fromUtc = std::numeric_limits<std::int64_t>::min();
-    std::int64_t toUtc = std::numeric_limits<std::int64_t>::max(); // not included
-    std::optional<QDate> from, to; // the days, for the daily summaries
+    std::string call;              // the radio's bytes
+    std::optional<QDate> from, to; // local days, `to` included
     bool daily = false;
 };
 
@@ -136,12 +134,6 @@ std::optional<CsvRequest> parseCsvCommandLine(int argc, char **argv, std::string
                 to->toString(Qt::ISODate).toStdString();
     if (!error.empty())
         return std::nullopt;
-    // A day begins at its first local moment, which summer time may move
-    // off midnight.
-    if (from)
-        request.fromUtc = from->startOfDay().toSecsSinceEpoch();
-    if (to)
-        request.toUtc = to->addDays(1).startOfDay().toSecsSinceEpoch();
     return request;
 }
 
@@ -169,8 +161,13 @@ int runCsvExport(const CsvRequest &request)
                              .arg(QDir::toNativeSeparators(history::historyFilePath()))
                              .toStdString(),
                          true);
-    } else if (const auto samples = readStationHistory(history::historyFilePath(), request.call,
-                                                       request.fromUtc, request.toUtc, &error)) {
+    } else if (const auto samples =
+                   readStationHistory(history::historyFilePath(), request.call,
+                                      request.from ? history::localDayOfDate(*request.from).startUtc
+                                                   : std::numeric_limits<std::int64_t>::min(),
+                                      request.to ? history::localDayOfDate(*request.to).endUtc
+                                                 : std::numeric_limits<std::int64_t>::max(),
+                                      &error)) {
         text = historyCsv(*samples, units);
         rows = !samples->empty();
     }
